@@ -1,0 +1,8 @@
+#include "bafilter.h"
+
+#include "hostbackend.h"
+
+void BA_Filter_Clear(TQVX_BA_Filter &filter)
+{
+    hostBackend().baFilterClear(filter);
+}

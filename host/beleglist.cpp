@@ -1,0 +1,46 @@
+#include "beleglist.h"
+
+#include "hosterror.h"
+
+void BelegList::setBelege(QVector<Beleg> belege)
+{
+    m_belege = std::move(belege);
+    m_abgelaufen = QVector<bool>(m_belege.size(), false);
+}
+
+void BelegList::setAbgelaufen(int row, bool abgelaufen)
+{
+    checkRow(row);
+    m_abgelaufen[row] = abgelaufen;
+}
+
+void BelegList::checkRow(int row) const
+{
+    if (row < 0 || row >= m_belege.size())
+        throw HostError(QStringLiteral("Die Belegliste hat keine Zeile %1 (%2 Zeilen).").arg(row).arg(m_belege.size()));
+}
+
+bool BelegList::GetCellValueAsBoolean(int row, int column) const
+{
+    checkRow(row);
+    const Beleg &beleg = m_belege[row];
+    switch (column) {
+    case 0:
+        return beleg.id != 0;
+    case 1:
+        return beleg.filiale != 0;
+    case 2:
+        return beleg.art != 0;
+    case 3:
+        return !beleg.ablaufdatum.isEmpty();
+    case 4:
+    case 5:
+    case 6:
+    case 7:
+        return false;
+    case AbgelaufenColumn:
+        return m_abgelaufen[row];
+    default:
+        throw HostError(QStringLiteral("Die Belegliste hat keine Spalte %1.").arg(column));
+    }
+}

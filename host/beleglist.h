@@ -1,0 +1,28 @@
+#pragma once
+
+#include "branchdatabase.h"
+#include "vrlist.h"
+
+#include <QVector>
+
+// The document list of the standalone document selection. Columns: 0 id, 1 branch, 2 kind,
+// 3 expiry date, 4 to 7 fields the branch database does not keep (read as false), 8 expired.
+class BelegList final : public TVRList
+{
+public:
+    static constexpr int ColumnCount = 9;
+    static constexpr int AbgelaufenColumn = 8;
+
+    void setBelege(QVector<Beleg> belege);
+    const QVector<Beleg> &belege() const { return m_belege; }
+    void setAbgelaufen(int row, bool abgelaufen);
+
+    int GetRowCount() const override { return int(m_belege.size()); }
+    bool GetCellValueAsBoolean(int row, int column) const override;
+
+private:
+    void checkRow(int row) const;
+
+    QVector<Beleg> m_belege;
+    QVector<bool> m_abgelaufen;
+};

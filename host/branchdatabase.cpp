@@ -1,0 +1,162 @@
+#include "branchdatabase.h"
+
+#include "hostconfig.h"
+#include "hosterror.h"
+
+#include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QStringList>
+
+#include <atomic>
+#include <limits>
+
+namespace {
+
+QString uniqueConnectionName()
+{
+    static std::atomic<quint64> counter{0};
+    return QStringLiteral("ordovant-filialdatenbank-%1").arg(++counter);
+}
+
+qint32 clampedCount(qint64 count)
+{
+    return qint32(std::min<qint64>(count, std::numeric_limits<qint32>::max()));
+}
+
+void addCount(qint32 &slot, qint64 count)
+{
+    slot = clampedCount(qint64(slot) + count);
+}
+
+QString belegartList(const TQVX_Belegart_Set &arten)
+{
+    QStringList members;
+    for (int art = 0; art < TQVX_Belegart_Set::capacity(); ++art) {
+        if (arten.contains(art))
+            members << QString::number(art);
+    }
+    return members.join(u',');
+}
+
+} // namespace
+
+BranchDatabase::BranchDatabase(std::shared_ptr<HostConfig> config)
+    : m_config(std::move(config)), m_connectionName(uniqueConnectionName())
+{
+}
+
+BranchDatabase::~BranchDatabase()
+{
+    m_countQuery.reset();
+    m_existsQuery.reset();
+    if (QSqlDatabase::contains(m_connectionName)) {
+        QSqlDatabase::database(m_connectionName, false).close();
+        QSqlDatabase::removeDatabase(m_connectionName);
+    }
+}
+
+QSqlDatabase BranchDatabase::database()
+{
+    if (QSqlDatabase::contains(m_connectionName)) {
+        QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
+        if (db.isOpen())
+            return db;
+    }
+    m_path = m_config->databasePath();
+    // QSQLITE would create a missing file even when asked to open it read-only.
+    if (!QFileInfo(m_path).isFile())
+        throw HostError(QStringLiteral("Die Filialdatenbank %1 gibt es nicht.").arg(m_path));
+    QSqlDatabase db = QSqlDatabase::contains(m_connectionName)
+                          ? QSqlDatabase::database(m_connectionName, false)
+                          : QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
+    db.setDatabaseName(m_path);
+    db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=2000"));
+    if (!db.open())
+        fail(QStringLiteral("Öffnen"), db.lastError());
+    return db;
+}
+
+QSqlQuery &BranchDatabase::prepared(std::optional<QSqlQuery> &query, const QString &sql)
+{
+    if (!query) {
+        QSqlQuery fresh(database());
+        fresh.setForwardOnly(true);
+        if (!fresh.prepare(sql))
+            fail(QStringLiteral("Vorbereiten"), fresh.lastError());
+        query = std::move(fresh);
+    }
+    return *query;
+}
+
+void BranchDatabase::run(QSqlQuery &query, const QString &what)
+{
+    if (!query.exec())
+        fail(what, query.lastError());
+}
+
+void BranchDatabase::fail(const QString &what, const QSqlError &error) const
+{
+    throw HostError(QStringLiteral("Filialdatenbank %1: %2 fehlgeschlagen: %3").arg(m_path, what, error.text()));
+}
+
+qint32 BranchDatabase::countOpenTasks(qint16 filiale, TQVX_Herkunfts_Integer_Array &nachHerkunft,
+                                      TQVX_Aufgabe_GV_Integer_Array &nachGV)
+{
+    nachHerkunft.fill(0);
+    nachGV.fill(0);
+    QSqlQuery &query = prepared(m_countQuery, QStringLiteral("SELECT gv, herkunft, COUNT(*) FROM absortieraufgabe "
+                                                             "WHERE filiale = ? AND erledigt = 0 "
+                                                             "GROUP BY gv, herkunft"));
+    query.bindValue(0, filiale);
+    run(query, QStringLiteral("Zählen der Absortieraufgaben"));
+    qint64 total = 0;
+    while (query.next()) {
+        const qint64 gv = query.value(0).toLongLong();
+        const qint64 herkunft = query.value(1).toLongLong();
+        const qint64 count = query.value(2).toLongLong();
+        total += count;
+        if (gv >= 0 && gv < GeschaeftsvorfallAnzahl)
+            addCount(nachGV[gv], count);
+        if (herkunft >= 0 && herkunft < HerkunftAnzahl)
+            addCount(nachHerkunft[herkunft], count);
+    }
+    const QSqlError error = query.lastError();
+    query.finish();
+    if (error.isValid())
+        fail(QStringLiteral("Zählen der Absortieraufgaben"), error);
+    return clampedCount(total);
+}
+
+bool BranchDatabase::hasOpenTask(qint16 filiale)
+{
+    QSqlQuery &query = prepared(m_existsQuery, QStringLiteral("SELECT EXISTS (SELECT 1 FROM absortieraufgabe "
+                                                              "WHERE filiale = ? AND erledigt = 0)"));
+    query.bindValue(0, filiale);
+    run(query, QStringLiteral("Suchen offener Absortieraufgaben"));
+    const bool found = query.next() && query.value(0).toInt() != 0;
+    query.finish();
+    return found;
+}
+
+QVector<Beleg> BranchDatabase::openBelege(qint16 filiale, const TQVX_Belegart_Set &arten)
+{
+    QVector<Beleg> belege;
+    if (arten.isEmpty())
+        return belege;
+    // The kinds are numbers taken from a bit set, so they can stand in the text of the query.
+    QSqlQuery query(database());
+    query.setForwardOnly(true);
+    if (!query.prepare(QStringLiteral("SELECT id, filiale, art, ablaufdatum FROM beleg "
+                                      "WHERE filiale = ? AND erledigt = 0 AND art IN (%1) ORDER BY id")
+                           .arg(belegartList(arten))))
+        fail(QStringLiteral("Vorbereiten"), query.lastError());
+    query.bindValue(0, filiale);
+    run(query, QStringLiteral("Laden der Belege"));
+    while (query.next())
+        belege.append({query.value(0).toLongLong(), query.value(1).toLongLong(), query.value(2).toLongLong(),
+                       query.value(3).toString()});
+    if (query.lastError().isValid())
+        fail(QStringLiteral("Laden der Belege"), query.lastError());
+    return belege;
+}

@@ -1,0 +1,83 @@
+#pragma once
+
+#include <QtGlobal>
+
+#include <array>
+#include <cstddef>
+
+// Value types of the host framework and its business components. Their sizes and bit layouts are
+// part of the host's binary interface, so they are fixed here and checked at compile time.
+
+enum class TQVX_TriState : quint8 { Unbestimmt = 0, Nein = 1, Ja = 2 };
+
+// A Pascal-style set: bit n mod 8 of byte n div 8 stands for member n.
+template <std::size_t Bytes>
+struct TByteSet
+{
+    std::array<quint8, Bytes> bytes{};
+
+    static constexpr int capacity() { return int(Bytes * 8); }
+
+    constexpr bool contains(int member) const
+    {
+        return member >= 0 && member < capacity() && (bytes[member / 8] & (1u << (member % 8))) != 0;
+    }
+    constexpr void include(int member)
+    {
+        if (member >= 0 && member < capacity())
+            bytes[member / 8] |= quint8(1u << (member % 8));
+    }
+    constexpr void exclude(int member)
+    {
+        if (member >= 0 && member < capacity())
+            bytes[member / 8] &= quint8(~(1u << (member % 8)));
+    }
+    constexpr bool isEmpty() const
+    {
+        for (quint8 b : bytes)
+            if (b != 0)
+                return false;
+        return true;
+    }
+    constexpr int count() const
+    {
+        int n = 0;
+        for (int m = 0; m < capacity(); ++m)
+            n += contains(m) ? 1 : 0;
+        return n;
+    }
+    friend constexpr bool operator==(const TByteSet &, const TByteSet &) = default;
+};
+
+// Business-transaction types, ids 0 to 8, in a set of 16 members.
+using TQVX_Aufgabe_Geschaeftsvorfall_Set = TByteSet<2>;
+// Origins, ids 0 to 53, in a set of 56 members.
+using TQVX_Herkunftskennzeichen_Set = TByteSet<7>;
+// Task kinds, ordinals 0 to 8, handed to the task manager as one 16-bit value.
+using TQVX_Aufgabe_Art_Erw_Set = TByteSet<2>;
+// Document kinds of the document selection, up to 40 ordinals.
+using TQVX_Belegart_Set = TByteSet<5>;
+
+static_assert(sizeof(TQVX_Aufgabe_Geschaeftsvorfall_Set) == 2);
+static_assert(sizeof(TQVX_Herkunftskennzeichen_Set) == 7);
+static_assert(sizeof(TQVX_Belegart_Set) == 5);
+
+inline quint16 toUInt16(const TByteSet<2> &set)
+{
+    return quint16(set.bytes[0] | (set.bytes[1] << 8));
+}
+
+constexpr int GeschaeftsvorfallAnzahl = 9;
+constexpr int HerkunftAnzahl = 54;
+
+using TQVX_Aufgabe_GV_Integer_Array = std::array<qint32, GeschaeftsvorfallAnzahl>;
+using TQVX_Herkunfts_Integer_Array = std::array<qint32, HerkunftAnzahl>;
+
+// Keys of the goods-dispensing settings; the system reads only the branch number.
+enum class TZWL_SM_SimpleMaskKeys : int { FilialNummer = 17 };
+
+// Values passed to the program frame at start; their meaning belongs to the framework.
+enum class TEnumProzessTypen : int {};
+using TPVR_InstanceCount = int;
+
+enum class TWindowState : quint8 { Normal, Minimized, Maximized };

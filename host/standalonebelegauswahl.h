@@ -1,0 +1,26 @@
+#pragma once
+
+#include "beleglist.h"
+#include "hostbackend.h"
+
+#include <memory>
+
+class BranchDatabase;
+class HostConfig;
+
+// The document selection on the branch database: open documents of the filter's branch and kinds,
+// expired when their expiry date lies before the business date.
+class StandaloneBelegAuswahl final : public BelegAuswahlBackend
+{
+public:
+    StandaloneBelegAuswahl(std::shared_ptr<HostConfig> config, std::shared_ptr<BranchDatabase> database);
+
+    void belegeListeLaden(const TQVX_BA_Filter &filter) override;
+    void ablaufdatumNachladen() override;
+    TVRList *belegeListeGet() override { return &m_list; }
+
+private:
+    std::shared_ptr<HostConfig> m_config;
+    std::shared_ptr<BranchDatabase> m_database;
+    BelegList m_list;
+};

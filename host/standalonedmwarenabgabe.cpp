@@ -1,0 +1,8 @@
+#include "standalonedmwarenabgabe.h"
+
+#include "hostconfig.h"
+
+QString StandaloneDMWarenAbgabe::einstellungLaden(TZWL_SM_SimpleMaskKeys key, const QString &defaultValue)
+{
+    return m_config->warenabgabeSetting(int(key), defaultValue);
+}

@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds and runs every test.
+# ./test.sh             the normal build in build/
+# ./test.sh --sanitize  AddressSanitizer + UndefinedBehaviorSanitizer build in build-asan/
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+
+build_dir="$root/build"
+cmake_args=()
+if [ "${1:-}" = "--sanitize" ]; then
+    build_dir="$root/build-asan"
+    cmake_args+=(-DORDOVANT_SANITIZE=ON)
+    export BUILD_TYPE=Debug
+    export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
+    export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+fi
+
+"$root/scripts/setup.sh" "$build_dir" "${cmake_args[@]}"
+export QT_QPA_PLATFORM=offscreen
+ctest --test-dir "$build_dir" --output-on-failure -j"$(nproc)"
