@@ -1,0 +1,883 @@
+#include "check/ordovantdm.h"
+#include "host/codetables.h"
+#include "support/checklisttext.h"
+#include "support/recordinghost.h"
+#include "ui/optionenfrm.h"
+
+#include <QApplication>
+#include <QGroupBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+
+#include <functional>
+#include <memory>
+
+namespace {
+
+const QString detailCheck = QStringLiteral("TWarenabgabeMani.Anzahl_AbsortAufg_Detailliert");
+const QString existenceCheck = QStringLiteral("TQVX_AufgabenMani.AufgabenVorhanden");
+const QString writeLocal = QStringLiteral("TSimpleMask.WriteLocal");
+
+QString writeCall(const QString &key, const QString &value)
+{
+    return QStringLiteral("TSimpleMask.WriteLocal(\"%1\", \"%2\")").arg(key, value);
+}
+
+template <typename T = QWidget> T *control(QWidget &dialog, const QString &name)
+{
+    return dialog.findChild<T *>(name);
+}
+
+QListWidget *gvList(QWidget &dialog)
+{
+    return control<QListWidget>(dialog, QStringLiteral("clbGV"));
+}
+
+QListWidget *herkunftList(QWidget &dialog)
+{
+    return control<QListWidget>(dialog, QStringLiteral("clbHerkunft"));
+}
+
+QPushButton *button(QWidget &dialog, const QString &name)
+{
+    return control<QPushButton>(dialog, name);
+}
+
+// Runs the dialog modally; `action` gets the active modal widget once the run is under way.
+int runModal(TfrmOptionen &dialog, const std::function<void(QWidget &)> &action)
+{
+    QTimer::singleShot(0, &dialog, [&] {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (!modal) {
+            dialog.done(-1);
+            return;
+        }
+        action(*modal);
+    });
+    return dialog.exec();
+}
+
+// The items of a check list with their display texts, for the filling tests.
+QStringList texts(const QListWidget &list)
+{
+    QStringList result;
+    for (int row = 0; row < list.count(); ++row)
+        result << list.item(row)->text();
+    return result;
+}
+
+} // namespace
+
+class TestOptionen : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void cleanup();
+
+    // Form
+    void controlsAtDesignSize_data();
+    void controlsAtDesignSize();
+    void windowCaptionsAndKeys();
+    void pictureButtons_data();
+    void pictureButtons();
+    void tabOrderRunsThroughButtonsThenLists();
+    void resizingWidensListsButKeepsGroupHeights();
+
+    // Filling
+    void fillsPossibleItemsInIdOrder_data();
+    void fillsPossibleItemsInIdOrder();
+    void designStateFillsNothing();
+
+    // Preselection
+    void preselectsGV_data();
+    void preselectsGV();
+    void preselectsHerkunft_data();
+    void preselectsHerkunft();
+    void preselectsRealListsFromDefaults();
+    void preselectsRealListsFromStoredValues();
+    void showingFocusesSpeichernAndSelectsNothing();
+    void storedValueLongerThanListKeepsEveryChoice();
+
+    // Exchange
+    void exchangeSwapsTextsAndValuesAndUnchecks();
+    void exchangeOfOnePositionUnchecksIt();
+    void exchangeWithInvalidPositionChangesNothing();
+
+    // Saving and leaving
+    void speichernWritesCheckedItemsInShownOrder();
+    void zurueckWritesNothing();
+    void closeBoxWritesNothingAndRunsNoCheck();
+    void switchEAsksOnlyForExistence_data();
+    void switchEAsksOnlyForExistence();
+    void mainWindowStaysOpenWhileTasksAreLeft_data();
+    void mainWindowStaysOpenWhileTasksAreLeft();
+    void modalRunEndsWithTheButtonsResult_data();
+    void modalRunEndsWithTheButtonsResult();
+    void keysClickTheirButtons_data();
+    void keysClickTheirButtons();
+    void failedComposeKeepsThatSettingOnly();
+    void withoutDataModuleEverythingIsReported();
+
+    // Lifecycle
+    void globalFollowsTheDialog();
+    void destroyReleasesCodesThenRaisesThenTerminates();
+    void destroyTerminatesAndReportsWhenRaiseThrows();
+};
+
+void TestOptionen::cleanup()
+{
+    QVERIFY(QApplication::topLevelWidgets().isEmpty());
+    QCOMPARE(frmOptionen, nullptr);
+}
+
+// --- Form ---
+
+void TestOptionen::controlsAtDesignSize_data()
+{
+    QTest::addColumn<QString>("parent");
+    QTest::addColumn<QRect>("geometry");
+
+    // clang-format off
+    QTest::newRow("pnlouter") << "TfrmOptionen" << QRect(4, 4, 569, 477);
+    QTest::newRow("pnlinner") << "pnlouter" << QRect(4, 4, 561, 469);
+    QTest::newRow("pnlDataHeader") << "pnlinner" << QRect(4, 4, 553, 35);
+    QTest::newRow("pnlButtons") << "pnlinner" << QRect(4, 428, 553, 37);
+    QTest::newRow("btnZurueck") << "pnlButtons" << QRect(4, 4, 165, 29);
+    QTest::newRow("btnWeiter") << "pnlButtons" << QRect(316, 4, 233, 29);
+    for (const QString group : {"GV", "Herkunft"}) {
+        const int top = group == "GV" ? 48 : 240;
+        QTest::addRow("grpAnzNach%s", qPrintable(group)) << "pnlinner" << QRect(4, top, 549, 181);
+        const QString box = "grpAnzNach" + group;
+        QTest::addRow("clb%s", qPrintable(group)) << box << QRect(8, 20, 481, 149);
+        QTest::addRow("btnUp%s", qPrintable(group)) << box << QRect(495, 37, 46, 24);
+        QTest::addRow("btnAlle%s", qPrintable(group)) << box << QRect(495, 66, 46, 24);
+        QTest::addRow("btnToggle%s", qPrintable(group)) << box << QRect(495, 94, 46, 24);
+        QTest::addRow("btnDown%s", qPrintable(group)) << box << QRect(495, 121, 46, 24);
+    }
+    // clang-format on
+}
+
+void TestOptionen::controlsAtDesignSize()
+{
+    QFETCH(QString, parent);
+    QFETCH(QRect, geometry);
+    ScopedRecordingHost host;
+    TDMOrdovant dm;
+    TfrmOptionen dialog;
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+
+    QWidget *widget = control(dialog, QTest::currentDataTag());
+    QVERIFY(widget);
+    QCOMPARE(widget->parentWidget()->objectName(), parent);
+    QCOMPARE(widget->geometry(), geometry);
+}
+
+void TestOptionen::windowCaptionsAndKeys()
+{
+    ScopedRecordingHost host;
+    TDMOrdovant dm;
+    TfrmOptionen dialog;
+
+    QCOMPARE(dialog.windowTitle(), QStringLiteral("Optionen"));
+    QCOMPARE(dialog.size(), QSize(570, 479));
+    QCOMPARE(dialog.minimumHeight(), 479);
+    QCOMPARE(control<QWidget>(dialog, "pnlinner")->minimumSize(), QSize(441, 161));
+    QCOMPARE(control<QLabel>(dialog, "pnlDataHeader")->text(), QStringLiteral("Optionen"));
+    QCOMPARE(control<QLabel>(dialog, "pnlDataHeader")->font().family(), QStringLiteral("Arial"));
+    QCOMPARE(control<QGroupBox>(dialog, "grpAnzNachGV")->title(),
+             QStringLiteral(" Eigene Anzahl für Geschäftsvorfall ... "));
+    QCOMPARE(control<QGroupBox>(dialog, "grpAnzNachHerkunft")->title(),
+             QStringLiteral(" Eigene Anzahl für Herkunft ... "));
+
+    QPushButton *zurueck = button(dialog, "btnZurueck");
+    QPushButton *weiter = button(dialog, "btnWeiter");
+    QCOMPARE(zurueck->text(), QStringLiteral("Zurück"));
+    QCOMPARE(weiter->text(), QStringLiteral("Speichern"));
+    for (QPushButton *b : {zurueck, weiter}) {
+        QCOMPARE(b->font().family(), QStringLiteral("Arial"));
+        QCOMPARE(b->font().pixelSize(), 21);
+        QVERIFY(!b->icon().isNull());
+    }
+    QVERIFY(weiter->isDefault());
+    QCOMPARE(weiter->layoutDirection(), Qt::RightToLeft); // glyph right of the caption
+    QCOMPARE(zurueck->findChild<QLabel *>("btnZurueckTaste")->text(), QStringLiteral("Esc"));
+    QCOMPARE(weiter->findChild<QLabel *>("btnWeiterTaste")->text(), QStringLiteral("Enter"));
+
+    for (QListWidget *list : {gvList(dialog), herkunftList(dialog)}) {
+        QCOMPARE(list->selectionMode(), QAbstractItemView::SingleSelection);
+        QVERIFY(!list->isSortingEnabled());
+    }
+}
+
+void TestOptionen::pictureButtons_data()
+{
+    QTest::addColumn<QString>("picture");
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<QPoint>("background"); // a point outside the drawing
+
+    // clang-format off
+    const QString file = QStringLiteral(":/optionen/pictures/optionen_%1.png");
+    for (const char *group : {"GV", "Herkunft"}) {
+        QTest::addRow("btnUp%s", group) << file.arg("hoch") << QSize(18, 11) << QPoint(0, 0);
+        QTest::addRow("btnDown%s", group) << file.arg("runter") << QSize(18, 11) << QPoint(0, 10);
+        QTest::addRow("btnAlle%s", group) << file.arg("alle") << QSize(36, 16) << QPoint(0, 0);
+        QTest::addRow("btnToggle%s", group) << file.arg("umkehren") << QSize(36, 16) << QPoint(0, 0);
+    }
+    // clang-format on
+}
+
+void TestOptionen::pictureButtons()
+{
+    QFETCH(QString, picture);
+    QFETCH(QSize, size);
+    QFETCH(QPoint, background);
+    ScopedRecordingHost host;
+    TDMOrdovant dm;
+    TfrmOptionen dialog;
+
+    auto *b = control<QToolButton>(dialog, QTest::currentDataTag());
+    QVERIFY(b);
+    QVERIFY(b->text().isEmpty());
+    QCOMPARE(b->focusPolicy(), Qt::NoFocus);
+    QCOMPARE(b->iconSize(), size);
+    QCOMPARE(b->icon().availableSizes(), QList<QSize>{size});
+
+    const QImage image(picture);
+    QCOMPARE(image.size(), size);
+    QVERIFY(image.hasAlphaChannel());
+    QCOMPARE(qAlpha(image.pixel(background)), 0);
+    QCOMPARE(qAlpha(image.pixel(size.width() / 2, size.height() / 2)), 255);
+}
+
+void TestOptionen::tabOrderRunsThroughButtonsThenLists()
+{
+    ScopedRecordingHost host;
+    TDMOrdovant dm;
+    TfrmOptionen dialog;
+
+    QStringList order;
+    QWidget *widget = button(dialog, "btnZurueck");
+    do {
+        if (widget->focusPolicy() & Qt::TabFocus)
+            order << widget->objectName();
+        widget = widget->nextInFocusChain();
+    } while (widget != button(dialog, "btnZurueck"));
+    QCOMPARE(order, (QStringList{"btnZurueck", "btnWeiter", "clbGV", "clbHerkunft"}));
+}
+
+void TestOptionen::resizingWidensListsButKeepsGroupHeights()
+{
+    ScopedRecordingHost host;
+    TDMOrdovant dm;
+    TfrmOptionen dialog;
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+
+    dialog.resize(700, 600); // 130 wider, 121 higher
+    QTRY_COMPARE(dialog.size(), QSize(700, 600));
+    QTRY_COMPARE(control(dialog, "pnlouter")->geometry(), QRect(4, 4, 699, 598));
+    QCOMPARE(control(dialog, "pnlinner")->geometry(), QRect(4, 4, 691, 590));
+    QCOMPARE(control(dialog, "pnlDataHeader")->geometry(), QRect(4, 4, 683, 35));
+    QCOMPARE(control(dialog, "pnlButtons")->geometry(), QRect(4, 549, 683, 37));
+    QCOMPARE(control(dialog, "btnZurueck")->geometry(), QRect(4, 4, 165, 29));
+    QCOMPARE(control(dialog, "btnWeiter")->geometry(), QRect(446, 4, 233, 29));
+    QCOMPARE(control(dialog, "grpAnzNachGV")->geometry(), QRect(4, 48, 679, 181));
+    QCOMPARE(control(dialog, "grpAnzNachHerkunft")->geometry(), QRect(4, 240, 679, 181));
+    QCOMPARE(control(dialog, "clbHerkunft")->geometry(), QRect(8, 20, 611, 149));
+    QCOMPARE(control(dialog, "btnUpGV")->geometry(), QRect(625, 37, 46, 24));
+    QCOMPARE(control(dialog, "btnDownHerkunft")->geometry(), QRect(625, 121, 46, 24));
+
+    dialog.resize(300, 300);
+    QTRY_COMPARE(dialog.size(), QSize(450, 479));
+    QTRY_COMPARE(control(dialog, "pnlinner")->width(), 441);
+}
+
+// --- Filling ---
+
+void TestOptionen::fillsPossibleItemsInIdOrder_data()
+{
+    QTest::addColumn<bool>("torvelin");
+    QTest::addColumn<bool>("handlager");
+    QTest::addColumn<bool>("reko");
+    QTest::addColumn<QStringList>("gv");
+    QTest::addColumn<int>("herkuenfte");
+
+    // clang-format off
+    QTest::newRow("bare branch") << false << false << false
+        << QStringList{"KUNDBEST", "RESERV", "LIEFRET", "INVDIFF", "ABSCHR"} << 51;
+    QTest::newRow("everything") << true << true << true
+        << QStringList{"FILUML", "RUECKZL", "KUNDBEST", "RESERV", "HANDLAG", "LIEFRET", "INVDIFF", "ABSCHR"}
+        << 52;
+    // clang-format on
+}
+
+void TestOptionen::fillsPossibleItemsInIdOrder()
+{
+    QFETCH(bool, torvelin);
+    QFETCH(bool, handlager);
+    QFETCH(bool, reko);
+    QFETCH(QStringList, gv);
+    QFETCH(int, herkuenfte);
+    ScopedRecordingHost host;
+    host->parameters["TORVELIN"] = torvelin;
+    host->parameters["RECHKTRL"] = reko;
+    if (handlager)
+        host->store["WARENANFOEIGFIL07"] = "J";
+    TDMOrdovant dm;
+    TfrmOptionen dialog;
+
+    QListWidget *clbGV = gvList(dialog);
+    QCOMPARE(checkListText(*clbGV), gv.join(' '));
+    QStringList names;
+    for (const QString &code : gv)
+        names << CQVX_Aufgabe_Geschaeftsvorfall_2_String[geschaeftsvorfallAusTabelle(code)];
+    QCOMPARE(texts(*clbGV), names);
+
+    QListWidget *clbHerkunft = herkunftList(dialog);
+    QCOMPARE(clbHerkunft->count(), herkuenfte);
+    QCOMPARE(clbHerkunft->item(0)->text(), QStringLiteral("Kasse"));
+    QCOMPARE(clbHerkunft->item(0)->data(Qt::UserRole), QVariant(QStringLiteral("K")));
+    QCOMPARE(clbHerkunft->item(herkuenfte - 1)->data(Qt::UserRole), QVariant(QStringLiteral("q")));
+    for (QListWidget *list : {clbGV, clbHerkunft}) {
+        QVERIFY(list->selectedItems().isEmpty());
+        for (int row = 0; row < list->count(); ++row) {
+            QVERIFY(list->item(row)->flags() & Qt::ItemIsUserCheckable);
+            QCOMPARE(list->item(row)->checkState(), Qt::Unchecked);
+        }
+    }
+    QVERIFY(host->reports.isEmpty());
+}
+
+void TestOptionen::designStateFillsNothing()
+{
+    ScopedRecordingHost host;
+    host->designing = true;
+    TDMOrdovant dm;
+    TfrmOptionen dialog;
+
+    QCOMPARE(host->count("Designing_InComponentState"), 1);
+    QCOMPARE(gvList(dialog)->count(), 0);
+    QCOMPARE(herkunftList(dialog)->count(), 0);
+}
+
+// --- Preselection ---
+
+void TestOptionen::preselectsGV_data()
+{
+    QTest::addColumn<QString>("items");
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QString>("expected");
+
+    // clang-format off
+    QTest::newRow("worked example") << "A B C D E" << "D|B" << "D+ B+ C A E";
+    QTest::newRow("code not in the list") << "A B C" << "X|C" << "A C+ B";
+    QTest::newRow("same code twice") << "A B C" << "B|B" << "A B+ C";
+    QTest::newRow("letter case counts") << "A B C" << "b" << "A B C";
+    QTest::newRow("empty value") << "A B C" << "" << "A B C";
+    QTest::newRow("first stays first") << "A B C" << "A|C" << "A+ C+ B";
+    QTest::newRow("quoted code") << "A B C" << "\"C\"" << "C+ B A";
+    QTest::newRow("blanks around codes") << "A B C" << " C | A " << "C+ A+ B";
+    // More elements than items: nothing the list can show is dropped.
+    QTest::newRow("longer, gone codes first") << "A B C" << "X|Y|Z|C|A" << "C+ A+ B";
+    QTest::newRow("longer, behind a gap") << "A B C" << "X|C|Y|A" << "C+ A+ B";
+    QTest::newRow("longer, placed before") << "A B C" << "A|X|Y|B" << "A+ B+ C";
+    QTest::newRow("longer, duplicate") << "A B" << "A|B|A" << "A+ B+";
+    QTest::newRow("longer, unknown code") << "A B" << "B|X|Y" << "B+ A";
+    QTest::newRow("longer, several behind") << "A B C D" << "W|X|Y|Z|D|B|D|A" << "D+ B+ A+ C";
+    // clang-format on
+}
+
+void TestOptionen::preselectsGV()
+{
+    QFETCH(QString, items);
+    QFETCH(QString, stored);
+    QFETCH(QString, expected);
+    ScopedRecordingHost host;
+    host->store["GV07"] = stored;
+    TDMOrdovant dm;
+    TfrmOptionen dialog;
+    QListWidget list;
+    fillCheckList(list, items);
+
+    dialog.GV_Einstellen(&list, "GV", "KUNDBEST");
+
+    QCOMPARE(checkListText(list), expected);
+    QCOMPARE(selectedRow(list), -1);
+    QVERIFY(host->reports.isEmpty());
+}
+
+void TestOptionen::preselectsHerkunft_data()
+{
+    QTest::addColumn<QString>("items");
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QString>("expected");
+
+    // clang-format off
+    QTest::newRow("first character counts") << "K W O" << "OX" << "O+ W K";
+    QTest::newRow("letter case counts") << "K W O" << "o" << "K W O";
+    QTest::newRow("order of the value") << "K W O A" << "A|W" << "A+ W+ O K";
+    QTest::newRow("empty element matches nothing") << "K W O" << "|O" << "K O+ W";
+    QTest::newRow("trailing delimiter") << "K W O" << "O|" << "O+ W K";
+    QTest::newRow("longer than the list") << "K W" << "X|Y|W" << "W+ K";
+    // clang-format on
+}
+
+void TestOptionen::preselectsHerkunft()
+{
+    QFETCH(QString, items);
+    QFETCH(QString, stored);
+    QFETCH(QString, expected);
+    ScopedRecordingHost host;
+    host->store["HERKUNFT07"] = stored;
+    TDMOrdovant dm;
+    TfrmOptionen dialog;
+    QListWidget list;
+    fillCheckList(list, items);
+
+    dialog.Herkunft_Einstellen(&list, "HERKUNFT", "O");
+
+    QCOMPARE(checkListText(list), expected);
+    QVERIFY(host->reports.isEmpty());
+}
+
+void TestOptionen::preselectsRealListsFromDefaults()
+{
+    ScopedRecordingHost host;
+    host->parameters["TORVELIN"] = true;
+    TDMOrdovant dm;
+    TfrmOptionen dialog;
+    host->clearRecord();
+    dialog.show();
+
+    QCOMPARE(checkListText(*gvList(dialog)),
+             QStringLiteral("KUNDBEST+ RUECKZL FILUML RESERV LIEFRET INVDIFF ABSCHR"));
+    QCOMPARE(gvList(dialog)->item(0)->text(), QStringLiteral("Kundenbestellung"));
+    QListWidget *clbHerkunft = herkunftList(dialog);
+    QCOMPARE(checkListText(*clbHerkunft).left(26), QStringLiteral("O+ W A I U B Z L R M K S V"));
+    QCOMPARE(clbHerkunft->item(0)->text(), QStringLiteral("Kundenauftrag"));
+    QCOMPARE(host->callsNamed("TSimpleMask.ReadLocalDef"),
+             (QStringList{R"(TSimpleMask.ReadLocalDef("GV07", "KUNDBEST"))",
+                          R"(TSimpleMask.ReadLocalDef("HERKUNFT07", "O"))"}));
+}
+
+void TestOptionen::preselectsRealListsFromStoredValues()
+{
+    ScopedRecordingHost host;
+    host->store["GV07"] = "INVDIFF|RESERV";
+    host->store["HERKUNFT07"] = "Ab|o|K";
+    TDMOrdovant dm;
+    TfrmOptionen dialog;
+    dialog.show();
+
+    QCOMPARE(checkListText(*gvList(dialog)), QStringLiteral("INVDIFF+ RESERV+ LIEFRET KUNDBEST ABSCHR"));
+    QCOMPARE(texts(*gvList(dialog)).first(), QStringLiteral("Inventurdifferenz"));
+    // "o" is the code of an origin that is never possible: its position keeps its item.
+    QCOMPARE(checkListText(*herkunftList(dialog)).left(12), QStringLiteral("A+ W K+ I U "));
+}
+
+void TestOptionen::showingFocusesSpeichernAndSelectsNothing()
+{
+    ScopedRecordingHost host;
+    TDMOrdovant dm;
+    TfrmOptionen dialog;
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+
+    QCOMPARE(dialog.focusWidget(), button(dialog, "btnWeiter"));
+    QCOMPARE(selectedRow(*gvList(dialog)), -1);
+    QCOMPARE(selectedRow(*herkunftList(dialog)), -1);
+}
+
+void TestOptionen::storedValueLongerThanListKeepsEveryChoice()
+{
+    ScopedRecordingHost host;
+    host->detailTotal = 1;
+    // Five possible types; the first five codes are no longer possible at this branch.
+    host->store["GV07"] = "FILUML|RUECKZL|OHNE|HANDLAG|GIBTSNICHT|ABSCHR|KUNDBEST|ABSCHR";
+    TDMOrdovant dm;
+    TfrmOptionen dialog;
+    dialog.show();
+
+    QCOMPARE(checkListText(*gvList(dialog)), QStringLiteral("ABSCHR+ KUNDBEST+ RESERV LIEFRET INVDIFF"));
+    QVERIFY(host->reports.isEmpty());
+
+    button(dialog, "btnWeiter")->click();
+    QCOMPARE(host->store.value("GV07"), QStringLiteral("ABSCHR|KUNDBEST"));
+}
+
+// --- Exchange ---
+
+void TestOptionen::exchangeSwapsTextsAndValuesAndUnchecks()
+{
+    ScopedRecordingHost host;
+    TDMOrdovant dm;
+    TfrmOptionen dialog;
+    QListWidget list;
+    fillCheckList(list, "A+ B C D+ E");
+
+    dialog.Exchange(&list, 0, 3);
+    QCOMPARE(checkListText(list), QStringLiteral("D B C A E"));
+    QCOMPARE(list.item(0)->text(), QStringLiteral("Eintrag D"));
+    QCOMPARE(list.item(3)->text(), QStringLiteral("Eintrag A"));
+
+    fillCheckList(list, "A+ B C D+ E");
+    dialog.Exchange(&list, 3, 0);
+    QCOMPARE(checkListText(list), QStringLiteral("D B C A E"));
+    QVERIFY(host->reports.isEmpty());
+}
+
+void TestOptionen::exchangeOfOnePositionUnchecksIt()
+{
+    ScopedRecordingHost host;
+    TDMOrdovant dm;
+    TfrmOptionen dialog;
+    QListWidget list;
+    fillCheckList(list, "A+ B+ C+ D+");
+
+    dialog.Exchange(&list, 2, 2);
+
+    QCOMPARE(checkListText(list), QStringLiteral("A+ B+ C D+"));
+    QCOMPARE(list.item(2)->text(), QStringLiteral("Eintrag C"));
+}
+
+void TestOptionen::exchangeWithInvalidPositionChangesNothing()
+{
+    ScopedRecordingHost host;
+    TDMOrdovant dm;
+    TfrmOptionen dialog;
+    QListWidget list;
+    fillCheckList(list, "A+ B C");
+
+    dialog.Exchange(&list, 0, 3);
+    dialog.Exchange(&list, -1, 1);
+
+    QCOMPARE(checkListText(list), QStringLiteral("A+ B C"));
+    QCOMPARE(host->reportLabels(), (QStringList{"TfrmOptionen.Exchange", "TfrmOptionen.Exchange"}));
+    QVERIFY(host->reports.first().report);
+}
+
+// --- Saving and leaving ---
+
+void TestOptionen::speichernWritesCheckedItemsInShownOrder()
+{
+    ScopedRecordingHost host;
+    host->detailTotal = 2;
+    TDMOrdovant dm;
+    TfrmOptionen dialog;
+    dialog.show();
+    QListWidget *clbGV = gvList(dialog);
+    QListWidget *clbHerkunft = herkunftList(dialog);
+
+    // LIEFRET checked and moved to the top, ABSCHR moved up unchecked.
+    clbGV->item(2)->setCheckState(Qt::Checked);
+    clbGV->setCurrentRow(2);
+    control<QToolButton>(dialog, "btnUpGV")->click();
+    control<QToolButton>(dialog, "btnUpGV")->click();
+    clbGV->setCurrentRow(4);
+    control<QToolButton>(dialog, "btnUpGV")->click();
+    QCOMPARE(checkListText(*clbGV), QStringLiteral("LIEFRET+ KUNDBEST+ RESERV ABSCHR INVDIFF"));
+    // "A" checked and moved above "W"; "O" moved below it.
+    clbHerkunft->item(2)->setCheckState(Qt::Checked);
+    clbHerkunft->setCurrentRow(2);
+    control<QToolButton>(dialog, "btnUpHerkunft")->click();
+    clbHerkunft->setCurrentRow(0);
+    control<QToolButton>(dialog, "btnDownHerkunft")->click();
+    host->clearRecord();
+
+    button(dialog, "btnWeiter")->click();
+
+    QCOMPARE(host->callsNamed(writeLocal),
+             (QStringList{writeCall("GV07", "LIEFRET|KUNDBEST"), writeCall("HERKUNFT07", "A|O")}));
+    QVERIFY(host->callNames().indexOf(detailCheck) > host->callNames().lastIndexOf(writeLocal));
+    QCOMPARE(dialog.result(), 1);
+    QVERIFY(host->reports.isEmpty());
+}
+
+void TestOptionen::zurueckWritesNothing()
+{
+    ScopedRecordingHost host;
+    host->detailTotal = 2;
+    host->store["GV07"] = "RESERV";
+    {
+        TDMOrdovant dm;
+        TfrmOptionen dialog;
+        dialog.show();
+        control<QToolButton>(dialog, "btnAlleGV")->click();
+        host->clearRecord();
+
+        button(dialog, "btnZurueck")->click();
+
+        QCOMPARE(host->count(writeLocal), 0);
+        QCOMPARE(host->count(detailCheck), 1);
+        QCOMPARE(dialog.result(), 2);
+        QVERIFY(!host->terminated);
+    }
+    TDMOrdovant dm;
+    TfrmOptionen again;
+    again.show();
+    QCOMPARE(checkListText(*gvList(again)), QStringLiteral("RESERV+ KUNDBEST LIEFRET INVDIFF ABSCHR"));
+}
+
+void TestOptionen::closeBoxWritesNothingAndRunsNoCheck()
+{
+    ScopedRecordingHost host;
+    TDMOrdovant dm;
+    {
+        TfrmOptionen mainWindow;
+        mainWindow.show();
+        host->clearRecord();
+        QVERIFY(mainWindow.close());
+        QVERIFY(!mainWindow.isVisible());
+        QCOMPARE(mainWindow.result(), 0);
+    }
+    TfrmOptionen modal;
+    const int result = runModal(modal, [](QWidget &widget) { widget.close(); });
+    QCOMPARE(result, 0);
+    QCOMPARE(host->count(writeLocal), 0);
+    QCOMPARE(host->count(detailCheck) + host->count(existenceCheck), 0);
+    QVERIFY(!host->terminated);
+}
+
+void TestOptionen::switchEAsksOnlyForExistence_data()
+{
+    QTest::addColumn<QString>("buttonName");
+    QTest::addColumn<QString>("argument");
+    QTest::addColumn<QString>("check");
+
+    // clang-format off
+    for (const QString name : {"btnWeiter", "btnZurueck"}) {
+        QTest::addRow("%s, -e", qPrintable(name)) << name << "-e" << existenceCheck;
+        QTest::addRow("%s, /E", qPrintable(name)) << name << "/E" << existenceCheck;
+        QTest::addRow("%s, -o only", qPrintable(name)) << name << "-o" << detailCheck;
+    }
+    // clang-format on
+}
+
+void TestOptionen::switchEAsksOnlyForExistence()
+{
+    QFETCH(QString, buttonName);
+    QFETCH(QString, argument);
+    QFETCH(QString, check);
+    ScopedRecordingHost host;
+    host->arguments = {"ordovant", argument};
+    host->tasksExist = true;
+    host->detailTotal = 1;
+    TDMOrdovant dm;
+    TfrmOptionen dialog;
+    dialog.show();
+    host->clearRecord();
+
+    button(dialog, buttonName)->click();
+
+    QCOMPARE(host->count(check), 1);
+    QCOMPARE(host->count(detailCheck) + host->count(existenceCheck), 1);
+    QVERIFY(!host->terminated);
+}
+
+void TestOptionen::mainWindowStaysOpenWhileTasksAreLeft_data()
+{
+    QTest::addColumn<QString>("buttonName");
+    QTest::addColumn<int>("tasks");
+    QTest::addColumn<int>("result");
+
+    // clang-format off
+    QTest::newRow("Speichern, tasks left") << "btnWeiter" << 3 << 1;
+    QTest::newRow("Speichern, no task") << "btnWeiter" << 0 << 1;
+    QTest::newRow("Zurück, tasks left") << "btnZurueck" << 3 << 2;
+    QTest::newRow("Zurück, no task") << "btnZurueck" << 0 << 2;
+    // clang-format on
+}
+
+void TestOptionen::mainWindowStaysOpenWhileTasksAreLeft()
+{
+    QFETCH(QString, buttonName);
+    QFETCH(int, tasks);
+    QFETCH(int, result);
+    ScopedRecordingHost host;
+    host->detailTotal = tasks;
+    TDMOrdovant dm;
+    TfrmOptionen dialog;
+    dialog.show();
+
+    button(dialog, buttonName)->click();
+    button(dialog, buttonName)->click();
+
+    QVERIFY(dialog.isVisible());
+    QCOMPARE(dialog.result(), result);
+    QCOMPARE(host->count(detailCheck), 2); // each press checks again
+    QCOMPARE(host->terminated, tasks == 0);
+}
+
+void TestOptionen::modalRunEndsWithTheButtonsResult_data()
+{
+    QTest::addColumn<QString>("buttonName");
+    QTest::addColumn<int>("tasks");
+    QTest::addColumn<int>("result");
+    QTest::addColumn<int>("writes");
+
+    // clang-format off
+    QTest::newRow("Speichern, tasks left") << "btnWeiter" << 3 << 1 << 2;
+    QTest::newRow("Speichern, no task") << "btnWeiter" << 0 << 1 << 2;
+    QTest::newRow("Zurück, tasks left") << "btnZurueck" << 3 << 2 << 0;
+    QTest::newRow("Zurück, no task") << "btnZurueck" << 0 << 2 << 0;
+    // clang-format on
+}
+
+void TestOptionen::modalRunEndsWithTheButtonsResult()
+{
+    QFETCH(QString, buttonName);
+    QFETCH(int, tasks);
+    QFETCH(int, result);
+    QFETCH(int, writes);
+    ScopedRecordingHost host;
+    host->detailTotal = tasks;
+    TDMOrdovant dm;
+    TfrmOptionen dialog;
+
+    const int ran =
+        runModal(dialog, [&](QWidget &modal) { modal.findChild<QPushButton *>(buttonName)->click(); });
+
+    QCOMPARE(ran, result);
+    QVERIFY(!dialog.isVisible());
+    QCOMPARE(host->count(writeLocal), writes);
+    QCOMPARE(host->count(detailCheck), 1);
+    QCOMPARE(host->terminated, tasks == 0);
+}
+
+void TestOptionen::keysClickTheirButtons_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("result");
+    QTest::addColumn<int>("writes");
+
+    // clang-format off
+    QTest::newRow("Enter") << int(Qt::Key_Enter) << 1 << 2;
+    QTest::newRow("Return") << int(Qt::Key_Return) << 1 << 2;
+    QTest::newRow("Esc") << int(Qt::Key_Escape) << 2 << 0;
+    // clang-format on
+}
+
+void TestOptionen::keysClickTheirButtons()
+{
+    QFETCH(int, key);
+    QFETCH(int, result);
+    QFETCH(int, writes);
+    ScopedRecordingHost host;
+    host->detailTotal = 1;
+    TDMOrdovant dm;
+    TfrmOptionen dialog;
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    gvList(dialog)->setFocus();
+    host->clearRecord();
+
+    QTest::keyClick(gvList(dialog), Qt::Key(key));
+
+    QCOMPARE(dialog.result(), result);
+    QCOMPARE(host->count(writeLocal), writes);
+    QCOMPARE(host->count(detailCheck), 1);
+    QVERIFY(dialog.isVisible());
+}
+
+void TestOptionen::failedComposeKeepsThatSettingOnly()
+{
+    ScopedRecordingHost host;
+    host->detailTotal = 1;
+    host->store["HERKUNFT07"] = "O|K";
+    TDMOrdovant dm;
+    TfrmOptionen dialog;
+    dialog.show();
+    // A checked origin without a code character cannot be composed.
+    herkunftList(dialog)->item(0)->setData(Qt::UserRole, QString());
+    host->clearRecord();
+
+    button(dialog, "btnWeiter")->click();
+
+    QCOMPARE(host->callsNamed(writeLocal), QStringList{writeCall("GV07", "KUNDBEST")});
+    QCOMPARE(host->store.value("HERKUNFT07"), QStringLiteral("O|K"));
+    QCOMPARE(host->reportLabels(), QStringList{"TDMOrdovant.Herkunft_Konfigurationen_2_String"});
+    QCOMPARE(host->count(detailCheck), 1);
+    QCOMPARE(dialog.result(), 1);
+}
+
+void TestOptionen::withoutDataModuleEverythingIsReported()
+{
+    ScopedRecordingHost host;
+    TfrmOptionen dialog;
+    dialog.show();
+    button(dialog, "btnWeiter")->click();
+    QCOMPARE(dialog.result(), 0); // the failure came before the result
+    button(dialog, "btnZurueck")->click();
+
+    QCOMPARE(
+        host->reportLabels(),
+        (QStringList{"TfrmOptionen.Verfuegbare_GV_Fuellen", "TfrmOptionen.Verfuegbare_Herkuenfte_Fuellen",
+                     "TfrmOptionen.GV_Einstellen", "TfrmOptionen.Herkunft_Einstellen",
+                     "TfrmOptionen.btnWeiterClick", "TfrmOptionen.btnZurueckClick"}));
+    QVERIFY(!host->terminated);
+}
+
+// --- Lifecycle ---
+
+void TestOptionen::globalFollowsTheDialog()
+{
+    ScopedRecordingHost host;
+    TDMOrdovant dm;
+    auto first = std::make_unique<TfrmOptionen>();
+    QCOMPARE(frmOptionen, first.get());
+    auto second = std::make_unique<TfrmOptionen>();
+    QCOMPARE(frmOptionen, second.get());
+    first.reset();
+    QCOMPARE(frmOptionen, second.get());
+    second.reset();
+    QCOMPARE(frmOptionen, nullptr);
+}
+
+void TestOptionen::destroyReleasesCodesThenRaisesThenTerminates()
+{
+    ScopedRecordingHost host;
+    TDMOrdovant dm;
+    auto dialog = std::make_unique<TfrmOptionen>();
+    QListWidget *clbGV = gvList(*dialog);
+    connect(clbGV->model(), &QAbstractItemModel::dataChanged, clbGV, [&](const QModelIndex &index) {
+        host->calls << QStringLiteral("release %1: %2")
+                           .arg(index.row())
+                           .arg(index.data(Qt::UserRole).isNull() ? "cleared" : "kept");
+    });
+    host->clearRecord();
+
+    dialog.reset();
+
+    const QString raise = R"(QVXInfo.FehlerRaise("TfrmOptionen.FormDestroy", 0, "", "", 0, 0))";
+    const QString terminate = R"(QVXInfo.FehlerTerminate("TfrmOptionen.FormDestroy", 0, "", "", 0, 0))";
+    QCOMPARE(host->calls, (QStringList{"release 0: cleared", "release 1: cleared", "release 2: cleared",
+                                       "release 3: cleared", "release 4: cleared", raise, terminate}));
+    QVERIFY(host->reports.isEmpty());
+}
+
+void TestOptionen::destroyTerminatesAndReportsWhenRaiseThrows()
+{
+    ScopedRecordingHost host;
+    TDMOrdovant dm;
+    auto dialog = std::make_unique<TfrmOptionen>();
+    host->failOn("QVXInfo.FehlerRaise");
+    host->clearRecord();
+
+    dialog.reset();
+
+    QCOMPARE(host->callNames(),
+             (QStringList{"QVXInfo.FehlerRaise", "QVXInfo.FehlerTerminate", "QVXInfo.RegisterException"}));
+    QCOMPARE(host->reports.size(), 1);
+    QCOMPARE(host->reports.first().label, QStringLiteral("TfrmOptionen.FormDestroy"));
+    QCOMPARE(host->reports.first().report, false);
+    host->succeedAgain("QVXInfo.FehlerRaise");
+}
+
+QTEST_MAIN(TestOptionen)
+#include "tst_optionen.moc"
