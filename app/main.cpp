@@ -1,0 +1,6 @@
+#include "app/ordovant.h"
+
+int main(int argc, char *argv[])
+{
+    return runOrdovant(argc, argv);
+}
