@@ -1,0 +1,388 @@
+#include "check/ordovantdm.h"
+#include "support/recordinghost.h"
+
+#include <QListWidget>
+#include <QTest>
+
+#include <memory>
+
+namespace {
+
+const QString createStore =
+    QStringLiteral("TSimpleMask.Create(\"ORDOVANT\", \"DM\", \"\", false, true, null, \"\", \"\")");
+const QString rekeyStore =
+    QStringLiteral("TSimpleMask.ChangeKeyValues(\"ORDOVANT\", \"DM\", \"\", false, true, \"\", \"\")");
+const QString fehlerRaise =
+    QStringLiteral("QVXInfo.FehlerRaise(\"TDMOrdovant.DataModuleDestroy\", 0, \"\", \"\", 0, 0)");
+const QString fehlerTerminate =
+    QStringLiteral("QVXInfo.FehlerTerminate(\"TDMOrdovant.DataModuleDestroy\", 0, \"\", \"\", 0, 0)");
+
+QString readCall(const QString &key, const QString &defaultValue)
+{
+    return QStringLiteral("TSimpleMask.ReadLocalDef(\"%1\", \"%2\")").arg(key, defaultValue);
+}
+
+QString writeCall(const QString &key, const QString &value)
+{
+    return QStringLiteral("TSimpleMask.WriteLocal(\"%1\", \"%2\")").arg(key, value);
+}
+
+// A check list as the options dialog fills it: text, attached code, check state.
+void addItem(QListWidget &list, const QVariant &code, bool checked)
+{
+    auto *item = new QListWidgetItem(QStringLiteral("Eintrag"), &list);
+    item->setData(Qt::UserRole, code);
+    item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+    item->setCheckState(checked ? Qt::Checked : Qt::Unchecked);
+}
+
+} // namespace
+
+class TestOrdovantDM : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // Lifecycle
+    void createsWithStartValuesAndNoHostCall();
+    void globalPointsToTheDataModuleWhileItLives();
+    void globalOfAnotherDataModuleIsKept();
+    void destroyWithoutStoreRaisesThenTerminates();
+    void destroyFreesStoreBeforeRaising();
+    void destroyTerminatesAlsoWhenRaiseThrows();
+    void destroyReportsWhenTerminateThrowsToo();
+
+    // Settings access
+    void defaultsWhenNothingStored_data();
+    void defaultsWhenNothingStored();
+    void firstAccessCreatesStoreLaterOnesRekey();
+    void writeThenReadOnSameTerminal();
+    void valueOfOneTerminalIsNotSeenOnAnother();
+    void valueSurvivesIntoALaterRun();
+    void missingTerminalIdReadsAndWritesNothing_data();
+    void missingTerminalIdReadsAndWritesNothing();
+    void failedStoreCreationFailsTheAccess();
+    void failedRekeyStillReadsFromTheStore();
+    void failingReadGivesEmptyTextNotDefault();
+    void failingWriteIsReported();
+
+    // Setting values composed from check lists
+    void gvValueHoldsCheckedCodesInListOrder();
+    void gvValueOfNothingCheckedIsEmpty();
+    void gvValueQuotesCodesThatNeedIt();
+    void herkunftValueTakesFirstCharacter();
+    void nullListGivesNoValue();
+    void herkunftWithoutCodeGivesNoValue();
+};
+
+// --- Lifecycle ---
+
+void TestOrdovantDM::createsWithStartValuesAndNoHostCall()
+{
+    ScopedRecordingHost host;
+    TDMOrdovant dm;
+    QVERIFY(host->calls.isEmpty());
+    QCOMPARE(dm.Modus(), TMERU_CheckModus::cmAbsort);
+    QCOMPARE(dm.GetAnzAufgaben(), 0);
+    QCOMPARE(dm.GetAnzNachGV(), TQVX_Aufgabe_GV_Integer_Array{});
+    QCOMPARE(dm.GetAnzNachHerkunft(), TQVX_Herkunfts_Integer_Array{});
+    QVERIFY(host->reports.isEmpty());
+}
+
+void TestOrdovantDM::globalPointsToTheDataModuleWhileItLives()
+{
+    ScopedRecordingHost host;
+    {
+        TDMOrdovant dm;
+        QCOMPARE(DMOrdovant, &dm);
+    }
+    QCOMPARE(DMOrdovant, nullptr);
+}
+
+void TestOrdovantDM::globalOfAnotherDataModuleIsKept()
+{
+    ScopedRecordingHost host;
+    auto first = std::make_unique<TDMOrdovant>();
+    TDMOrdovant second;
+    first.reset();
+    QCOMPARE(DMOrdovant, &second);
+}
+
+void TestOrdovantDM::destroyWithoutStoreRaisesThenTerminates()
+{
+    ScopedRecordingHost host;
+    std::make_unique<TDMOrdovant>().reset();
+    QCOMPARE(host->calls, (QStringList{fehlerRaise, fehlerTerminate}));
+    QVERIFY(host->reports.isEmpty());
+}
+
+void TestOrdovantDM::destroyFreesStoreBeforeRaising()
+{
+    ScopedRecordingHost host;
+    auto dm = std::make_unique<TDMOrdovant>();
+    dm->Einstellung_laden(QStringLiteral("GV"), QStringLiteral("KUNDBEST"));
+    dm->Einstellung_laden(QStringLiteral("GV"), QStringLiteral("KUNDBEST"));
+    host->clearRecord();
+    dm.reset();
+    QCOMPARE(host->calls, (QStringList{QStringLiteral("TSimpleMask.Free"), fehlerRaise, fehlerTerminate}));
+}
+
+void TestOrdovantDM::destroyTerminatesAlsoWhenRaiseThrows()
+{
+    ScopedRecordingHost host;
+    host->failOn(QStringLiteral("QVXInfo.FehlerRaise"));
+    auto dm = std::make_unique<TDMOrdovant>();
+    dm.reset();
+    QCOMPARE(host->callNames(),
+             (QStringList{"QVXInfo.FehlerRaise", "QVXInfo.FehlerTerminate", "QVXInfo.RegisterException"}));
+    QCOMPARE(host->reports.size(), 1);
+    QCOMPARE(host->reports.front().label, QStringLiteral("TDMOrdovant.DataModuleDestroy"));
+    QCOMPARE(host->reports.front().report, false);
+    QCOMPARE(DMOrdovant, nullptr);
+}
+
+void TestOrdovantDM::destroyReportsWhenTerminateThrowsToo()
+{
+    ScopedRecordingHost host;
+    host->failOn(QStringLiteral("QVXInfo.FehlerRaise"));
+    host->failOn(QStringLiteral("QVXInfo.FehlerTerminate"));
+    std::make_unique<TDMOrdovant>().reset();
+    QCOMPARE(host->reportLabels(), QStringList{"TDMOrdovant.DataModuleDestroy"});
+    QCOMPARE(host->reports.front().report, false);
+    QCOMPARE(DMOrdovant, nullptr);
+}
+
+// --- Settings access ---
+
+void TestOrdovantDM::defaultsWhenNothingStored_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("defaultValue");
+    QTest::newRow("GV") << QStringLiteral("GV") << QStringLiteral("KUNDBEST");
+    QTest::newRow("HERKUNFT") << QStringLiteral("HERKUNFT") << QStringLiteral("O");
+    QTest::newRow("WARENANFOEIGFIL") << QStringLiteral("WARENANFOEIGFIL") << QStringLiteral("N");
+}
+
+void TestOrdovantDM::defaultsWhenNothingStored()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, defaultValue);
+    ScopedRecordingHost host;
+    TDMOrdovant dm;
+    QCOMPARE(dm.Einstellung_laden(name, defaultValue), defaultValue);
+    QCOMPARE(host->calls, (QStringList{createStore, QStringLiteral("QVXInfoTerminalID"),
+                                       readCall(name + "07", defaultValue)}));
+}
+
+void TestOrdovantDM::firstAccessCreatesStoreLaterOnesRekey()
+{
+    ScopedRecordingHost host;
+    TDMOrdovant dm;
+    dm.Einstellung_laden(QStringLiteral("GV"), QStringLiteral("KUNDBEST"));
+    dm.Einstellung_speichern(QStringLiteral("HERKUNFT"), QStringLiteral("O|K"));
+    dm.Einstellung_laden(QStringLiteral("HERKUNFT"), QStringLiteral("O"));
+    QCOMPARE(host->calls, (QStringList{
+                              createStore,
+                              "QVXInfoTerminalID",
+                              readCall("GV07", "KUNDBEST"),
+                              rekeyStore,
+                              "QVXInfoTerminalID",
+                              writeCall("HERKUNFT07", "O|K"),
+                              rekeyStore,
+                              "QVXInfoTerminalID",
+                              readCall("HERKUNFT07", "O"),
+                          }));
+    QVERIFY(host->reports.isEmpty());
+}
+
+void TestOrdovantDM::writeThenReadOnSameTerminal()
+{
+    ScopedRecordingHost host;
+    TDMOrdovant dm;
+    dm.Einstellung_speichern(QStringLiteral("GV"), QStringLiteral("RESERV|KUNDBEST"));
+    QCOMPARE(host->store.value(QStringLiteral("GV07")), QStringLiteral("RESERV|KUNDBEST"));
+    QCOMPARE(dm.Einstellung_laden(QStringLiteral("GV"), QStringLiteral("KUNDBEST")),
+             QStringLiteral("RESERV|KUNDBEST"));
+}
+
+void TestOrdovantDM::valueOfOneTerminalIsNotSeenOnAnother()
+{
+    ScopedRecordingHost host;
+    TDMOrdovant dm;
+    dm.Einstellung_speichern(QStringLiteral("GV"), QStringLiteral("RESERV"));
+    host->terminal = QStringLiteral("12");
+    QCOMPARE(dm.Einstellung_laden(QStringLiteral("GV"), QStringLiteral("KUNDBEST")),
+             QStringLiteral("KUNDBEST"));
+    QCOMPARE(host->callsNamed(QStringLiteral("TSimpleMask.ReadLocalDef")),
+             QStringList{readCall("GV12", "KUNDBEST")});
+}
+
+void TestOrdovantDM::valueSurvivesIntoALaterRun()
+{
+    ScopedRecordingHost host;
+    {
+        TDMOrdovant first;
+        first.Einstellung_speichern(QStringLiteral("HERKUNFT"), QStringLiteral("K|O"));
+    }
+    TDMOrdovant later;
+    QCOMPARE(later.Einstellung_laden(QStringLiteral("HERKUNFT"), QStringLiteral("O")), QStringLiteral("K|O"));
+}
+
+void TestOrdovantDM::missingTerminalIdReadsAndWritesNothing_data()
+{
+    QTest::addColumn<bool>("idFails");
+    QTest::newRow("id cannot be obtained") << true;
+    QTest::newRow("id is empty") << false;
+}
+
+void TestOrdovantDM::missingTerminalIdReadsAndWritesNothing()
+{
+    QFETCH(bool, idFails);
+    ScopedRecordingHost host;
+    host->store.insert(QStringLiteral("GV"), QStringLiteral("geteilt"));
+    if (idFails)
+        host->failOn(QStringLiteral("QVXInfoTerminalID"));
+    else
+        host->terminal.clear();
+    TDMOrdovant dm;
+
+    QCOMPARE(dm.Einstellung_laden(QStringLiteral("GV"), QStringLiteral("KUNDBEST")), QString());
+    QCOMPARE(host->reportLabels(),
+             (QStringList{"TDMOrdovant.SimpleMask_key_Get", "TDMOrdovant.Einstellung_laden"}));
+
+    host->reports.clear();
+    dm.Einstellung_speichern(QStringLiteral("GV"), QStringLiteral("RESERV"));
+    QCOMPARE(host->reportLabels(),
+             (QStringList{"TDMOrdovant.SimpleMask_key_Get", "TDMOrdovant.Einstellung_speichern"}));
+
+    QCOMPARE(host->count(QStringLiteral("TSimpleMask.ReadLocalDef")), 0);
+    QCOMPARE(host->count(QStringLiteral("TSimpleMask.WriteLocal")), 0);
+    QCOMPARE(host->store, (QMap<QString, QString>{{"GV", "geteilt"}}));
+    for (const auto &report : std::as_const(host->reports))
+        QVERIFY(report.report);
+}
+
+void TestOrdovantDM::failedStoreCreationFailsTheAccess()
+{
+    ScopedRecordingHost host;
+    host->failOn(QStringLiteral("TSimpleMask.Create"));
+    TDMOrdovant dm;
+    QCOMPARE(dm.Einstellung_laden(QStringLiteral("GV"), QStringLiteral("KUNDBEST")), QString());
+    QCOMPARE(host->reportLabels(),
+             (QStringList{"TDMOrdovant.SimpleMask_CiN", "TDMOrdovant.Einstellung_laden"}));
+
+    // The next access tries the creation again.
+    host->succeedAgain(QStringLiteral("TSimpleMask.Create"));
+    host->clearRecord();
+    QCOMPARE(dm.Einstellung_laden(QStringLiteral("GV"), QStringLiteral("KUNDBEST")),
+             QStringLiteral("KUNDBEST"));
+    QCOMPARE(host->calls.front(), createStore);
+    QVERIFY(host->reports.isEmpty());
+}
+
+void TestOrdovantDM::failedRekeyStillReadsFromTheStore()
+{
+    ScopedRecordingHost host;
+    host->store.insert(QStringLiteral("GV07"), QStringLiteral("RESERV"));
+    TDMOrdovant dm;
+    dm.Einstellung_laden(QStringLiteral("GV"), QString());
+    host->failOn(QStringLiteral("TSimpleMask.ChangeKeyValues"));
+    QCOMPARE(dm.Einstellung_laden(QStringLiteral("GV"), QString()), QStringLiteral("RESERV"));
+    QCOMPARE(host->reportLabels(), QStringList{"TDMOrdovant.SimpleMask_CiN"});
+    QCOMPARE(host->count(QStringLiteral("TSimpleMask.Create")), 1);
+}
+
+void TestOrdovantDM::failingReadGivesEmptyTextNotDefault()
+{
+    ScopedRecordingHost host;
+    host->failOn(QStringLiteral("TSimpleMask.ReadLocalDef"));
+    TDMOrdovant dm;
+    QCOMPARE(dm.Einstellung_laden(QStringLiteral("GV"), QStringLiteral("KUNDBEST")), QString());
+    QCOMPARE(host->reportLabels(), QStringList{"TDMOrdovant.Einstellung_laden"});
+    QVERIFY(host->reports.front().report);
+}
+
+void TestOrdovantDM::failingWriteIsReported()
+{
+    ScopedRecordingHost host;
+    host->failOn(QStringLiteral("TSimpleMask.WriteLocal"));
+    TDMOrdovant dm;
+    dm.Einstellung_speichern(QStringLiteral("GV"), QStringLiteral("RESERV"));
+    QCOMPARE(host->reportLabels(), QStringList{"TDMOrdovant.Einstellung_speichern"});
+    QVERIFY(host->store.isEmpty());
+}
+
+// --- Setting values composed from check lists ---
+
+void TestOrdovantDM::gvValueHoldsCheckedCodesInListOrder()
+{
+    ScopedRecordingHost host;
+    TDMOrdovant dm;
+    QListWidget list;
+    addItem(list, QStringLiteral("RESERV"), true);
+    addItem(list, QStringLiteral("FILUML"), false);
+    addItem(list, QStringLiteral("KUNDBEST"), true);
+    addItem(list, QStringLiteral("ABSCHR"), true);
+    QCOMPARE(dm.GV_Konfigurationen_2_String(&list),
+             std::optional<QString>(QStringLiteral("RESERV|KUNDBEST|ABSCHR")));
+    QVERIFY(host->reports.isEmpty());
+}
+
+void TestOrdovantDM::gvValueOfNothingCheckedIsEmpty()
+{
+    ScopedRecordingHost host;
+    TDMOrdovant dm;
+    QListWidget list;
+    addItem(list, QStringLiteral("RESERV"), false);
+    QCOMPARE(dm.GV_Konfigurationen_2_String(&list), std::optional<QString>(QString()));
+    QListWidget empty;
+    QCOMPARE(dm.Herkunft_Konfigurationen_2_String(&empty), std::optional<QString>(QString()));
+}
+
+void TestOrdovantDM::gvValueQuotesCodesThatNeedIt()
+{
+    ScopedRecordingHost host;
+    TDMOrdovant dm;
+    QListWidget list;
+    addItem(list, QStringLiteral("A B"), true);
+    addItem(list, QStringLiteral("C"), true);
+    QCOMPARE(dm.GV_Konfigurationen_2_String(&list), std::optional<QString>(QStringLiteral("\"A B\"|C")));
+}
+
+void TestOrdovantDM::herkunftValueTakesFirstCharacter()
+{
+    ScopedRecordingHost host;
+    TDMOrdovant dm;
+    QListWidget list;
+    addItem(list, QChar(u'O'), true);
+    addItem(list, QChar(u'K'), false);
+    addItem(list, QStringLiteral("Wx"), true);
+    addItem(list, QChar(u'|'), true);
+    QCOMPARE(dm.Herkunft_Konfigurationen_2_String(&list),
+             std::optional<QString>(QStringLiteral("O|W|\"|\"")));
+}
+
+void TestOrdovantDM::nullListGivesNoValue()
+{
+    ScopedRecordingHost host;
+    TDMOrdovant dm;
+    QCOMPARE(dm.GV_Konfigurationen_2_String(nullptr), std::nullopt);
+    QCOMPARE(dm.Herkunft_Konfigurationen_2_String(nullptr), std::nullopt);
+    QCOMPARE(host->reportLabels(), (QStringList{"TDMOrdovant.GV_Konfigurationen_2_String",
+                                                "TDMOrdovant.Herkunft_Konfigurationen_2_String"}));
+}
+
+void TestOrdovantDM::herkunftWithoutCodeGivesNoValue()
+{
+    ScopedRecordingHost host;
+    TDMOrdovant dm;
+    QListWidget list;
+    addItem(list, QChar(u'O'), true);
+    addItem(list, QVariant(), true);
+    QCOMPARE(dm.Herkunft_Konfigurationen_2_String(&list), std::nullopt);
+    QCOMPARE(host->reportLabels(), QStringList{"TDMOrdovant.Herkunft_Konfigurationen_2_String"});
+}
+
+QTEST_MAIN(TestOrdovantDM)
+
+#include "tst_ordovantdm.moc"
