@@ -17,7 +17,8 @@ void BelegList::setAbgelaufen(int row, bool abgelaufen)
 void BelegList::checkRow(int row) const
 {
     if (row < 0 || row >= m_belege.size())
-        throw HostError(QStringLiteral("Die Belegliste hat keine Zeile %1 (%2 Zeilen).").arg(row).arg(m_belege.size()));
+        throw HostError(
+            QStringLiteral("Die Belegliste hat keine Zeile %1 (%2 Zeilen).").arg(row).arg(m_belege.size()));
 }
 
 bool BelegList::GetCellValueAsBoolean(int row, int column) const

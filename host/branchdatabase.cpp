@@ -3,6 +3,7 @@
 #include "hostconfig.h"
 #include "hosterror.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -48,17 +49,24 @@ BranchDatabase::BranchDatabase(std::shared_ptr<HostConfig> config)
 
 BranchDatabase::~BranchDatabase()
 {
+    QObject::disconnect(m_closeWithApplication);
+    close();
+}
+
+void BranchDatabase::close()
+{
+    if (!m_connectionAdded)
+        return;
     m_countQuery.reset();
     m_existsQuery.reset();
-    if (QSqlDatabase::contains(m_connectionName)) {
-        QSqlDatabase::database(m_connectionName, false).close();
-        QSqlDatabase::removeDatabase(m_connectionName);
-    }
+    QSqlDatabase::database(m_connectionName, false).close();
+    QSqlDatabase::removeDatabase(m_connectionName);
+    m_connectionAdded = false;
 }
 
 QSqlDatabase BranchDatabase::database()
 {
-    if (QSqlDatabase::contains(m_connectionName)) {
+    if (m_connectionAdded) {
         QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
         if (db.isOpen())
             return db;
@@ -67,9 +75,15 @@ QSqlDatabase BranchDatabase::database()
     // QSQLITE would create a missing file even when asked to open it read-only.
     if (!QFileInfo(m_path).isFile())
         throw HostError(QStringLiteral("Die Filialdatenbank %1 gibt es nicht.").arg(m_path));
-    QSqlDatabase db = QSqlDatabase::contains(m_connectionName)
-                          ? QSqlDatabase::database(m_connectionName, false)
-                          : QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
+    if (!m_connectionAdded) {
+        QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
+        m_connectionAdded = true;
+        // The installed backend may outlive the application and Qt Sql's connection list with it, so
+        // the connection goes when the application does.
+        if (QCoreApplication *application = QCoreApplication::instance())
+            m_closeWithApplication = QObject::connect(application, &QObject::destroyed, [this] { close(); });
+    }
+    QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
     db.setDatabaseName(m_path);
     db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=2000"));
     if (!db.open())
@@ -97,7 +111,8 @@ void BranchDatabase::run(QSqlQuery &query, const QString &what)
 
 void BranchDatabase::fail(const QString &what, const QSqlError &error) const
 {
-    throw HostError(QStringLiteral("Filialdatenbank %1: %2 fehlgeschlagen: %3").arg(m_path, what, error.text()));
+    throw HostError(
+        QStringLiteral("Filialdatenbank %1: %2 fehlgeschlagen: %3").arg(m_path, what, error.text()));
 }
 
 qint32 BranchDatabase::countOpenTasks(qint16 filiale, TQVX_Herkunfts_Integer_Array &nachHerkunft,
@@ -105,9 +120,10 @@ qint32 BranchDatabase::countOpenTasks(qint16 filiale, TQVX_Herkunfts_Integer_Arr
 {
     nachHerkunft.fill(0);
     nachGV.fill(0);
-    QSqlQuery &query = prepared(m_countQuery, QStringLiteral("SELECT gv, herkunft, COUNT(*) FROM absortieraufgabe "
-                                                             "WHERE filiale = ? AND erledigt = 0 "
-                                                             "GROUP BY gv, herkunft"));
+    QSqlQuery &query =
+        prepared(m_countQuery, QStringLiteral("SELECT gv, herkunft, COUNT(*) FROM absortieraufgabe "
+                                              "WHERE filiale = ? AND erledigt = 0 "
+                                              "GROUP BY gv, herkunft"));
     query.bindValue(0, filiale);
     run(query, QStringLiteral("Zählen der Absortieraufgaben"));
     qint64 total = 0;

@@ -2,6 +2,7 @@
 
 #include "hosttypes.h"
 
+#include <QObject>
 #include <QSqlQuery>
 #include <QString>
 #include <QVector>
@@ -41,6 +42,7 @@ public:
 
 private:
     QSqlDatabase database();
+    void close();
     QSqlQuery &prepared(std::optional<QSqlQuery> &query, const QString &sql);
     void run(QSqlQuery &query, const QString &what);
     [[noreturn]] void fail(const QString &what, const QSqlError &error) const;
@@ -48,6 +50,8 @@ private:
     std::shared_ptr<HostConfig> m_config;
     QString m_connectionName;
     QString m_path;
+    bool m_connectionAdded = false;
+    QMetaObject::Connection m_closeWithApplication;
     std::optional<QSqlQuery> m_countQuery;
     std::optional<QSqlQuery> m_existsQuery;
 };

@@ -2,9 +2,9 @@
 
 #include "hosterror.h"
 #include "inifile.h"
+#include "inisnapshot.h"
 
 #include <QDir>
-#include <QSettings>
 #include <QStandardPaths>
 #include <QSysInfo>
 
@@ -43,8 +43,8 @@ const QHash<QString, QVariant> &HostConfig::values()
 {
     if (!m_values) {
         const QString path = iniPath();
-        IniFile::check(path);
-        const QSettings settings(path, QSettings::IniFormat);
+        IniSnapshot snapshot(IniFile::read(path), path);
+        const QSettings &settings = snapshot.settings();
         QHash<QString, QVariant> values;
         for (const QString &key : settings.allKeys())
             values.insert(key, settings.value(key));
@@ -91,7 +91,8 @@ QString HostConfig::directory(const QString &name)
 {
     const auto path = text(QStringLiteral("Verzeichnisse/") + name);
     if (!path || path->trimmed().isEmpty())
-        throw HostError(QStringLiteral("Das Verzeichnis \"%1\" ist in %2 nicht eingetragen.").arg(name, iniPath()));
+        throw HostError(
+            QStringLiteral("Das Verzeichnis \"%1\" ist in %2 nicht eingetragen.").arg(name, iniPath()));
     return absolutePath(path->trimmed());
 }
 
@@ -102,7 +103,8 @@ QDate HostConfig::businessDate()
         return QDate::currentDate();
     const QDate parsed = QDate::fromString(date->trimmed(), Qt::ISODate);
     if (!parsed.isValid())
-        throw HostError(QStringLiteral("Das Geschäftsdatum \"%1\" in %2 ist kein gültiges Datum.").arg(*date, iniPath()));
+        throw HostError(
+            QStringLiteral("Das Geschäftsdatum \"%1\" in %2 ist kein gültiges Datum.").arg(*date, iniPath()));
     return parsed;
 }
 

@@ -4,7 +4,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSettings>
 #include <QStringDecoder>
 
 namespace {
@@ -19,8 +18,8 @@ bool isIniLine(QStringView line)
     return trimmed.contains(u'=');
 }
 
-// QSettings reads almost any bytes as INI without complaint; a file of other content must not be
-// taken for an empty store and then be overwritten.
+// QSettings reads almost any bytes as INI without complaint and rewrites them on the next save; a
+// file of other content must not be taken for an empty store and then be overwritten.
 bool isIniText(const QByteArray &data)
 {
     if (data.contains('\0'))
@@ -40,21 +39,21 @@ bool isIniText(const QByteArray &data)
 
 } // namespace
 
-void IniFile::check(const QString &path)
+QByteArray IniFile::read(const QString &path)
 {
     const QFileInfo info(path);
     if (!info.exists())
-        return;
+        return {};
     QFile file(path);
     if (!info.isFile() || !file.open(QIODevice::ReadOnly))
         throw HostError(QStringLiteral("Die Datei %1 kann nicht gelesen werden.").arg(path));
-    if (!isIniText(file.readAll()))
+    const QByteArray content = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        throw HostError(
+            QStringLiteral("Die Datei %1 kann nicht gelesen werden: %2").arg(path, file.errorString()));
+    if (!isIniText(content))
         throw HostError(QStringLiteral("Die Datei %1 ist keine gültige INI-Datei.").arg(path));
-    const QSettings settings(path, QSettings::IniFormat);
-    if (settings.status() != QSettings::NoError)
-        throw HostError(QStringLiteral("Die Datei %1 kann nicht gelesen werden (QSettings-Status %2).")
-                            .arg(path)
-                            .arg(int(settings.status())));
+    return content;
 }
 
 QString IniFile::text(const QVariant &value)

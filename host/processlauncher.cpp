@@ -39,20 +39,22 @@ void ProcessLauncher::execute(const AppExecRequest &request)
         startDetached(program, request.parameters, directory);
 }
 
-void ProcessLauncher::startDetached(const QString &program, const QStringList &arguments, const QString &directory)
+void ProcessLauncher::startDetached(const QString &program, const QStringList &arguments,
+                                    const QString &directory)
 {
     if (!QProcess::startDetached(program, arguments, directory))
         throw HostError(QStringLiteral("Das Programm %1 konnte nicht gestartet werden.").arg(program));
 }
 
-void ProcessLauncher::runAndWait(const QString &program, const QStringList &arguments, const QString &directory)
+void ProcessLauncher::runAndWait(const QString &program, const QStringList &arguments,
+                                 const QString &directory)
 {
     QProcess process;
     process.setProcessChannelMode(QProcess::ForwardedChannels);
     process.setWorkingDirectory(directory);
     process.start(program, arguments);
     if (!process.waitForStarted(-1))
-        throw HostError(
-            QStringLiteral("Das Programm %1 konnte nicht gestartet werden: %2").arg(program, process.errorString()));
+        throw HostError(QStringLiteral("Das Programm %1 konnte nicht gestartet werden: %2")
+                            .arg(program, process.errorString()));
     process.waitForFinished(-1);
 }

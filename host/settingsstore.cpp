@@ -3,10 +3,15 @@
 #include "hostconfig.h"
 #include "hosterror.h"
 #include "inifile.h"
+#include "inisnapshot.h"
 
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
-#include <QSettings>
+#include <QSaveFile>
+#include <QThread>
 
 namespace {
 
@@ -15,23 +20,56 @@ QString groupOf(const QString &section, const QString &subsection)
     return section + u'/' + subsection;
 }
 
-// QSettings itself locks "<store>.lock" while it saves, so the read-modify-write lock needs its own name.
+// QSettings locks "<file>.lock" while it saves, so the read-modify-write lock has a name of its own.
 QString lockPathOf(const QString &storePath)
 {
     return storePath + QStringLiteral(".schreibsperre");
 }
 
 constexpr int LockTimeoutMs = 10000;
+constexpr int LockRetryMs = 5;
+
+// QLockFile::tryLock(timeout) backs off up to seconds between tries; a store is locked only for the
+// few milliseconds of one write, so waiting writers retry at short intervals.
+void lockStore(QLockFile &lock, const QString &path)
+{
+    const QDeadlineTimer deadline(LockTimeoutMs);
+    while (!lock.tryLock(0)) {
+        if (lock.error() != QLockFile::LockFailedError || deadline.hasExpired())
+            throw HostError(
+                QStringLiteral("Der Einstellungsspeicher %1 kann nicht gesperrt werden (Fehler %2).")
+                    .arg(path)
+                    .arg(int(lock.error())));
+        QThread::msleep(LockRetryMs);
+    }
+}
+
+// A save replaces the file by renaming, which would also replace a file that is write-protected.
+void checkWritable(const QString &path)
+{
+    QFile file(path);
+    if (file.exists() && !file.open(QIODevice::ReadWrite))
+        throw HostError(QStringLiteral("Der Einstellungsspeicher %1 ist schreibgeschützt.").arg(path));
+}
+
+void replaceContent(const QString &path, const QByteArray &content)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size() || !file.commit())
+        throw HostError(QStringLiteral("Der Einstellungsspeicher %1 kann nicht geschrieben werden: %2")
+                            .arg(path, file.errorString()));
+}
 
 } // namespace
 
-SettingsStore::SettingsStore(std::shared_ptr<HostConfig> config, const QString &section, const QString &subsection)
+SettingsStore::SettingsStore(std::shared_ptr<HostConfig> config, const QString &section,
+                             const QString &subsection)
     : m_config(std::move(config)), m_group(groupOf(section, subsection))
 {
 }
 
-void SettingsStore::changeKeyValues(const QString &section, const QString &subsection, const QString &, bool, bool,
-                                    const QString &, const QString &)
+void SettingsStore::changeKeyValues(const QString &section, const QString &subsection, const QString &, bool,
+                                    bool, const QString &, const QString &)
 {
     m_group = groupOf(section, subsection);
 }
@@ -43,26 +81,12 @@ QString SettingsStore::fullKey(const QString &key) const
     return m_group + u'/' + key;
 }
 
-void SettingsStore::checkStatus(const QSettings &settings, const QString &path)
-{
-    switch (settings.status()) {
-    case QSettings::NoError:
-        return;
-    case QSettings::AccessError:
-        throw HostError(QStringLiteral("Auf den Einstellungsspeicher %1 kann nicht zugegriffen werden.").arg(path));
-    case QSettings::FormatError:
-        throw HostError(QStringLiteral("Der Einstellungsspeicher %1 ist beschädigt.").arg(path));
-    }
-}
-
 QString SettingsStore::readLocalDef(const QString &key, const QString &defaultValue)
 {
     const QString name = fullKey(key);
     const QString path = m_config->storePath();
-    IniFile::check(path);
-    const QSettings settings(path, QSettings::IniFormat);
-    checkStatus(settings, path);
-    const QVariant value = settings.value(name);
+    IniSnapshot snapshot(IniFile::read(path), path);
+    const QVariant value = snapshot.settings().value(name);
     return value.isValid() ? IniFile::text(value) : defaultValue;
 }
 
@@ -70,22 +94,12 @@ void SettingsStore::writeLocal(const QString &key, const QString &value)
 {
     const QString name = fullKey(key);
     const QString path = m_config->storePath();
+    // Like QSettings, a first write makes the store's folder.
+    QDir().mkpath(QFileInfo(path).absolutePath());
     QLockFile lock(lockPathOf(path));
-    if (!lock.tryLock(LockTimeoutMs))
-        throw HostError(QStringLiteral("Der Einstellungsspeicher %1 kann nicht gesperrt werden (Fehler %2).")
-                            .arg(path)
-                            .arg(int(lock.error())));
-    IniFile::check(path);
-    {
-        QSettings settings(path, QSettings::IniFormat);
-        checkStatus(settings, path);
-        settings.setValue(name, value);
-        settings.sync();
-        checkStatus(settings, path);
-    }
-    // QSettings may report success for a save that did not happen; the file itself is the proof.
-    const QSettings written(path, QSettings::IniFormat);
-    if (written.status() != QSettings::NoError || IniFile::text(written.value(name)) != value
-        || !written.contains(name))
-        throw HostError(QStringLiteral("Die Einstellung %1 konnte nicht in %2 gespeichert werden.").arg(name, path));
+    lockStore(lock, path);
+    IniSnapshot snapshot(IniFile::read(path), path);
+    checkWritable(path);
+    snapshot.settings().setValue(name, value);
+    replaceContent(path, snapshot.save());
 }

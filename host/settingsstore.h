@@ -5,11 +5,10 @@
 #include <memory>
 
 class HostConfig;
-class QSettings;
 
 // The settings store on an INI file that several workstations and processes may share. Every read
-// opens the file afresh, so values written by another process are seen; every write is a locked
-// read-modify-write that is checked to have reached the file.
+// parses the file as it is on disk now, so values written by another process are seen; every write
+// is a locked read-modify-write that replaces the file whole, or fails with a HostError.
 class SettingsStore final : public SimpleMaskBackend
 {
 public:
@@ -22,7 +21,6 @@ public:
 
 private:
     QString fullKey(const QString &key) const;
-    static void checkStatus(const QSettings &settings, const QString &path);
 
     std::shared_ptr<HostConfig> m_config;
     QString m_group;

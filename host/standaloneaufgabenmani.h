@@ -12,7 +12,10 @@ class StandaloneAufgabenMani final : public AufgabenManiBackend
 public:
     static constexpr int AbsortierAufgabe = 2;
 
-    explicit StandaloneAufgabenMani(std::shared_ptr<BranchDatabase> database) : m_database(std::move(database)) {}
+    explicit StandaloneAufgabenMani(std::shared_ptr<BranchDatabase> database)
+        : m_database(std::move(database))
+    {
+    }
 
     bool aufgabenVorhanden(qint16 filiale, TQVX_Aufgabe_Art_Erw_Set arten, bool flag) override;
 

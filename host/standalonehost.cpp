@@ -18,8 +18,7 @@ std::unique_ptr<HostBackend> makeStandaloneHost()
 }
 
 StandaloneHost::StandaloneHost()
-    : m_config(std::make_shared<HostConfig>()),
-      m_database(std::make_shared<BranchDatabase>(m_config)),
+    : m_config(std::make_shared<HostConfig>()), m_database(std::make_shared<BranchDatabase>(m_config)),
       m_log(m_config->logPath())
 {
 }
@@ -57,8 +56,8 @@ void StandaloneHost::log(const QString &label, const QString &message, bool toSt
 bool StandaloneHost::canShowDialogs()
 {
     // Offscreen nobody can answer a modal box, and without a widget application there is none.
-    return qobject_cast<QApplication *>(QCoreApplication::instance()) != nullptr
-           && QGuiApplication::platformName() != QLatin1String("offscreen");
+    return qobject_cast<QApplication *>(QCoreApplication::instance()) != nullptr &&
+           QGuiApplication::platformName() != QLatin1String("offscreen");
 }
 
 void StandaloneHost::registerException(const QString &label, const QString &message, bool report)
@@ -79,11 +78,12 @@ QString StandaloneHost::meldungText(const QString &gruppe, int nummer)
     return QStringLiteral("Meldung %1 der Gruppe %2.").arg(nummer).arg(gruppe);
 }
 
-void StandaloneHost::showMeldung(int, int nummer, const QString &gruppe, const QString &, int, int, const QString &,
-                                 bool)
+void StandaloneHost::showMeldung(int, int nummer, const QString &gruppe, const QString &, int, int,
+                                 const QString &, bool)
 {
     const QString text = meldungText(gruppe, nummer);
-    log(QStringLiteral("TQVXInfo.ShowMeldung"), QStringLiteral("%1 %2: %3").arg(gruppe).arg(nummer).arg(text), false);
+    log(QStringLiteral("TQVXInfo.ShowMeldung"), QStringLiteral("%1 %2: %3").arg(gruppe).arg(nummer).arg(text),
+        false);
     if (!canShowDialogs())
         return;
     QMessageBox box(QMessageBox::Information, gruppe, text, QMessageBox::Ok);
@@ -128,9 +128,9 @@ void StandaloneHost::formInit(const QString &name, bool)
 }
 
 std::unique_ptr<SimpleMaskBackend> StandaloneHost::createSimpleMask(const QString &section,
-                                                                    const QString &subsection, const QString &,
-                                                                    bool, bool, QObject *, const QString &,
-                                                                    const QString &)
+                                                                    const QString &subsection,
+                                                                    const QString &, bool, bool, QObject *,
+                                                                    const QString &, const QString &)
 {
     return std::make_unique<SettingsStore>(m_config, section, subsection);
 }

@@ -30,10 +30,10 @@ public:
     void registerException(const QString &label, const QString &message, bool report) override;
     void fehlerRaise(const QString &label, int nummer, const QString &text1, const QString &text2, int wert1,
                      int wert2) override;
-    void fehlerTerminate(const QString &label, int nummer, const QString &text1, const QString &text2, int wert1,
-                         int wert2) override;
-    void showMeldung(int vorgabe, int nummer, const QString &gruppe, const QString &text1, int wert1, int wert2,
-                     const QString &text2, bool flag) override;
+    void fehlerTerminate(const QString &label, int nummer, const QString &text1, const QString &text2,
+                         int wert1, int wert2) override;
+    void showMeldung(int vorgabe, int nummer, const QString &gruppe, const QString &text1, int wert1,
+                     int wert2, const QString &text2, bool flag) override;
     QString terminalId() override;
 
     bool checkParameter(const QString &name) override;

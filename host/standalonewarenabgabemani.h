@@ -10,7 +10,10 @@ class BranchDatabase;
 class StandaloneWarenabgabeMani final : public WarenabgabeManiBackend
 {
 public:
-    explicit StandaloneWarenabgabeMani(std::shared_ptr<BranchDatabase> database) : m_database(std::move(database)) {}
+    explicit StandaloneWarenabgabeMani(std::shared_ptr<BranchDatabase> database)
+        : m_database(std::move(database))
+    {
+    }
 
     // The flag and the option select host variants of the count that the standalone database has not.
     qint32 anzahlAbsortAufgDetailliert(qint16 filiale, bool ohneTorvelin, qint16 option,

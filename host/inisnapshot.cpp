@@ -1,0 +1,39 @@
+#include "inisnapshot.h"
+
+#include "hosterror.h"
+
+#include <QDir>
+#include <QFile>
+
+IniSnapshot::IniSnapshot(const QByteArray &content, const QString &origin)
+    : m_origin(origin), m_file(QDir(QDir::tempPath()).filePath(QStringLiteral("ordovant-XXXXXX.ini")))
+{
+    if (!m_file.open() || m_file.write(content) != content.size() || !m_file.flush())
+        throw HostError(QStringLiteral("Für %1 kann keine Arbeitskopie angelegt werden: %2")
+                            .arg(m_origin, m_file.errorString()));
+    m_file.close();
+    m_settings = std::make_unique<QSettings>(m_file.fileName(), QSettings::IniFormat);
+    checkStatus();
+}
+
+void IniSnapshot::checkStatus() const
+{
+    switch (m_settings->status()) {
+    case QSettings::NoError:
+        return;
+    case QSettings::AccessError:
+        throw HostError(QStringLiteral("Die Datei %1 kann nicht verarbeitet werden.").arg(m_origin));
+    case QSettings::FormatError:
+        throw HostError(QStringLiteral("Die Datei %1 ist beschädigt.").arg(m_origin));
+    }
+}
+
+QByteArray IniSnapshot::save()
+{
+    m_settings->sync();
+    checkStatus();
+    QFile saved(m_file.fileName());
+    if (!saved.open(QIODevice::ReadOnly))
+        throw HostError(QStringLiteral("Die Arbeitskopie von %1 kann nicht gelesen werden.").arg(m_origin));
+    return saved.readAll();
+}

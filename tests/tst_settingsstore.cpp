@@ -1,0 +1,344 @@
+#include "standalonehosthome.h"
+
+#include "host/hosterror.h"
+#include "host/simplemask.h"
+
+#include <QProcess>
+#include <QSettings>
+#include <QtTest>
+
+namespace {
+
+const QString Section = QStringLiteral("ORDOVANT");
+const QString Subsection = QStringLiteral("DM");
+const QString WriterSwitch = QStringLiteral("--settings-writer");
+
+std::unique_ptr<SimpleMaskBackend> openStore(HostBackend &host)
+{
+    return host.createSimpleMask(Section, Subsection, QString(), false, true, nullptr, QString(), QString());
+}
+
+QVariant storedValue(const QString &storePath, const QString &key)
+{
+    return QSettings(storePath, QSettings::IniFormat).value(key);
+}
+
+// Child process: writes COUNT keys "<PREFIX>-<n>" into the store of ORDOVANT_HOME, each one read back.
+int runSettingsWriter(const QStringList &arguments)
+{
+    if (arguments.size() != 4)
+        return 2;
+    const QString prefix = arguments[2];
+    const int count = arguments[3].toInt();
+    try {
+        StandaloneHost host;
+        auto store = openStore(host);
+        for (int n = 0; n < count; ++n) {
+            const QString key = QStringLiteral("%1-%2").arg(prefix).arg(n);
+            store->writeLocal(key, key + QStringLiteral("-wert"));
+            store->writeLocal(QStringLiteral("ZULETZT"), key);
+            if (store->readLocalDef(key, QString()) != key + QStringLiteral("-wert"))
+                return 3;
+        }
+    } catch (const HostError &e) {
+        std::fprintf(stderr, "%s\n", e.what());
+        return 1;
+    }
+    return 0;
+}
+
+} // namespace
+
+class TestSettingsStore : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // Round trips
+    void roundTrip_data();
+    void roundTrip();
+    void defaultWhenMissing();
+    void emptyStoredValueIsNotTheDefault();
+    void emptyKeyIsRefused();
+    void changeKeyValuesRebindsGroup();
+    void facadeStoresUnderSectionAndSubsection();
+
+    // Sharing
+    void storeSharedByTwoTerminals();
+    void otherWritersAreSeen();
+    void processesWritingAtOnceLoseNothing();
+
+    // Broken stores
+    void garbageStoreIsNeverOverwritten_data();
+    void garbageStoreIsNeverOverwritten();
+    void unwritablePathFails_data();
+    void unwritablePathFails();
+    void readOnlyStoreFails_data();
+    void readOnlyStoreFails();
+};
+
+// --- Round trips ---
+
+void TestSettingsStore::roundTrip_data()
+{
+    QTest::addColumn<QString>("value");
+    QTest::newRow("plain") << QStringLiteral("KUNDBEST");
+    QTest::newRow("delimited list") << QStringLiteral("KUNDBEST|\"A|B\"|O");
+    QTest::newRow("comma") << QStringLiteral("a,b");
+    QTest::newRow("umlauts") << QStringLiteral("Überprüfung ÄÖÜß");
+    QTest::newRow("outer spaces") << QStringLiteral("  mit Rand  ");
+    QTest::newRow("backslash and semicolon") << QStringLiteral("C:\\prog;x=1 # nicht kommentiert");
+    QTest::newRow("section-like") << QStringLiteral("[Terminal]");
+}
+
+void TestSettingsStore::roundTrip()
+{
+    QFETCH(QString, value);
+    StandaloneHostHome home;
+    {
+        StandaloneHost host;
+        openStore(host)->writeLocal(QStringLiteral("07GV"), value);
+    }
+    StandaloneHost later;
+    QCOMPARE(openStore(later)->readLocalDef(QStringLiteral("07GV"), QStringLiteral("vorgabe")), value);
+    QCOMPARE(
+        storedValue(home.filePath(QStringLiteral("einstellungen.ini")), QStringLiteral("ORDOVANT/DM/07GV")),
+        QVariant(value));
+}
+
+void TestSettingsStore::defaultWhenMissing()
+{
+    StandaloneHostHome home;
+    StandaloneHost host;
+    auto store = openStore(host);
+    QCOMPARE(store->readLocalDef(QStringLiteral("07GV"), QStringLiteral("KUNDBEST")),
+             QStringLiteral("KUNDBEST"));
+    store->writeLocal(QStringLiteral("07HERKUNFT"), QStringLiteral("O"));
+    QCOMPARE(store->readLocalDef(QStringLiteral("07GV"), QStringLiteral("KUNDBEST")),
+             QStringLiteral("KUNDBEST"));
+    QVERIFY(!QFileInfo::exists(home.filePath(QStringLiteral("einstellungen.ini.schreibsperre"))));
+}
+
+void TestSettingsStore::emptyStoredValueIsNotTheDefault()
+{
+    StandaloneHostHome home;
+    StandaloneHost host;
+    auto store = openStore(host);
+    store->writeLocal(QStringLiteral("07GV"), QString());
+    const QString value = store->readLocalDef(QStringLiteral("07GV"), QStringLiteral("KUNDBEST"));
+    QVERIFY(value.isEmpty());
+}
+
+void TestSettingsStore::emptyKeyIsRefused()
+{
+    StandaloneHostHome home;
+    StandaloneHost host;
+    auto store = openStore(host);
+    QVERIFY_THROWS_EXCEPTION(HostError, store->writeLocal(QString(), QStringLiteral("x")));
+    QVERIFY_THROWS_EXCEPTION(HostError, store->readLocalDef(QString(), QStringLiteral("x")));
+}
+
+void TestSettingsStore::changeKeyValuesRebindsGroup()
+{
+    StandaloneHostHome home;
+    StandaloneHost host;
+    auto store = openStore(host);
+    store->writeLocal(QStringLiteral("K"), QStringLiteral("eins"));
+    store->changeKeyValues(QStringLiteral("ANDERS"), QStringLiteral("WO"), QString(), false, true, QString(),
+                           QString());
+    QCOMPARE(store->readLocalDef(QStringLiteral("K"), QStringLiteral("keiner")), QStringLiteral("keiner"));
+    store->writeLocal(QStringLiteral("K"), QStringLiteral("zwei"));
+    store->changeKeyValues(Section, Subsection, QString(), false, true, QString(), QString());
+    QCOMPARE(store->readLocalDef(QStringLiteral("K"), QString()), QStringLiteral("eins"));
+    QCOMPARE(storedValue(home.filePath(QStringLiteral("einstellungen.ini")), QStringLiteral("ANDERS/WO/K")),
+             QVariant(QStringLiteral("zwei")));
+}
+
+void TestSettingsStore::facadeStoresUnderSectionAndSubsection()
+{
+    StandaloneHostHome home;
+    QVERIFY(home.writeIni("[Einstellungen]\nPfad=geteilt/speicher.ini\n"));
+    InstalledStandaloneHost installed;
+    TSimpleMask mask(Section, Subsection, QString(), false, true, nullptr, QString(), QString());
+    mask.WriteLocal(QStringLiteral("07WARENANFOEIGFIL"), QStringLiteral("J"));
+    QCOMPARE(mask.ReadLocalDef(QStringLiteral("07WARENANFOEIGFIL"), QStringLiteral("N")),
+             QStringLiteral("J"));
+    QCOMPARE(storedValue(home.filePath(QStringLiteral("geteilt/speicher.ini")),
+                         QStringLiteral("ORDOVANT/DM/07WARENANFOEIGFIL")),
+             QVariant(QStringLiteral("J")));
+}
+
+// --- Sharing ---
+
+void TestSettingsStore::storeSharedByTwoTerminals()
+{
+    QTemporaryDir shared;
+    QVERIFY(shared.isValid());
+    const QByteArray ini =
+        "[Einstellungen]\nPfad=" + shared.filePath(QStringLiteral("alle.ini")).toUtf8() + "\n";
+    StandaloneHostHome first;
+    QVERIFY(first.writeIni("[Terminal]\nID=01\n" + ini));
+    StandaloneHost terminal1;
+    StandaloneHostHome second;
+    QVERIFY(second.writeIni("[Terminal]\nID=02\n" + ini));
+    StandaloneHost terminal2;
+    auto store1 = openStore(terminal1);
+    auto store2 = openStore(terminal2);
+    store1->writeLocal(terminal1.terminalId() + QStringLiteral("GV"), QStringLiteral("A"));
+    store2->writeLocal(terminal2.terminalId() + QStringLiteral("GV"), QStringLiteral("B"));
+    QCOMPARE(store1->readLocalDef(QStringLiteral("01GV"), QString()), QStringLiteral("A"));
+    QCOMPARE(store1->readLocalDef(QStringLiteral("02GV"), QString()), QStringLiteral("B"));
+    QCOMPARE(store2->readLocalDef(QStringLiteral("01GV"), QString()), QStringLiteral("A"));
+}
+
+void TestSettingsStore::otherWritersAreSeen()
+{
+    StandaloneHostHome home;
+    StandaloneHost host;
+    auto store = openStore(host);
+    store->writeLocal(QStringLiteral("K"), QStringLiteral("1"));
+    QCOMPARE(store->readLocalDef(QStringLiteral("K"), QString()), QStringLiteral("1"));
+    // Another workstation changes the value within the same millisecond: same size, same time stamp.
+    const QString path = home.filePath(QStringLiteral("einstellungen.ini"));
+    const QByteArray mine = home.readFile(QStringLiteral("einstellungen.ini"));
+    const QDateTime stamp = QFileInfo(path).lastModified();
+    QByteArray theirs = mine;
+    theirs.replace("K=1", "K=2");
+    QCOMPARE(theirs.size(), mine.size());
+    QVERIFY(home.writeFile(QStringLiteral("einstellungen.ini"), theirs));
+    {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QVERIFY(file.setFileTime(stamp, QFileDevice::FileModificationTime));
+    }
+    QCOMPARE(store->readLocalDef(QStringLiteral("K"), QString()), QStringLiteral("2"));
+    store->writeLocal(QStringLiteral("L"), QStringLiteral("3"));
+    QCOMPARE(storedValue(path, QStringLiteral("ORDOVANT/DM/K")), QVariant(QStringLiteral("2")));
+    QCOMPARE(StandaloneHost()
+                 .createSimpleMask(Section, Subsection, {}, false, true, nullptr, {}, {})
+                 ->readLocalDef(QStringLiteral("K"), QString()),
+             QStringLiteral("2"));
+}
+
+void TestSettingsStore::processesWritingAtOnceLoseNothing()
+{
+    StandaloneHostHome home;
+    constexpr int Writers = 4;
+    constexpr int KeysEach = 12;
+    std::vector<std::unique_ptr<QProcess>> writers;
+    for (int w = 0; w < Writers; ++w) {
+        auto process = std::make_unique<QProcess>();
+        process->setProcessChannelMode(QProcess::ForwardedChannels);
+        process->start(QCoreApplication::applicationFilePath(),
+                       {WriterSwitch, QStringLiteral("P%1").arg(w), QString::number(KeysEach)});
+        writers.push_back(std::move(process));
+    }
+    for (auto &process : writers) {
+        QVERIFY(process->waitForFinished(60000));
+        QCOMPARE(process->exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process->exitCode(), 0);
+    }
+    StandaloneHost host;
+    auto store = openStore(host);
+    for (int w = 0; w < Writers; ++w) {
+        for (int n = 0; n < KeysEach; ++n) {
+            const QString key = QStringLiteral("P%1-%2").arg(w).arg(n);
+            QCOMPARE(store->readLocalDef(key, QString()), key + QStringLiteral("-wert"));
+        }
+    }
+    QVERIFY(store->readLocalDef(QStringLiteral("ZULETZT"), QString())
+                .endsWith(QStringLiteral("-%1").arg(KeysEach - 1)));
+}
+
+// --- Broken stores ---
+
+void TestSettingsStore::garbageStoreIsNeverOverwritten_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::newRow("prose") << QByteArray("Das hier hat jemand aus Versehen hineinkopiert.\n");
+    QTest::newRow("open section") << QByteArray("[ORDOVANT\nDM\\07GV=X\n");
+    QTest::newRow("binary") << QByteArray("\x89PNG\r\n\x1a\n\x00\x00\x00\rIHDR", 16);
+    QTest::newRow("latin-1") << QByteArray("[ORDOVANT]\nDM\\07GV=\xdc\x62\x65rpr\xfc\x66ung\n");
+}
+
+void TestSettingsStore::garbageStoreIsNeverOverwritten()
+{
+    QFETCH(QByteArray, content);
+    StandaloneHostHome home;
+    QVERIFY(home.writeFile(QStringLiteral("einstellungen.ini"), content));
+    StandaloneHost host;
+    auto store = openStore(host);
+    QVERIFY_THROWS_EXCEPTION(HostError,
+                             store->readLocalDef(QStringLiteral("07GV"), QStringLiteral("KUNDBEST")));
+    QVERIFY_THROWS_EXCEPTION(HostError, store->writeLocal(QStringLiteral("07GV"), QStringLiteral("X")));
+    QCOMPARE(home.readFile(QStringLiteral("einstellungen.ini")), content);
+}
+
+void TestSettingsStore::unwritablePathFails_data()
+{
+    QTest::addColumn<QByteArray>("storePath");
+    QTest::newRow("below a file") << QByteArray("datei/einstellungen.ini");
+    QTest::newRow("a directory") << QByteArray("ordner");
+}
+
+void TestSettingsStore::unwritablePathFails()
+{
+    QFETCH(QByteArray, storePath);
+    StandaloneHostHome home;
+    QVERIFY(home.writeFile(QStringLiteral("datei"), "kein Verzeichnis"));
+    QVERIFY(home.writeFile(QStringLiteral("ordner/inhalt"), "x"));
+    QVERIFY(home.writeIni("[Einstellungen]\nPfad=" + storePath + "\n"));
+    StandaloneHost host;
+    auto store = openStore(host);
+    QVERIFY_THROWS_EXCEPTION(HostError, store->writeLocal(QStringLiteral("07GV"), QStringLiteral("X")));
+    QCOMPARE(home.readFile(QStringLiteral("datei")), QByteArray("kein Verzeichnis"));
+    QVERIFY(QFileInfo(home.filePath(QStringLiteral("ordner"))).isDir());
+}
+
+void TestSettingsStore::readOnlyStoreFails_data()
+{
+    QTest::addColumn<bool>("directoryToo");
+    QTest::newRow("file read-only") << false;
+    QTest::newRow("file and directory read-only") << true;
+}
+
+void TestSettingsStore::readOnlyStoreFails()
+{
+    QFETCH(bool, directoryToo);
+    StandaloneHostHome home;
+    StandaloneHost host;
+    auto store = openStore(host);
+    store->writeLocal(QStringLiteral("07GV"), QStringLiteral("ALT"));
+    const QString path = home.filePath(QStringLiteral("einstellungen.ini"));
+    const QByteArray before = home.readFile(QStringLiteral("einstellungen.ini"));
+    QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+    if (directoryToo)
+        QVERIFY(QFile::setPermissions(home.path(), QFile::ReadOwner | QFile::ExeOwner));
+    const bool restricted = !QFile(path).open(QIODevice::ReadWrite);
+    if (restricted)
+        QVERIFY_THROWS_EXCEPTION(HostError, store->writeLocal(QStringLiteral("07GV"), QStringLiteral("NEU")));
+    QVERIFY(QFile::setPermissions(home.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    if (!restricted)
+        QSKIP("Permissions do not restrict this user (root)");
+    QCOMPARE(home.readFile(QStringLiteral("einstellungen.ini")), before);
+    QCOMPARE(store->readLocalDef(QStringLiteral("07GV"), QString()), QStringLiteral("ALT"));
+    // The refused value must not come back with the next write once the store is writable again.
+    QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner));
+    store->writeLocal(QStringLiteral("07HERKUNFT"), QStringLiteral("O"));
+    QCOMPARE(store->readLocalDef(QStringLiteral("07GV"), QString()), QStringLiteral("ALT"));
+    QCOMPARE(storedValue(path, QStringLiteral("ORDOVANT/DM/07GV")), QVariant(QStringLiteral("ALT")));
+}
+
+int main(int argc, char *argv[])
+{
+    if (argc > 1 && QString::fromLocal8Bit(argv[1]) == WriterSwitch) {
+        QCoreApplication app(argc, argv);
+        return runSettingsWriter(QCoreApplication::arguments());
+    }
+    QCoreApplication app(argc, argv);
+    TestSettingsStore test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_settingsstore.moc"
