@@ -19,11 +19,25 @@ QDate qvx_Date()
     return hostBackend().businessDate();
 }
 
+namespace {
+
+// Only the letters A to Z count as the same in either case: Unicode folding would take look-alikes
+// such as the Kelvin sign for a K.
+char16_t foldAscii(char16_t c)
+{
+    return (c >= u'A' && c <= u'Z') ? char16_t(c - u'A' + u'a') : c;
+}
+
+} // namespace
+
 bool matchesCmdLineSwitch(const QString &argument, const QString &switchName)
 {
-    if (argument.isEmpty() || (argument.front() != u'-' && argument.front() != u'/'))
+    if (argument.size() != switchName.size() + 1 || (argument.front() != u'-' && argument.front() != u'/'))
         return false;
-    return QStringView(argument).mid(1).compare(switchName, Qt::CaseInsensitive) == 0;
+    for (qsizetype i = 0; i < switchName.size(); ++i)
+        if (foldAscii(argument.at(i + 1).unicode()) != foldAscii(switchName.at(i).unicode()))
+            return false;
+    return true;
 }
 
 bool FindCmdLineSwitch(const QStringList &arguments, const QString &switchName)

@@ -51,6 +51,8 @@ void TestEntry::switchRule_data()
     QTest::newRow("two-letter switch with more") << "-KDX" << "KD" << false;
     QTest::newRow("blank after prefix") << "- A" << "A" << false;
     QTest::newRow("umlaut is no letter A") << QString::fromUtf8("-Ä") << "A" << false;
+    QTest::newRow("Kelvin sign is no K") << QString::fromUtf8("-\u212AD") << "KD" << false;
+    QTest::newRow("dotless i is no I") << QString::fromUtf8("-\u0131") << "I" << false;
 }
 
 void TestEntry::switchRule()
