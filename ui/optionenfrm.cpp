@@ -11,6 +11,7 @@
 #include "host/qvxinfo.h"
 
 #include <QKeyEvent>
+#include <QScreen>
 #include <QLabel>
 #include <QListWidget>
 #include <QResizeEvent>
@@ -252,8 +253,26 @@ void TfrmOptionen::resizeEvent(QResizeEvent *event)
 void TfrmOptionen::showEvent(QShowEvent *event)
 {
     TQVXForm::showEvent(event);
-    if (!event->spontaneous())
+    if (!event->spontaneous()) {
+        keepOnScreen();
         FormShow(this);
+    }
+}
+
+// The designed position suits the screen the form was designed on; on a smaller one the window is
+// moved just enough to stand wholly on it, buttons included.
+void TfrmOptionen::keepOnScreen()
+{
+    const QScreen *screen = this->screen();
+    if (!screen)
+        return;
+    const QRect area = screen->availableGeometry();
+    QRect outer = frameGeometry();
+    outer.moveRight(std::min(outer.right(), area.right()));
+    outer.moveBottom(std::min(outer.bottom(), area.bottom()));
+    outer.moveLeft(std::max(outer.left(), area.left()));
+    outer.moveTop(std::max(outer.top(), area.top()));
+    move(outer.topLeft());
 }
 
 // Esc means "Zurück". The close box goes through the dialog's own reject and runs no handler.

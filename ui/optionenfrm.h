@@ -79,6 +79,7 @@ private:
     void setDialogResult(int result);
     void checkAgainAndTerminate();
 
+    void keepOnScreen();
     void applyHostStyle();
     void showShortcutKey(QPushButton *button, const QString &key, Qt::Alignment side);
     void connectHandlers();
