@@ -1,0 +1,542 @@
+// Starts the real program on host directories with broken or hostile input and checks that it ends
+// (or waits in its notice) without harm: exit code 0, the failure in ordovant.log under the label of
+// the routine that caught it, and every file of the host directory as it was.
+
+#include "support/hostfiles.h"
+
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QStringDecoder>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <algorithm>
+
+namespace {
+
+constexpr int FinishTimeoutMs = 10000;
+
+const QString ShowException = QStringLiteral("TQVXProgramm.ShowException");
+const QString ShowMeldung = QStringLiteral("TQVXInfo.ShowMeldung");
+const QString SortOutCheck = QStringLiteral("TDMOrdovant.ExistAbsortierAufgaben");
+const QString ExpiredCheck = QStringLiteral("TDMOrdovant.ExistAbgelaufeneBelege");
+const QString SettingsRead = QStringLiteral("TDMOrdovant.Einstellung_laden");
+const QString Printing = QStringLiteral("TDMOrdovant.AutoAufgabenDrucken");
+
+// Terminal 07 of branch 42 with the branch program in use and a fixed business date; `filiale` is
+// the branch number as written in the file, `more` further sections.
+QByteArray hostIni(const QByteArray &filiale = "42", const QByteArray &more = {})
+{
+    return "[Terminal]\nID=07\n[Startparameter]\nTORVELIN=ja\n[Geschaeftsdatum]\nDatum=2026-12-08\n"
+           "[Warenabgabe]\n17=" +
+           filiale + "\n" + more;
+}
+
+QByteArray randomBytes(int size, quint32 seed)
+{
+    QRandomGenerator generator(seed);
+    QByteArray bytes(size, '\0');
+    for (char &byte : bytes)
+        byte = char(generator.bounded(256));
+    // A NUL at the start makes sure no reader mistakes it for text.
+    bytes[0] = '\0';
+    return bytes;
+}
+
+// A host directory in a temporary place. Preparation failures are collected, not thrown, so that a
+// row reports them through the test.
+class HostDirectory final
+{
+public:
+    HostDirectory() = default;
+    ~HostDirectory() { releaseDatabase(); }
+    HostDirectory(const HostDirectory &) = delete;
+    HostDirectory &operator=(const HostDirectory &) = delete;
+
+    QString path() const { return m_dir.path(); }
+    QString filePath(const QString &relative) const { return m_dir.filePath(relative); }
+    QString error() const { return m_error; }
+    QString skipReason() const { return m_skipReason; }
+    void skip(const QString &reason) { m_skipReason = reason; }
+
+    void write(const QString &relative, const QByteArray &content)
+    {
+        QDir().mkpath(QFileInfo(filePath(relative)).absolutePath());
+        QFile file(filePath(relative));
+        if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
+            fail(QStringLiteral("cannot write %1").arg(relative));
+    }
+
+    void makeDirectory(const QString &relative)
+    {
+        if (!QDir().mkpath(filePath(relative)))
+            fail(QStringLiteral("cannot make %1").arg(relative));
+    }
+
+    // filiale.db made by the database tool, e.g. {"--task", "42,3,11"}.
+    void database(const QStringList &rows)
+    {
+        QProcess tool;
+        tool.setProcessChannelMode(QProcess::MergedChannels);
+        tool.start(QStringLiteral(ORDOVANT_DB_TOOL),
+                   QStringList{QStringLiteral("create"), filePath(QStringLiteral("filiale.db"))} + rows);
+        if (!tool.waitForFinished(FinishTimeoutMs) || tool.exitStatus() != QProcess::NormalExit ||
+            tool.exitCode() != 0)
+            fail(QStringLiteral("ordovant-db failed: %1").arg(QString::fromLocal8Bit(tool.readAll())));
+    }
+
+    // A valid SQLite file that holds none of the branch tables.
+    void databaseWithoutTables()
+    {
+        const QString connection = QStringLiteral("badinput-notables");
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
+            db.setDatabaseName(filePath(QStringLiteral("filiale.db")));
+            if (!db.open() ||
+                !QSqlQuery(db).exec(QStringLiteral("CREATE TABLE lager (artikel INTEGER, menge INTEGER)")))
+                fail(QStringLiteral("cannot make a database without tables: %1").arg(db.lastError().text()));
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(connection);
+    }
+
+    // Has filiale.db held in an exclusive transaction, as a writer would, from lockDatabase() until
+    // releaseDatabase(). Hashing the file closes a handle of it, which drops every lock this process
+    // holds on it; so the lock is taken only after the files were looked at.
+    void lockDatabaseWhileRunning() { m_lockWanted = true; }
+
+    void lockDatabase()
+    {
+        if (!m_lockWanted)
+            return;
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), lockConnection());
+        db.setDatabaseName(filePath(QStringLiteral("filiale.db")));
+        if (!db.open() || !QSqlQuery(db).exec(QStringLiteral("BEGIN EXCLUSIVE")))
+            fail(QStringLiteral("cannot lock the database: %1").arg(db.lastError().text()));
+        m_locked = true;
+    }
+
+    void releaseDatabase()
+    {
+        if (!m_locked)
+            return;
+        m_locked = false;
+        {
+            QSqlDatabase db = QSqlDatabase::database(lockConnection(), false);
+            QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(lockConnection());
+    }
+
+private:
+    void fail(const QString &message)
+    {
+        if (m_error.isEmpty())
+            m_error = message;
+    }
+    QString lockConnection() const { return QStringLiteral("badinput-writer-") + path(); }
+
+    QTemporaryDir m_dir;
+    QString m_error;
+    QString m_skipReason;
+    bool m_lockWanted = false;
+    bool m_locked = false;
+};
+
+// What a row expects of the run.
+enum class Outcome {
+    EndsQuietly,     // ends by itself with exit code 0 and writes no report
+    EndsWithReport,  // ends by itself with exit code 0 and reports the failure
+    ReportsAndWaits, // reports the failure and goes on to its notice, which waits for the user
+};
+
+struct Preparation
+{
+    void (*run)(HostDirectory &) = nullptr;
+};
+
+bool isUtf8(const QByteArray &bytes)
+{
+    QStringDecoder decoder(QStringDecoder::Utf8);
+    const QString decoded = decoder.decode(bytes);
+    return !decoder.hasError();
+}
+
+// Arguments that are not UTF-8 cannot pass through QString; a shell hands them on byte for byte.
+// (A command substitution drops trailing newlines, so no such argument ends in one.)
+void startProgram(QProcess &process, const QList<QByteArray> &arguments)
+{
+    if (std::all_of(arguments.cbegin(), arguments.cend(), isUtf8)) {
+        QStringList texts;
+        for (const QByteArray &argument : arguments)
+            texts << QString::fromUtf8(argument);
+        process.start(QStringLiteral(ORDOVANT_BINARY), texts);
+        return;
+    }
+    QString script = QStringLiteral("exec \"$0\"");
+    for (const QByteArray &argument : arguments) {
+        script += QStringLiteral(" \"$(printf '");
+        for (const char byte : argument)
+            script += QStringLiteral("\\%1").arg(uint(uchar(byte)), 3, 8, QLatin1Char('0'));
+        script += QStringLiteral("')\"");
+    }
+    process.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), script, QStringLiteral(ORDOVANT_BINARY)});
+}
+
+// --- Preparations ---
+
+// Branch 42 has open sort-out tasks: the check finds them and goes on to printing and the notice.
+void tasksOfBranch42(HostDirectory &dir)
+{
+    dir.database({QStringLiteral("--task"), QStringLiteral("42,3,11"), QStringLiteral("--task"),
+                  QStringLiteral("42,4,1")});
+}
+
+// Branch 42 has no open task but an expired reservation: a matched "A" would open a notice, an
+// unmatched one ends quietly.
+void onlyExpiredReservationOf42(HostDirectory &dir)
+{
+    dir.write(QStringLiteral("host.ini"), hostIni());
+    dir.database({QStringLiteral("--task"), QStringLiteral("42,3,11,1"), QStringLiteral("--beleg"),
+                  QStringLiteral("42,32,2000-01-01")});
+}
+
+void storeInPlace(HostDirectory &dir, void (*store)(HostDirectory &))
+{
+    dir.write(QStringLiteral("host.ini"), hostIni());
+    tasksOfBranch42(dir);
+    store(dir);
+}
+
+// Open tasks for the branches that a wrongly parsed or truncated number would name.
+void branchNumber(HostDirectory &dir, const QByteArray &written, const QStringList &decoyBranches)
+{
+    dir.write(QStringLiteral("host.ini"), hostIni(written));
+    QStringList rows;
+    for (const QString &branch : decoyBranches)
+        rows << QStringLiteral("--task=%1,3,11").arg(branch)
+             << QStringLiteral("--beleg=%1,32,2000-01-01").arg(branch);
+    dir.database(rows);
+}
+
+const QList<QByteArray> NearMisses{"--A",       "-AO",       "A",
+                                   "O",         "E",         "-",
+                                   "/",         "",          "-KDX",
+                                   "//O",       "-\xc3\x96", "- A",
+                                   "-A ",       "/o/",       "-\xef\xbc\xa1",
+                                   "-\xd0\x90", "-\xd0\x9e", "-\xe2\x84\xab",
+                                   "=O",        "\\A",       "-0",
+                                   "-\xd0\x95"};
+
+QList<QByteArray> thousandsOfArguments(const QByteArray &last = {})
+{
+    QList<QByteArray> arguments;
+    for (int i = 0; i < 10000; ++i)
+        arguments << NearMisses.at(i % NearMisses.size()) +
+                         (i % 7 == 0 ? QByteArray::number(i) : QByteArray());
+    if (!last.isEmpty())
+        arguments << last;
+    return arguments;
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(Outcome)
+Q_DECLARE_METATYPE(Preparation)
+
+class TestBadInput : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void endsWithoutHarm_data();
+    void endsWithoutHarm();
+
+private:
+    static void addRow(const char *name, void (*prepare)(HostDirectory &), const QList<QByteArray> &arguments,
+                       Outcome outcome, const QString &label = {}, const QString &fragment = {},
+                       const QString &terminal = QStringLiteral("07"));
+    static void checkRun(HostDirectory &dir, QProcess &ordovant, Outcome outcome, const QString &terminal,
+                         const QString &label, const QString &fragment);
+};
+
+void TestBadInput::addRow(const char *name, void (*prepare)(HostDirectory &),
+                          const QList<QByteArray> &arguments, Outcome outcome, const QString &label,
+                          const QString &fragment, const QString &terminal)
+{
+    QTest::newRow(name) << Preparation{prepare} << arguments << outcome << terminal << label << fragment;
+}
+
+void TestBadInput::endsWithoutHarm_data()
+{
+    QTest::addColumn<Preparation>("prepare");
+    QTest::addColumn<QList<QByteArray>>("arguments");
+    QTest::addColumn<Outcome>("outcome");
+    QTest::addColumn<QString>("terminal");
+    QTest::addColumn<QString>("label");
+    QTest::addColumn<QString>("fragment");
+
+    // host.ini: the start stops; the terminal id cannot be had, so the report carries "?".
+    addRow(
+        "host.ini is a directory", [](HostDirectory &dir) { dir.makeDirectory(QStringLiteral("host.ini")); },
+        {}, Outcome::EndsWithReport, ShowException, QStringLiteral("host.ini"), QStringLiteral("?"));
+    addRow(
+        "host.ini unreadable",
+        [](HostDirectory &dir) {
+            dir.write(QStringLiteral("host.ini"), hostIni());
+            QFile::setPermissions(dir.filePath(QStringLiteral("host.ini")), {});
+            if (QFile file(dir.filePath(QStringLiteral("host.ini"))); file.open(QIODevice::ReadOnly))
+                dir.skip(QStringLiteral("file permissions do not stop this user (root) from reading"));
+        },
+        {}, Outcome::EndsWithReport, ShowException, QStringLiteral("host.ini"), QStringLiteral("?"));
+    addRow(
+        "host.ini binary garbage",
+        [](HostDirectory &dir) { dir.write(QStringLiteral("host.ini"), randomBytes(2048, 1)); }, {},
+        Outcome::EndsWithReport, ShowException, QStringLiteral("host.ini"), QStringLiteral("?"));
+    addRow(
+        "host.ini plain text",
+        [](HostDirectory &dir) { dir.write(QStringLiteral("host.ini"), "Filiale 42\nTerminal 07\n"); }, {},
+        Outcome::EndsWithReport, ShowException, QStringLiteral("host.ini"), QStringLiteral("?"));
+
+    // Branch database: the check that needs it reports, counts nothing and shows nothing.
+    const auto noDatabase = [](HostDirectory &dir) { dir.write(QStringLiteral("host.ini"), hostIni()); };
+    addRow("database missing", noDatabase, {}, Outcome::EndsWithReport, SortOutCheck,
+           QStringLiteral("filiale.db"));
+    addRow("database missing, existence test", noDatabase, {"-E"}, Outcome::EndsWithReport, SortOutCheck,
+           QStringLiteral("filiale.db"));
+    addRow("database missing, expired check", noDatabase, {"/a"}, Outcome::EndsWithReport, ExpiredCheck,
+           QStringLiteral("filiale.db"));
+    addRow(
+        "database empty file",
+        [](HostDirectory &dir) {
+            dir.write(QStringLiteral("host.ini"), hostIni());
+            dir.write(QStringLiteral("filiale.db"), {});
+        },
+        {}, Outcome::EndsWithReport, SortOutCheck, QStringLiteral("filiale.db"));
+    addRow(
+        "database random bytes",
+        [](HostDirectory &dir) {
+            dir.write(QStringLiteral("host.ini"), hostIni());
+            dir.write(QStringLiteral("filiale.db"), randomBytes(8192, 2));
+        },
+        {}, Outcome::EndsWithReport, SortOutCheck, QStringLiteral("filiale.db"));
+    const auto noTables = [](HostDirectory &dir) {
+        dir.write(QStringLiteral("host.ini"), hostIni());
+        dir.databaseWithoutTables();
+    };
+    addRow("database without tables", noTables, {}, Outcome::EndsWithReport, SortOutCheck,
+           QStringLiteral("filiale.db"));
+    addRow("database without tables, expired check", noTables, {"-A"}, Outcome::EndsWithReport, ExpiredCheck,
+           QStringLiteral("filiale.db"));
+    addRow(
+        "database locked by a writer",
+        [](HostDirectory &dir) {
+            dir.write(QStringLiteral("host.ini"), hostIni());
+            tasksOfBranch42(dir);
+            dir.lockDatabaseWhileRunning();
+        },
+        {}, Outcome::EndsWithReport, SortOutCheck, QStringLiteral("locked"));
+
+    // Settings store: read by the notice, which the open tasks bring up ("-KD": nothing is printed).
+    addRow(
+        "settings store is a directory",
+        [](HostDirectory &dir) {
+            storeInPlace(dir, [](HostDirectory &d) { d.makeDirectory(QStringLiteral("einstellungen.ini")); });
+        },
+        {"-KD"}, Outcome::ReportsAndWaits, SettingsRead, QStringLiteral("einstellungen.ini"));
+    addRow(
+        "settings store binary garbage",
+        [](HostDirectory &dir) {
+            storeInPlace(dir, [](HostDirectory &d) {
+                d.write(QStringLiteral("einstellungen.ini"), randomBytes(4096, 3));
+            });
+        },
+        {"-KD"}, Outcome::ReportsAndWaits, SettingsRead, QStringLiteral("einstellungen.ini"));
+    addRow(
+        "settings store plain text",
+        [](HostDirectory &dir) {
+            storeInPlace(dir, [](HostDirectory &d) {
+                d.write(QStringLiteral("einstellungen.ini"), "GV07 KUNDBEST RESERV\nnotiert am Montag\n");
+            });
+        },
+        {"-KD"}, Outcome::ReportsAndWaits, SettingsRead, QStringLiteral("einstellungen.ini"));
+
+    // Branch number: not a number gives message 1004 and no check; one outside 16 bits would name
+    // another branch when cut down, so the check refuses it. The decoy branches hold work that a
+    // wrong reading would find (and then wait in a notice).
+    addRow(
+        "branch number with letters",
+        [](HostDirectory &dir) {
+            branchNumber(dir, "4a2", {QStringLiteral("4"), QStringLiteral("42"), QStringLiteral("2")});
+        },
+        {}, Outcome::EndsWithReport, ShowMeldung, QStringLiteral("1004"));
+    addRow(
+        "branch number with letters, expired check",
+        [](HostDirectory &dir) {
+            branchNumber(dir, "4a2", {QStringLiteral("4"), QStringLiteral("42"), QStringLiteral("2")});
+        },
+        {"-A"}, Outcome::EndsWithReport, ShowMeldung, QStringLiteral("1004"));
+    addRow(
+        "branch number with a blank inside",
+        [](HostDirectory &dir) {
+            branchNumber(dir, "\"4 2\"", {QStringLiteral("4"), QStringLiteral("42")});
+        },
+        {}, Outcome::EndsWithReport, ShowMeldung, QStringLiteral("1004"));
+    addRow(
+        "branch number with a trailing blank",
+        [](HostDirectory &dir) { branchNumber(dir, "\"42 \"", {QStringLiteral("42")}); }, {},
+        Outcome::EndsWithReport, ShowMeldung, QStringLiteral("1004"));
+    addRow(
+        "branch number blanks only",
+        [](HostDirectory &dir) {
+            branchNumber(dir, "\"   \"", {QStringLiteral("0"), QStringLiteral("42")});
+        },
+        {}, Outcome::EndsWithReport, ShowMeldung, QStringLiteral("1004"));
+    addRow(
+        "branch number overflowing 32 bits",
+        [](HostDirectory &dir) {
+            branchNumber(dir, "2147483648", {QStringLiteral("214748364"), QStringLiteral("0")});
+        },
+        {}, Outcome::EndsWithReport, ShowMeldung, QStringLiteral("1004"));
+    addRow(
+        "branch number outside 16 bits",
+        [](HostDirectory &dir) { branchNumber(dir, "40000", {QStringLiteral("-25536")}); }, {},
+        Outcome::EndsWithReport, SortOutCheck, QStringLiteral("40000"));
+    addRow(
+        "branch number cut down to a real branch",
+        [](HostDirectory &dir) { branchNumber(dir, "70000", {QStringLiteral("4464")}); }, {"-E"},
+        Outcome::EndsWithReport, SortOutCheck, QStringLiteral("70000"));
+    addRow(
+        "branch number outside 16 bits, expired check",
+        [](HostDirectory &dir) { branchNumber(dir, "70000", {QStringLiteral("4464")}); }, {"-A"},
+        Outcome::EndsWithReport, ExpiredCheck, QStringLiteral("70000"));
+
+    // "FERTIG": printing fails and is reported; the tasks were still found, so the notice comes up.
+    addRow(
+        "FERTIG missing",
+        [](HostDirectory &dir) {
+            dir.write(QStringLiteral("host.ini"), hostIni());
+            tasksOfBranch42(dir);
+        },
+        {}, Outcome::ReportsAndWaits, Printing, QStringLiteral("FERTIG"));
+    addRow(
+        "FERTIG missing, existence test",
+        [](HostDirectory &dir) {
+            dir.write(QStringLiteral("host.ini"), hostIni());
+            tasksOfBranch42(dir);
+        },
+        {"/e"}, Outcome::ReportsAndWaits, Printing, QStringLiteral("FERTIG"));
+    addRow(
+        "FERTIG without the branch program",
+        [](HostDirectory &dir) {
+            dir.write(QStringLiteral("host.ini"), hostIni("42", "[Verzeichnisse]\nFERTIG=bin\n"));
+            dir.write(QStringLiteral("bin/torvelin.txt"), "kein Programm\n");
+            tasksOfBranch42(dir);
+        },
+        {}, Outcome::ReportsAndWaits, Printing, QStringLiteral("torvelin.exe"));
+    addRow(
+        "FERTIG pointing nowhere",
+        [](HostDirectory &dir) {
+            dir.write(QStringLiteral("host.ini"), hostIni("42", "[Verzeichnisse]\nFERTIG=gibtesnicht\n"));
+            tasksOfBranch42(dir);
+        },
+        {}, Outcome::ReportsAndWaits, Printing, QStringLiteral("gibtesnicht"));
+
+    // Arguments: none of these is a switch, so the plain check runs and ends; a wrongly matched "A"
+    // or "O" would open a window and wait.
+    addRow("thousands of arguments", onlyExpiredReservationOf42, thousandsOfArguments(),
+           Outcome::EndsQuietly);
+    addRow("thousands of arguments and a switch at the end", noDatabase, thousandsOfArguments("-a"),
+           Outcome::EndsWithReport, ExpiredCheck, QStringLiteral("filiale.db"));
+    addRow("one very long argument", onlyExpiredReservationOf42, {"-" + QByteArray(100000, 'A')},
+           Outcome::EndsQuietly);
+    addRow("arguments that are not UTF-8", onlyExpiredReservationOf42,
+           {"\xff\xfe", "-\xc3", "-O\xff", "-\xffO", "/A\x80",
+            "\xc0\xaf"
+            "A",
+            "-\xed\xa0\x80", "\xf4\x90\x80\x80", "-\xc1\x81"},
+           Outcome::EndsQuietly);
+    addRow("arguments with control characters", onlyExpiredReservationOf42,
+           {"-\x01"
+            "A",
+            "-A\x7f", "-\tO", "-O\r", "\x1b[2J-A", "-\nA", "/\x08O", "-A\t",
+            "\x1b"
+            "-O"},
+           Outcome::EndsQuietly);
+    addRow("letters that only look like switches", onlyExpiredReservationOf42,
+           {"-\xef\xbc\xa1", "-\xd0\x90", "/\xd0\x9e", "-\xce\x91", "-\xe2\x84\xab", "/\xef\xbc\xaf"},
+           Outcome::EndsQuietly);
+}
+
+void TestBadInput::endsWithoutHarm()
+{
+    QFETCH(Preparation, prepare);
+    QFETCH(QList<QByteArray>, arguments);
+    QFETCH(Outcome, outcome);
+    QFETCH(QString, terminal);
+    QFETCH(QString, label);
+    QFETCH(QString, fragment);
+
+    HostDirectory dir;
+    QVERIFY(QFileInfo(dir.path()).isDir());
+    prepare.run(dir);
+    if (!dir.skipReason().isEmpty())
+        QSKIP(qPrintable(dir.skipReason()));
+    QVERIFY2(dir.error().isEmpty(), qPrintable(dir.error()));
+    const QMap<QString, QString> before = HostFiles::snapshot(dir.path());
+    dir.lockDatabase();
+    QVERIFY2(dir.error().isEmpty(), qPrintable(dir.error()));
+
+    QProcess ordovant;
+    ordovant.setProcessChannelMode(QProcess::MergedChannels);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("ORDOVANT_HOME"), dir.path());
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    ordovant.setProcessEnvironment(environment);
+    startProgram(ordovant, arguments);
+    QVERIFY2(ordovant.waitForStarted(FinishTimeoutMs), qPrintable(ordovant.errorString()));
+
+    checkRun(dir, ordovant, outcome, terminal, label, fragment);
+    if (ordovant.state() != QProcess::NotRunning) {
+        ordovant.kill();
+        ordovant.waitForFinished(FinishTimeoutMs);
+    }
+    dir.releaseDatabase();
+    if (QTest::currentTestFailed())
+        return;
+
+    const QMap<QString, QString> after = HostFiles::snapshot(dir.path());
+    QVERIFY2(after == before, qPrintable(HostFiles::describeChanges(before, after)));
+}
+
+void TestBadInput::checkRun(HostDirectory &dir, QProcess &ordovant, Outcome outcome, const QString &terminal,
+                            const QString &label, const QString &fragment)
+{
+    const auto log = [&] { return HostFiles::logLines(dir.path()); };
+    const auto output = [&] {
+        return QString::fromLocal8Bit(ordovant.readAll()) + QStringLiteral("\nordovant.log:\n") +
+               log().join(u'\n');
+    };
+    if (outcome == Outcome::ReportsAndWaits) {
+        QTRY_VERIFY2_WITH_TIMEOUT(HostFiles::hasReport(log(), terminal, label, fragment),
+                                  qPrintable(output()), FinishTimeoutMs);
+        // The failure did not end the run: the notice is up and waits for the user.
+        QVERIFY2(ordovant.state() == QProcess::Running, qPrintable(output()));
+        return;
+    }
+    if (!ordovant.waitForFinished(FinishTimeoutMs))
+        QFAIL(qPrintable(QStringLiteral("still running: a window waits or the program hangs\n") + output()));
+    QCOMPARE(ordovant.exitStatus(), QProcess::NormalExit);
+    QVERIFY2(ordovant.exitCode() == 0, qPrintable(output()));
+    if (outcome == Outcome::EndsQuietly)
+        QVERIFY2(log().isEmpty(), qPrintable(output()));
+    else
+        QVERIFY2(HostFiles::hasReport(log(), terminal, label, fragment), qPrintable(output()));
+}
+
+QTEST_GUILESS_MAIN(TestBadInput)
+#include "tst_badinput.moc"

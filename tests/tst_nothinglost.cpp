@@ -1,0 +1,217 @@
+// Settings written through the data module are not lost: not when several workstations write one
+// shared store at the same time, and not when a write fails.
+
+#include "standalonehosthome.h"
+
+#include "check/ordovantdm.h"
+#include "support/hostfiles.h"
+
+#include <QProcess>
+#include <QScopeGuard>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+#include <vector>
+
+namespace {
+
+constexpr int Writers = 5;
+constexpr int Rounds = 50;
+constexpr int WriterTimeoutMs = 60000;
+
+bool writeFile(const QString &path, const QByteArray &content)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
+}
+
+QByteArray hostIni(const QString &terminal, const QString &storePath)
+{
+    return QStringLiteral("[Terminal]\nID=%1\n[Einstellungen]\nPfad=%2\n").arg(terminal, storePath).toUtf8();
+}
+
+// "GV=..." and "HERKUNFT=..." lines of a writer: the last values it wrote.
+QMap<QString, QString> lastValues(const QByteArray &output)
+{
+    QMap<QString, QString> values;
+    for (const QString &line : QString::fromUtf8(output).split(u'\n', Qt::SkipEmptyParts)) {
+        const qsizetype equals = line.indexOf(u'=');
+        if (equals > 0)
+            values.insert(line.left(equals), line.mid(equals + 1));
+    }
+    return values;
+}
+
+// Prepares a host directory of terminal 07 whose store cannot take a write; returns why the row
+// cannot run here, or nothing.
+struct Preparation
+{
+    QString (*run)(const QString &directory) = nullptr;
+};
+
+QString blockedDirectory(const QString &directory)
+{
+    writeFile(directory + QStringLiteral("/host.ini"),
+              hostIni(QStringLiteral("07"), QStringLiteral("sperre/einstellungen.ini")));
+    writeFile(directory + QStringLiteral("/sperre"), "a file where the store's directory should be\n");
+    return {};
+}
+
+QString storeIsADirectory(const QString &directory)
+{
+    writeFile(directory + QStringLiteral("/host.ini"),
+              hostIni(QStringLiteral("07"), QStringLiteral("einstellungen.ini")));
+    QDir(directory).mkdir(QStringLiteral("einstellungen.ini"));
+    return {};
+}
+
+QString garbageStore(const QString &directory)
+{
+    writeFile(directory + QStringLiteral("/host.ini"),
+              hostIni(QStringLiteral("07"), QStringLiteral("einstellungen.ini")));
+    const char garbage[] = "[ORDOVANT/DM]\nGV07=KUNDBEST\n\0\xff\xfe binary tail";
+    writeFile(directory + QStringLiteral("/einstellungen.ini"), QByteArray(garbage, sizeof garbage - 1));
+    return {};
+}
+
+QString writeProtectedStore(const QString &directory)
+{
+    writeFile(directory + QStringLiteral("/host.ini"),
+              hostIni(QStringLiteral("07"), QStringLiteral("store/einstellungen.ini")));
+    const QString store = directory + QStringLiteral("/store/einstellungen.ini");
+    writeFile(store, "[ORDOVANT/DM]\nGV07=KUNDBEST|RESERV\n");
+    QFile::setPermissions(store, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+    QFile::setPermissions(directory + QStringLiteral("/store"),
+                          QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup);
+    if (QFile file(store); file.open(QIODevice::WriteOnly | QIODevice::Append))
+        return QStringLiteral("file permissions do not stop this user (root) from writing");
+    return {};
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(Preparation)
+
+class TestNothingLost : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // Many workstations, one store
+    void concurrentWritersKeepEveryValue();
+
+    // A write that fails
+    void failedWriteIsReportedAndKeepsTheStore_data();
+    void failedWriteIsReportedAndKeepsTheStore();
+};
+
+void TestNothingLost::concurrentWritersKeepEveryValue()
+{
+    QTemporaryDir root;
+    QVERIFY(root.isValid());
+    const QString store = root.filePath(QStringLiteral("gemeinsam/einstellungen.ini"));
+    // Values of a workstation that does not take part and of another program sharing the file.
+    QVERIFY(writeFile(store, "[ANDERES]\nSchluessel=bleibt\n[ORDOVANT/DM]\nGV99=RESERV|FILUML\n"));
+
+    std::vector<std::unique_ptr<QProcess>> writers;
+    for (int i = 0; i < Writers; ++i) {
+        const QString terminal = QStringLiteral("T%1").arg(i);
+        const QString home = root.filePath(terminal);
+        QVERIFY(writeFile(home + QStringLiteral("/host.ini"), hostIni(terminal, store)));
+        auto writer = std::make_unique<QProcess>();
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("ORDOVANT_HOME"), home);
+        writer->setProcessEnvironment(environment);
+        writer->start(QStringLiteral(SETTINGS_WRITER), {terminal, QString::number(Rounds)});
+        QVERIFY2(writer->waitForStarted(WriterTimeoutMs), qPrintable(writer->errorString()));
+        writers.push_back(std::move(writer));
+    }
+    // The start line goes out to all writers now, not when each one is waited for.
+    for (const auto &writer : writers) {
+        writer->write("los\n");
+        QVERIFY(writer->waitForBytesWritten(WriterTimeoutMs));
+        writer->closeWriteChannel();
+    }
+
+    QMap<QString, QMap<QString, QString>> written;
+    for (int i = 0; i < Writers; ++i) {
+        QProcess &writer = *writers[i];
+        QVERIFY2(writer.waitForFinished(WriterTimeoutMs), "a writer did not finish");
+        const QByteArray errors = writer.readAllStandardError();
+        QVERIFY2(writer.exitStatus() == QProcess::NormalExit && writer.exitCode() == 0, errors.constData());
+        written.insert(QStringLiteral("T%1").arg(i), lastValues(writer.readAllStandardOutput()));
+    }
+
+    // Every workstation reads its own last values through the data module.
+    const auto leaveHome = qScopeGuard([] { qunsetenv("ORDOVANT_HOME"); });
+    for (auto it = written.cbegin(); it != written.cend(); ++it) {
+        const QString home = root.filePath(it.key());
+        qputenv("ORDOVANT_HOME", QFile::encodeName(home));
+        InstalledStandaloneHost host;
+        TDMOrdovant dataModule;
+        QCOMPARE(dataModule.Einstellung_laden(QStringLiteral("GV"), QStringLiteral("<none>")),
+                 it->value("GV"));
+        QCOMPARE(dataModule.Einstellung_laden(QStringLiteral("HERKUNFT"), QStringLiteral("<none>")),
+                 it->value("HERKUNFT"));
+        QVERIFY2(HostFiles::logLines(home).isEmpty(), qPrintable(HostFiles::logLines(home).join(u'\n')));
+    }
+    const QSettings shared(store, QSettings::IniFormat);
+    QCOMPARE(shared.value(QStringLiteral("ANDERES/Schluessel")).toString(), QStringLiteral("bleibt"));
+    QCOMPARE(shared.value(QStringLiteral("ORDOVANT/DM/GV99")).toString(), QStringLiteral("RESERV|FILUML"));
+}
+
+void TestNothingLost::failedWriteIsReportedAndKeepsTheStore_data()
+{
+    QTest::addColumn<Preparation>("prepare");
+    QTest::addColumn<QString>("stored"); // what a read gives, before and after the write
+    QTest::addColumn<bool>("readFails"); // the store cannot even be read
+
+    QTest::newRow("store in a directory that is a file")
+        << Preparation{blockedDirectory} << "KUNDBEST" << false;
+    QTest::newRow("store is a directory") << Preparation{storeIsADirectory} << "" << true;
+    QTest::newRow("store holds binary garbage") << Preparation{garbageStore} << "" << true;
+    QTest::newRow("store write-protected") << Preparation{writeProtectedStore} << "KUNDBEST|RESERV" << false;
+}
+
+void TestNothingLost::failedWriteIsReportedAndKeepsTheStore()
+{
+    QFETCH(Preparation, prepare);
+    QFETCH(QString, stored);
+    QFETCH(bool, readFails);
+
+    StandaloneHostHome dir;
+    QVERIFY(dir.isValid());
+    // A write-protected directory would outlive the test.
+    const auto unprotect = qScopeGuard([&] {
+        QFile::setPermissions(dir.filePath(QStringLiteral("store")),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    });
+    const QString skipReason = prepare.run(dir.path());
+    if (!skipReason.isEmpty())
+        QSKIP(qPrintable(skipReason));
+    const QMap<QString, QString> before = HostFiles::snapshot(dir.path());
+    const QString readLabel = QStringLiteral("TDMOrdovant.Einstellung_laden");
+    const QString writeLabel = QStringLiteral("TDMOrdovant.Einstellung_speichern");
+
+    {
+        InstalledStandaloneHost host;
+        TDMOrdovant dataModule;
+        QCOMPARE(dataModule.Einstellung_laden(QStringLiteral("GV"), QStringLiteral("KUNDBEST")), stored);
+        QCOMPARE(HostFiles::hasReport(HostFiles::logLines(dir.path()), QStringLiteral("07"), readLabel),
+                 readFails);
+
+        dataModule.Einstellung_speichern(QStringLiteral("GV"), QStringLiteral("FILUML|RESERV"));
+        QVERIFY2(HostFiles::hasReport(HostFiles::logLines(dir.path()), QStringLiteral("07"), writeLabel),
+                 qPrintable(HostFiles::logLines(dir.path()).join(u'\n')));
+        QCOMPARE(dataModule.Einstellung_laden(QStringLiteral("GV"), QStringLiteral("KUNDBEST")), stored);
+    }
+
+    const QMap<QString, QString> after = HostFiles::snapshot(dir.path());
+    QVERIFY2(after == before, qPrintable(HostFiles::describeChanges(before, after)));
+}
+
+QTEST_GUILESS_MAIN(TestNothingLost)
+#include "tst_nothinglost.moc"
