@@ -33,7 +33,10 @@ void StandaloneHost::programmInit(const QString &programId, TEnumProzessTypen, T
 
 QStringList StandaloneHost::commandLine()
 {
-    return QCoreApplication::arguments();
+    // The arguments of a process do not change; QCoreApplication builds a new list on every call.
+    if (m_commandLine.isEmpty())
+        m_commandLine = QCoreApplication::arguments();
+    return m_commandLine;
 }
 
 void StandaloneHost::applicationTerminate()

@@ -69,4 +69,5 @@ private:
     QString m_programId;
     QString m_formName;
     bool m_terminated = false;
+    QStringList m_commandLine;
 };
