@@ -6,8 +6,11 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QSqlDatabase>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QStringList>
+
+#include <sqlite3.h>
 
 #include <atomic>
 #include <limits>
@@ -57,7 +60,9 @@ void BranchDatabase::close()
 {
     if (!m_connectionAdded)
         return;
-    m_countQuery.reset();
+    // The driver cannot close a connection that still has a statement of its own.
+    sqlite3_finalize(m_countStatement);
+    m_countStatement = nullptr;
     m_existsQuery.reset();
     QSqlDatabase::database(m_connectionName, false).close();
     QSqlDatabase::removeDatabase(m_connectionName);
@@ -115,32 +120,56 @@ void BranchDatabase::fail(const QString &what, const QSqlError &error) const
         QStringLiteral("Filialdatenbank %1: %2 fehlgeschlagen: %3").arg(m_path, what, error.text()));
 }
 
+sqlite3_stmt *BranchDatabase::preparedCount()
+{
+    if (m_countStatement)
+        return m_countStatement;
+    const QVariant handle = database().driver()->handle();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        throw HostError(
+            QStringLiteral("Filialdatenbank %1: der SQLite-Treiber gibt keinen Zugang").arg(m_path));
+    sqlite3 *connection = *static_cast<sqlite3 *const *>(handle.constData());
+    if (sqlite3_prepare_v3(connection,
+                           "SELECT gv, herkunft, COUNT(*) FROM absortieraufgabe "
+                           "WHERE filiale = ? AND erledigt = 0 GROUP BY gv, herkunft",
+                           -1, SQLITE_PREPARE_PERSISTENT, &m_countStatement, nullptr) != SQLITE_OK)
+        failNative(QStringLiteral("Vorbereiten"), connection);
+    return m_countStatement;
+}
+
+void BranchDatabase::failNative(const QString &what, sqlite3 *handle) const
+{
+    throw HostError(QStringLiteral("Filialdatenbank %1: %2 fehlgeschlagen: %3")
+                        .arg(m_path, what, QString::fromUtf8(sqlite3_errmsg(handle))));
+}
+
 qint32 BranchDatabase::countOpenTasks(qint16 filiale, TQVX_Herkunfts_Integer_Array &nachHerkunft,
                                       TQVX_Aufgabe_GV_Integer_Array &nachGV)
 {
     nachHerkunft.fill(0);
     nachGV.fill(0);
-    QSqlQuery &query =
-        prepared(m_countQuery, QStringLiteral("SELECT gv, herkunft, COUNT(*) FROM absortieraufgabe "
-                                              "WHERE filiale = ? AND erledigt = 0 "
-                                              "GROUP BY gv, herkunft"));
-    query.bindValue(0, filiale);
-    run(query, QStringLiteral("Zählen der Absortieraufgaben"));
+    sqlite3_stmt *statement = preparedCount();
+    sqlite3_reset(statement);
+    sqlite3_bind_int(statement, 1, filiale);
     qint64 total = 0;
-    while (query.next()) {
-        const qint64 gv = query.value(0).toLongLong();
-        const qint64 herkunft = query.value(1).toLongLong();
-        const qint64 count = query.value(2).toLongLong();
+    int step;
+    while ((step = sqlite3_step(statement)) == SQLITE_ROW) {
+        const qint64 gv = sqlite3_column_int64(statement, 0);
+        const qint64 herkunft = sqlite3_column_int64(statement, 1);
+        const qint64 count = sqlite3_column_int64(statement, 2);
         total += count;
         if (gv >= 0 && gv < GeschaeftsvorfallAnzahl)
             addCount(nachGV[gv], count);
         if (herkunft >= 0 && herkunft < HerkunftAnzahl)
             addCount(nachHerkunft[herkunft], count);
     }
-    const QSqlError error = query.lastError();
-    query.finish();
-    if (error.isValid())
-        fail(QStringLiteral("Zählen der Absortieraufgaben"), error);
+    const QString error =
+        step == SQLITE_DONE ? QString() : QString::fromUtf8(sqlite3_errmsg(sqlite3_db_handle(statement)));
+    // Resetting keeps no read transaction open between two counts.
+    sqlite3_reset(statement);
+    if (step != SQLITE_DONE)
+        throw HostError(QStringLiteral("Filialdatenbank %1: Zählen der Absortieraufgaben fehlgeschlagen: %2")
+                            .arg(m_path, error));
     return clampedCount(total);
 }
 

@@ -13,6 +13,8 @@
 class HostConfig;
 class QSqlDatabase;
 class QSqlError;
+struct sqlite3;
+struct sqlite3_stmt;
 
 // One open document as the branch database holds it.
 struct Beleg
@@ -44,6 +46,8 @@ private:
     QSqlDatabase database();
     void close();
     QSqlQuery &prepared(std::optional<QSqlQuery> &query, const QString &sql);
+    sqlite3_stmt *preparedCount();
+    [[noreturn]] void failNative(const QString &what, sqlite3 *handle) const;
     void run(QSqlQuery &query, const QString &what);
     [[noreturn]] void fail(const QString &what, const QSqlError &error) const;
 
@@ -52,6 +56,8 @@ private:
     QString m_path;
     bool m_connectionAdded = false;
     QMetaObject::Connection m_closeWithApplication;
-    std::optional<QSqlQuery> m_countQuery;
+    // The count runs at every start and after every options dialog; through the driver's own handle
+    // it costs no more than the query itself.
+    sqlite3_stmt *m_countStatement = nullptr;
     std::optional<QSqlQuery> m_existsQuery;
 };
