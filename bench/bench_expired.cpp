@@ -1,0 +1,84 @@
+// The expired reservations check against the same SELECT through the SQLite C API, on the branch
+// database of ORDOVANT_HOME.
+//
+// usage: ORDOVANT_HOME=DIR bench_expired --label=TEXT [--benchmark_...]
+
+#include "benchhost.h"
+#include "benchtable.h"
+#include "medianreporter.h"
+#include "sqlitereference.h"
+
+#include "check/ordovantdm.h"
+
+#include <QCoreApplication>
+
+#include <cstdio>
+
+namespace {
+
+// The host and its open database live on; the call before the loop opened the database.
+void ordovantSteady(benchmark::State &state)
+{
+    installFreshHost();
+    TDMOrdovant dataModule;
+    dataModule.ExistAbgelaufeneBelege();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(dataModule.ExistAbgelaufeneBelege());
+}
+
+void referenceSteady(benchmark::State &state, const BenchHost &host)
+{
+    SqliteReference reference(host.databasePath);
+    int rows = 0;
+    reference.anyExpired(host.filiale, host.businessDate, rows);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(reference.anyExpired(host.filiale, host.businessDate, rows));
+}
+
+// Times mean something only when both sides give the same answer over a non-empty list.
+bool sameAnswer(const BenchHost &host)
+{
+    installFreshHost();
+    TDMOrdovant dataModule;
+    const bool ordovant = dataModule.ExistAbgelaufeneBelege();
+    SqliteReference reference(host.databasePath);
+    int rows = 0;
+    const bool expected = reference.anyExpired(host.filiale, host.businessDate, rows);
+    if (rows > 0 && ordovant == expected)
+        return true;
+    std::fprintf(stderr, "bench_expired: ordovant answered %d, the reference %d over %d documents\n",
+                 ordovant, expected, rows);
+    return false;
+}
+
+int runBenchmarks()
+{
+    const std::string label = argumentValue(QStringLiteral("label"), QStringLiteral("?")).toStdString();
+    const BenchHost host = BenchHost::fromEnvironment();
+    if (!sameAnswer(host))
+        return 1;
+    benchmark::RegisterBenchmark("ordovant", ordovantSteady)->Unit(benchmark::kMillisecond)->UseRealTime();
+    benchmark::RegisterBenchmark("reference", referenceSteady, host)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
+    MedianReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    if (reporter.failed())
+        return 1;
+    BenchTable::printRow("Expired check, " + label, reporter.medianSeconds("ordovant"),
+                         reporter.medianSeconds("reference"), BenchTable::Quantity::Seconds, 0);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    std::vector<char *> arguments = benchmarkArguments(argc, argv);
+    int count = int(arguments.size()) - 1;
+    benchmark::Initialize(&count, arguments.data());
+    QCoreApplication application(count, arguments.data());
+    const int result = runBenchmarks();
+    releaseHost();
+    return result;
+}

@@ -1,0 +1,146 @@
+#!/usr/bin/env bash
+# Benchmarks ordovant against its floor and prints one table: each row the median of several runs of
+# ordovant beside its reference measured in the same run, and their ratio.
+# Builds (Release) into build-bench/, prepares the branch databases once into build-bench/bench-data/.
+# Usage: bench/run.sh [--no-build]     RUNS=11 bench/run.sh   (repetitions per row, default 9;
+# the whole-process rows run three times as often)
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+build="$root/build-bench"
+data="$build/bench-data"
+bin="$build/bench"
+runs="${RUNS:-9}"
+# A whole process takes some 50 ms: three times the runs cost little and steady the medians.
+process_runs=$((3 * runs))
+
+# --- Build -----------------------------------------------------------------------------------------
+build_all() {
+    local missing=()
+    for package in libbenchmark-dev sqlite3; do
+        if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
+            missing+=("$package")
+        fi
+    done
+    if ((${#missing[@]})); then
+        sudo=""
+        if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+        $sudo apt-get update -qq
+        DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+    fi
+    echo "Building (Release) into $build ..."
+    mkdir -p "$build"
+    if ! BUILD_TYPE=Release "$root/scripts/setup.sh" "$build" -DORDOVANT_BENCH=ON -DBUILD_TESTING=OFF \
+            >"$build/bench-build.log" 2>&1; then
+        tail -n 40 "$build/bench-build.log"
+        exit 1
+    fi
+}
+[ "${1:-}" = "--no-build" ] || build_all
+
+# --- Data ------------------------------------------------------------------------------------------
+mkdir -p "$data"
+
+# database NAME [ordovant-db options...]: $data/NAME.db, made again only when its options changed.
+database() {
+    local name="$1"
+    shift
+    local file="$data/$name.db" stamp="$data/$name.args"
+    if [ -f "$file" ] && [ "$(cat "$stamp" 2>/dev/null)" = "$*" ]; then return 0; fi
+    echo "Preparing $name.db ..."
+    rm -f "$data/$name".*
+    "$build/tools/ordovant-db" create "$file" "$@"
+    echo "$*" >"$stamp"
+}
+
+# 10^5 open reservations and selections of branch 1 and as many of other branches, none expired on
+# the business date 2026-12-08: the check must read every one.
+belege() {
+    local file="$data/$1.db" stamp="$data/$1.belege"
+    [ -f "$stamp" ] && return 0
+    sqlite3 "$file" "WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < 199999)
+        INSERT INTO beleg (filiale, art, ablaufdatum, erledigt)
+        SELECT CASE WHEN i % 2 = 0 THEN 1 ELSE 2 + (i / 2) % 19 END, 32 + (i / 2) % 2,
+               date('2027-01-01', '+' || (i % 365) || ' days'), 0 FROM n;"
+    touch "$stamp"
+}
+
+# home NAME DATABASE BRANCH: a host directory for terminal 01 of the branch on the database.
+home() {
+    local dir="$data/home-$1"
+    mkdir -p "$dir"
+    rm -f "$dir/ordovant.log"
+    cat >"$dir/host.ini" <<INI
+[Terminal]
+ID=01
+[Startparameter]
+TORVELIN=ja
+RECHKTRL=nein
+[Verzeichnisse]
+FERTIG=bin
+[Warenabgabe]
+17=$3
+[Geschaeftsdatum]
+Datum=2026-12-08
+[Datenbank]
+Pfad=../$2.db
+INI
+}
+
+# Reports in the host's log mean a run did not do what it was measured for.
+check_log() {
+    local log="$data/home-$1/ordovant.log"
+    if [ -s "$log" ]; then
+        echo "ordovant reported errors in $log:" >&2
+        cat "$log" >&2
+        exit 1
+    fi
+}
+
+sizes=(1000 10000 100000 1000000)
+labels=("10^3" "10^4" "10^5" "10^6")
+for size in "${sizes[@]}"; do
+    database "tasks-$size" --random-tasks "$size" --branches 20 --open-percent 10 --seed 1
+    home "tasks-$size" "tasks-$size" 1
+done
+database tasks-1000000-noindex --random-tasks 1000000 --branches 20 --open-percent 10 --seed 1 --no-index
+home tasks-1000000-noindex tasks-1000000-noindex 1
+database belege --random-tasks 1000 --branches 20 --open-percent 10 --seed 1
+belege belege
+home belege belege 1
+# No work: branch 21 has no task; the database holds branches 1 to 20.
+home nowork tasks-1000 21
+# The notice: branch 1 with about 50 open tasks, counting several types and origins.
+home notice tasks-10000 1
+cat >"$data/home-notice/einstellungen.ini" <<INI
+[ORDOVANT/DM]
+GV01=KUNDBEST|RESERV|FILUML|RUECKZL|LIEFRET|INVDIFF|ABSCHR
+HERKUNFT01=O|K|W|A|I|U|Z|L
+INI
+
+# --- Runs ------------------------------------------------------------------------------------------
+export QT_QPA_PLATFORM=offscreen
+echo
+echo "ordovant against its floor: medians of $process_runs process runs or $runs benchmark repetitions," \
+    "ordovant and reference interleaved" \
+    "($(nproc) cores, load average $(cut -d' ' -f1 /proc/loadavg) before the runs)"
+"$bin/bench_process" --header
+
+ORDOVANT_HOME="$data/home-nowork" "$bin/bench_process" --runs "$process_runs" --name "No work" \
+    --wall-goal 1.15 --rss-goal 1.15 -- "$build/app/ordovant" ::: "$bin/bare_app"
+check_log nowork
+
+for i in "${!sizes[@]}"; do
+    ORDOVANT_HOME="$data/home-tasks-${sizes[i]}" "$bin/bench_counting" -KD --label="${labels[i]} tasks" \
+        --benchmark_repetitions="$runs"
+    check_log "tasks-${sizes[i]}"
+done
+ORDOVANT_HOME="$data/home-tasks-1000000-noindex" "$bin/bench_counting" -KD --label="10^6 tasks, no index" \
+    --steady-only --goal=0 --benchmark_repetitions="$runs"
+check_log tasks-1000000-noindex
+
+ORDOVANT_HOME="$data/home-notice" "$bin/bench_process" --runs "$process_runs" --name "Notice" --shown-goal 1.25 \
+    -- "$bin/notice_probe" -KD ::: "$bin/bare_dialog"
+check_log notice
+
+ORDOVANT_HOME="$data/home-belege" "$bin/bench_expired" --label="10^5 documents" --benchmark_repetitions="$runs"
+check_log belege
