@@ -96,6 +96,21 @@ template <typename CodeOf> QString checkedCodes(QListWidget *list, CodeOf codeOf
     return joinDelimitedList(codes);
 }
 
+// Works a set of possible ids out on first use: every id from 0 that the rule allows, in ascending
+// order, with its count. A set that is not empty has been worked out already.
+template <typename Set, typename Rule>
+void workOutOnce(Set &set, qint32 &count, int idCount, Rule isPossible)
+{
+    if (!set.isEmpty())
+        return;
+    Set possible;
+    for (int id = 0; id < idCount; ++id)
+        if (isPossible(id))
+            possible.include(id);
+    set = possible;
+    count = possible.count();
+}
+
 } // namespace
 
 TDMOrdovant::TDMOrdovant(QObject *owner) : QObject(owner)
@@ -295,14 +310,8 @@ bool TDMOrdovant::herkunftMoeglich(int id)
 TQVX_Aufgabe_Geschaeftsvorfall_Set TDMOrdovant::GetMoeglicheGV()
 {
     return guardResult(label("GetMoeglicheGV"), TQVX_Aufgabe_Geschaeftsvorfall_Set{}, [&] {
-        if (FMoeglicheGV.isEmpty()) {
-            TQVX_Aufgabe_Geschaeftsvorfall_Set moeglich;
-            for (int id = 0; id < GeschaeftsvorfallAnzahl; ++id)
-                if (gvMoeglich(id))
-                    moeglich.include(id);
-            FMoeglicheGV = moeglich;
-            FMoeglicheGVCount = moeglich.count();
-        }
+        workOutOnce(FMoeglicheGV, FMoeglicheGVCount, GeschaeftsvorfallAnzahl,
+                    [this](int id) { return gvMoeglich(id); });
         return FMoeglicheGV;
     });
 }
@@ -310,14 +319,8 @@ TQVX_Aufgabe_Geschaeftsvorfall_Set TDMOrdovant::GetMoeglicheGV()
 TQVX_Herkunftskennzeichen_Set TDMOrdovant::GetMoeglicheHerkuenfte()
 {
     return guardResult(label("GetMoeglicheHerkuenfte"), TQVX_Herkunftskennzeichen_Set{}, [&] {
-        if (FMoeglicheHerkuenfte.isEmpty()) {
-            TQVX_Herkunftskennzeichen_Set moeglich;
-            for (int id = 0; id < HerkunftAnzahl; ++id)
-                if (herkunftMoeglich(id))
-                    moeglich.include(id);
-            FMoeglicheHerkuenfte = moeglich;
-            FMoeglicheHerkuenfteCount = moeglich.count();
-        }
+        workOutOnce(FMoeglicheHerkuenfte, FMoeglicheHerkuenfteCount, HerkunftAnzahl,
+                    [this](int id) { return herkunftMoeglich(id); });
         return FMoeglicheHerkuenfte;
     });
 }

@@ -9,6 +9,7 @@
 #include "host/codetables.h"
 #include "host/guard.h"
 #include "host/hostfunctions.h"
+#include "ui/keycap.h"
 #include "ui/optionenfrm.h"
 
 #include <QKeyEvent>
@@ -62,26 +63,6 @@ void appendEntry(QString &zeile, const QString &eintrag)
     zeile += eintrag;
 }
 
-// The host's buttons show their key: a small key cap on the side that the icon leaves free, in the
-// same look as in the options dialog.
-void showKey(QPushButton *button, const QString &key, Qt::Edge side)
-{
-    constexpr int Inset = 4;
-    auto *cap = new QLabel(key, button);
-    cap->setObjectName(button->objectName() + QStringLiteral("Taste"));
-    cap->setAttribute(Qt::WA_TransparentForMouseEvents);
-    cap->setLayoutDirection(Qt::LeftToRight);
-    QFont font(QStringLiteral("Arial"));
-    font.setPixelSize(10);
-    cap->setFont(font);
-    cap->setStyleSheet(
-        QStringLiteral("QLabel { color: #3a4a65; border: 1px solid #3a4a65; border-radius: 3px;"
-                       " padding: 0px 2px; }"));
-    cap->adjustSize();
-    const int x = side == Qt::LeftEdge ? Inset : button->width() - cap->width() - Inset;
-    cap->move(x, (button->height() - cap->height()) / 2);
-}
-
 } // namespace
 
 TInfoboxFrm::TInfoboxFrm(QWidget *owner) : TQVXForm(owner), ui(std::make_unique<Ui::TInfoboxFrm>())
@@ -125,8 +106,8 @@ void TInfoboxFrm::setUpWindow()
         font.setPixelSize(27);
         widget->setFont(font);
     }
-    showKey(ui->btnJa, QStringLiteral("Enter"), Qt::LeftEdge);
-    showKey(ui->btnNein, QStringLiteral("Esc"), Qt::RightEdge);
+    showKeyCap(ui->btnJa, QStringLiteral("Enter"), Qt::LeftEdge, 4);
+    showKeyCap(ui->btnNein, QStringLiteral("Esc"), Qt::RightEdge, 4);
 }
 
 void TInfoboxFrm::connectHandlers()

@@ -9,10 +9,10 @@
 #include "host/guard.h"
 #include "host/hostfunctions.h"
 #include "host/qvxinfo.h"
+#include "ui/keycap.h"
 
 #include <QKeyEvent>
 #include <QScreen>
-#include <QLabel>
 #include <QListWidget>
 #include <QResizeEvent>
 #include <QShowEvent>
@@ -37,10 +37,8 @@ const QString className = QStringLiteral("TfrmOptionen.");
 // The host style: header colours, the header's extra-large font, the button font and glyph size.
 const QColor headerBackground(0xDC, 0xE6, 0xF4);
 const QColor headerText(0x1F, 0x3A, 0x68);
-const QColor keyColour(0x3A, 0x4A, 0x65);
 constexpr int headerFontPixels = 20;
 constexpr int buttonFontPixels = 21;
-constexpr int keyFontPixels = 11;
 const QSize glyphSize(20, 20);
 
 constexpr int resultOk = 1;
@@ -156,27 +154,8 @@ void TfrmOptionen::applyHostStyle()
     // The narrow button keeps glyph and caption at its left edge, clear of the key at its right.
     ui->btnZurueck->setStyleSheet(QStringLiteral("QPushButton { text-align: left; }"));
 
-    showShortcutKey(ui->btnZurueck, QStringLiteral("Esc"), Qt::AlignRight);
-    showShortcutKey(ui->btnWeiter, QStringLiteral("Enter"), Qt::AlignLeft);
-}
-
-// The key is shown as a small key cap on the side of the button that the glyph leaves free.
-void TfrmOptionen::showShortcutKey(QPushButton *button, const QString &key, Qt::Alignment side)
-{
-    auto *keyCap = new QLabel(key, button);
-    keyCap->setObjectName(button->objectName() + QStringLiteral("Taste"));
-    keyCap->setAttribute(Qt::WA_TransparentForMouseEvents);
-    keyCap->setLayoutDirection(Qt::LeftToRight);
-    QFont keyFont(QStringLiteral("Arial"));
-    keyFont.setPixelSize(keyFontPixels);
-    keyCap->setFont(keyFont);
-    keyCap->setStyleSheet(QStringLiteral("QLabel { color: %1; border: 1px solid %1; border-radius: 3px;"
-                                         " padding: 0px 3px; }")
-                              .arg(keyColour.name()));
-    keyCap->adjustSize();
-    const int margin = 8;
-    const int x = side == Qt::AlignRight ? button->width() - keyCap->width() - margin : margin;
-    keyCap->move(x, (button->height() - keyCap->height()) / 2);
+    showKeyCap(ui->btnZurueck, QStringLiteral("Esc"), Qt::RightEdge, 8);
+    showKeyCap(ui->btnWeiter, QStringLiteral("Enter"), Qt::LeftEdge, 8);
 }
 
 void TfrmOptionen::connectHandlers()

@@ -81,7 +81,6 @@ private:
 
     void keepOnScreen();
     void applyHostStyle();
-    void showShortcutKey(QPushButton *button, const QString &key, Qt::Alignment side);
     void connectHandlers();
     void recordAnchors();
     void applyAnchors();
