@@ -98,8 +98,7 @@ template <typename CodeOf> QString checkedCodes(QListWidget *list, CodeOf codeOf
 
 // Works a set of possible ids out on first use: every id from 0 that the rule allows, in ascending
 // order, with its count. A set that is not empty has been worked out already.
-template <typename Set, typename Rule>
-void workOutOnce(Set &set, qint32 &count, int idCount, Rule isPossible)
+template <typename Set, typename Rule> void workOutOnce(Set &set, qint32 &count, int idCount, Rule isPossible)
 {
     if (!set.isEmpty())
         return;

@@ -2,7 +2,9 @@
 
 #include "hostbackend.h"
 
-TDMWarenAbgabe::TDMWarenAbgabe(QObject *, TWarenabgabeMani *) : m_backend(hostBackend().createDMWarenAbgabe()) {}
+TDMWarenAbgabe::TDMWarenAbgabe(QObject *, TWarenabgabeMani *) : m_backend(hostBackend().createDMWarenAbgabe())
+{
+}
 
 TDMWarenAbgabe::~TDMWarenAbgabe() = default;
 

@@ -13,8 +13,7 @@
 void reportException(const QString &label, std::exception_ptr exception, bool report = true);
 
 // Runs `body`; returns false when it failed (and was reported).
-template <typename Body>
-bool guard(const QString &label, Body &&body)
+template <typename Body> bool guard(const QString &label, Body &&body)
 {
     try {
         std::forward<Body>(body)();

@@ -111,10 +111,9 @@ public:
     virtual bool designingInComponentState() = 0;
 
     // Components: each facade object holds the backend object made for it and frees it with itself.
-    virtual std::unique_ptr<SimpleMaskBackend> createSimpleMask(const QString &section, const QString &subsection,
-                                                                const QString &text, bool flag1, bool flag2,
-                                                                QObject *object, const QString &text2,
-                                                                const QString &text3) = 0;
+    virtual std::unique_ptr<SimpleMaskBackend>
+    createSimpleMask(const QString &section, const QString &subsection, const QString &text, bool flag1,
+                     bool flag2, QObject *object, const QString &text2, const QString &text3) = 0;
     virtual std::unique_ptr<AppExecBackend> createAppExec() = 0;
     virtual std::unique_ptr<WarenabgabeManiBackend> createWarenabgabeMani() = 0;
     virtual std::unique_ptr<DMWarenAbgabeBackend> createDMWarenAbgabe() = 0;

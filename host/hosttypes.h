@@ -11,8 +11,7 @@
 enum class TQVX_TriState : quint8 { Unbestimmt = 0, Nein = 1, Ja = 2 };
 
 // A Pascal-style set: bit n mod 8 of byte n div 8 stands for member n.
-template <std::size_t Bytes>
-struct TByteSet
+template <std::size_t Bytes> struct TByteSet
 {
     std::array<quint8, Bytes> bytes{};
 

@@ -11,8 +11,8 @@ class SimpleMaskBackend;
 class TSimpleMask final
 {
 public:
-    TSimpleMask(const QString &section, const QString &subsection, const QString &text, bool flag1, bool flag2,
-                QObject *object, const QString &text2, const QString &text3);
+    TSimpleMask(const QString &section, const QString &subsection, const QString &text, bool flag1,
+                bool flag2, QObject *object, const QString &text2, const QString &text3);
     ~TSimpleMask();
 
     void ChangeKeyValues(const QString &section, const QString &subsection, const QString &text, bool flag1,

@@ -37,19 +37,32 @@ void TestEntry::switchRule_data()
     QTest::addColumn<QString>("switchName");
     QTest::addColumn<bool>("matches");
 
-    QTest::newRow("dash upper") << "-A" << "A" << true;
-    QTest::newRow("dash lower") << "-a" << "A" << true;
-    QTest::newRow("slash upper") << "/A" << "A" << true;
-    QTest::newRow("slash lower") << "/a" << "A" << true;
-    QTest::newRow("dash and more letters") << "-AB" << "A" << false;
-    QTest::newRow("bare letter") << "A" << "A" << false;
-    QTest::newRow("two dashes") << "--A" << "A" << false;
-    QTest::newRow("prefix alone") << "-" << "A" << false;
-    QTest::newRow("empty argument") << "" << "A" << false;
-    QTest::newRow("two-letter switch mixed case") << "/kD" << "KD" << true;
-    QTest::newRow("two-letter switch cut short") << "-K" << "KD" << false;
-    QTest::newRow("two-letter switch with more") << "-KDX" << "KD" << false;
-    QTest::newRow("blank after prefix") << "- A" << "A" << false;
+    QTest::newRow("dash upper") << "-A"
+                                << "A" << true;
+    QTest::newRow("dash lower") << "-a"
+                                << "A" << true;
+    QTest::newRow("slash upper") << "/A"
+                                 << "A" << true;
+    QTest::newRow("slash lower") << "/a"
+                                 << "A" << true;
+    QTest::newRow("dash and more letters") << "-AB"
+                                           << "A" << false;
+    QTest::newRow("bare letter") << "A"
+                                 << "A" << false;
+    QTest::newRow("two dashes") << "--A"
+                                << "A" << false;
+    QTest::newRow("prefix alone") << "-"
+                                  << "A" << false;
+    QTest::newRow("empty argument") << ""
+                                    << "A" << false;
+    QTest::newRow("two-letter switch mixed case") << "/kD"
+                                                  << "KD" << true;
+    QTest::newRow("two-letter switch cut short") << "-K"
+                                                 << "KD" << false;
+    QTest::newRow("two-letter switch with more") << "-KDX"
+                                                 << "KD" << false;
+    QTest::newRow("blank after prefix") << "- A"
+                                        << "A" << false;
     QTest::newRow("umlaut is no letter A") << QString::fromUtf8("-Ä") << "A" << false;
     QTest::newRow("Kelvin sign is no K") << QString::fromUtf8("-\u212AD") << "KD" << false;
     QTest::newRow("dotless i is no I") << QString::fromUtf8("-\u0131") << "I" << false;

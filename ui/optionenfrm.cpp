@@ -12,9 +12,9 @@
 #include "ui/keycap.h"
 
 #include <QKeyEvent>
-#include <QScreen>
 #include <QListWidget>
 #include <QResizeEvent>
+#include <QScreen>
 #include <QShowEvent>
 #include <QStyle>
 

@@ -42,7 +42,10 @@ public:
     }
 
 protected:
-    void record(const QString &method, const QVariantList &args = {}) { m_host.record(m_name + u'.' + method, args); }
+    void record(const QString &method, const QVariantList &args = {})
+    {
+        m_host.record(m_name + u'.' + method, args);
+    }
     RecordingHost &m_host;
 
 private:
@@ -52,7 +55,10 @@ private:
 class RecordingSimpleMask final : public SimpleMaskBackend, RecordingComponent
 {
 public:
-    explicit RecordingSimpleMask(RecordingHost &host) : RecordingComponent(host, QStringLiteral("TSimpleMask")) {}
+    explicit RecordingSimpleMask(RecordingHost &host)
+        : RecordingComponent(host, QStringLiteral("TSimpleMask"))
+    {
+    }
     void changeKeyValues(const QString &section, const QString &subsection, const QString &text, bool flag1,
                          bool flag2, const QString &text2, const QString &text3) override
     {
@@ -76,8 +82,8 @@ public:
     explicit RecordingAppExec(RecordingHost &host) : RecordingComponent(host, QStringLiteral("TAppExec")) {}
     void execute(const AppExecRequest &request) override
     {
-        record(QStringLiteral("Execute"),
-               {request.exePath, request.exeName, request.parameters, request.wait, int(request.windowState)});
+        record(QStringLiteral("Execute"), {request.exePath, request.exeName, request.parameters, request.wait,
+                                           int(request.windowState)});
         m_host.started << request;
     }
 };
@@ -103,7 +109,8 @@ public:
 class RecordingDMWarenAbgabe final : public DMWarenAbgabeBackend, RecordingComponent
 {
 public:
-    explicit RecordingDMWarenAbgabe(RecordingHost &host) : RecordingComponent(host, QStringLiteral("TDMWarenAbgabe"))
+    explicit RecordingDMWarenAbgabe(RecordingHost &host)
+        : RecordingComponent(host, QStringLiteral("TDMWarenAbgabe"))
     {
     }
     QString einstellungLaden(TZWL_SM_SimpleMaskKeys key, const QString &defaultValue) override
@@ -260,16 +267,17 @@ void RecordingHost::fehlerRaise(const QString &label, int nummer, const QString 
     record(QStringLiteral("QVXInfo.FehlerRaise"), {label, nummer, text1, text2, wert1, wert2});
 }
 
-void RecordingHost::fehlerTerminate(const QString &label, int nummer, const QString &text1, const QString &text2,
-                                    int wert1, int wert2)
+void RecordingHost::fehlerTerminate(const QString &label, int nummer, const QString &text1,
+                                    const QString &text2, int wert1, int wert2)
 {
     record(QStringLiteral("QVXInfo.FehlerTerminate"), {label, nummer, text1, text2, wert1, wert2});
 }
 
-void RecordingHost::showMeldung(int vorgabe, int nummer, const QString &gruppe, const QString &text1, int wert1,
-                                int wert2, const QString &text2, bool flag)
+void RecordingHost::showMeldung(int vorgabe, int nummer, const QString &gruppe, const QString &text1,
+                                int wert1, int wert2, const QString &text2, bool flag)
 {
-    record(QStringLiteral("QVXInfo.ShowMeldung"), {vorgabe, nummer, gruppe, text1, wert1, wert2, text2, flag});
+    record(QStringLiteral("QVXInfo.ShowMeldung"),
+           {vorgabe, nummer, gruppe, text1, wert1, wert2, text2, flag});
 }
 
 QString RecordingHost::terminalId()
@@ -310,8 +318,9 @@ bool RecordingHost::designingInComponentState()
 }
 
 std::unique_ptr<SimpleMaskBackend> RecordingHost::createSimpleMask(const QString &section,
-                                                                   const QString &subsection, const QString &text,
-                                                                   bool flag1, bool flag2, QObject *object,
+                                                                   const QString &subsection,
+                                                                   const QString &text, bool flag1,
+                                                                   bool flag2, QObject *object,
                                                                    const QString &text2, const QString &text3)
 {
     record(QStringLiteral("TSimpleMask.Create"),

@@ -36,8 +36,8 @@ public:
     qint32 detailTotal = 0;                     // answer of Anzahl_AbsortAufg_Detailliert
     TQVX_Herkunfts_Integer_Array herkunftCounts{};
     TQVX_Aufgabe_GV_Integer_Array gvCounts{};
-    bool tasksExist = false;     // answer of AufgabenVorhanden
-    QVector<bool> expiredRows;   // column 8 of the document list, one entry a row
+    bool tasksExist = false;   // answer of AufgabenVorhanden
+    QVector<bool> expiredRows; // column 8 of the document list, one entry a row
     QDate businessDay{2026, 12, 8};
     bool designing = false;
 
@@ -71,10 +71,10 @@ public:
     void registerException(const QString &label, const QString &message, bool report) override;
     void fehlerRaise(const QString &label, int nummer, const QString &text1, const QString &text2, int wert1,
                      int wert2) override;
-    void fehlerTerminate(const QString &label, int nummer, const QString &text1, const QString &text2, int wert1,
-                         int wert2) override;
-    void showMeldung(int vorgabe, int nummer, const QString &gruppe, const QString &text1, int wert1, int wert2,
-                     const QString &text2, bool flag) override;
+    void fehlerTerminate(const QString &label, int nummer, const QString &text1, const QString &text2,
+                         int wert1, int wert2) override;
+    void showMeldung(int vorgabe, int nummer, const QString &gruppe, const QString &text1, int wert1,
+                     int wert2, const QString &text2, bool flag) override;
     QString terminalId() override;
     bool checkParameter(const QString &name) override;
     QString directoryByName(const QString &name, const QString &text, bool flag) override;
