@@ -125,10 +125,8 @@ QDate StandaloneHost::businessDate()
     return m_config->businessDate();
 }
 
-void StandaloneHost::formInit(const QString &name, bool)
-{
-    m_formName = name;
-}
+// The branch software registers its forms for its own window handling; a standalone form needs nothing.
+void StandaloneHost::formInit(const QString &, bool) {}
 
 std::unique_ptr<SimpleMaskBackend> StandaloneHost::createSimpleMask(const QString &section,
                                                                     const QString &subsection,

@@ -54,7 +54,6 @@ public:
     std::unique_ptr<BelegAuswahlBackend> createBelegAuswahl() override;
 
     QString programId() const { return m_programId; }
-    QString formName() const { return m_formName; }
 
     // The text of a message of the host catalogue.
     static QString meldungText(const QString &gruppe, int nummer);
@@ -67,7 +66,6 @@ private:
     std::shared_ptr<BranchDatabase> m_database;
     HostLog m_log;
     QString m_programId;
-    QString m_formName;
     bool m_terminated = false;
     QStringList m_commandLine;
 };
