@@ -33,6 +33,12 @@ void addCount(qint32 &slot, qint64 count)
     slot = clampedCount(qint64(slot) + count);
 }
 
+QList<BranchDatabase *> &openDatabases()
+{
+    static QList<BranchDatabase *> open;
+    return open;
+}
+
 QString belegartList(const TQVX_Belegart_Set &arten)
 {
     QStringList members;
@@ -52,8 +58,14 @@ BranchDatabase::BranchDatabase(std::shared_ptr<HostConfig> config)
 
 BranchDatabase::~BranchDatabase()
 {
-    QObject::disconnect(m_closeWithApplication);
     close();
+}
+
+void BranchDatabase::closeOpenDatabases()
+{
+    const QList<BranchDatabase *> open = openDatabases();
+    for (BranchDatabase *database : open)
+        database->close();
 }
 
 void BranchDatabase::close()
@@ -67,6 +79,7 @@ void BranchDatabase::close()
     QSqlDatabase::database(m_connectionName, false).close();
     QSqlDatabase::removeDatabase(m_connectionName);
     m_connectionAdded = false;
+    openDatabases().removeOne(this);
 }
 
 QSqlDatabase BranchDatabase::database()
@@ -83,10 +96,13 @@ QSqlDatabase BranchDatabase::database()
     if (!m_connectionAdded) {
         QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
         m_connectionAdded = true;
-        // The installed backend may outlive the application and Qt Sql's connection list with it, so
-        // the connection goes when the application does.
-        if (QCoreApplication *application = QCoreApplication::instance())
-            m_closeWithApplication = QObject::connect(application, &QObject::destroyed, [this] { close(); });
+        openDatabases().append(this);
+        // Qt Sql closes its connections in a routine of the ending application, and the installed
+        // backend may outlive it. The routine added last runs first, so this one closes the branch
+        // databases before Qt Sql: the driver cannot close a connection that still has a statement
+        // of ours.
+        qRemovePostRoutine(&BranchDatabase::closeOpenDatabases);
+        qAddPostRoutine(&BranchDatabase::closeOpenDatabases);
     }
     QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
     db.setDatabaseName(m_path);

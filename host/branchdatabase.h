@@ -2,7 +2,6 @@
 
 #include "hosttypes.h"
 
-#include <QObject>
 #include <QSqlQuery>
 #include <QString>
 #include <QVector>
@@ -43,6 +42,7 @@ public:
     QVector<Beleg> openBelege(qint16 filiale, const TQVX_Belegart_Set &arten);
 
 private:
+    static void closeOpenDatabases();
     QSqlDatabase database();
     void close();
     QSqlQuery &prepared(std::optional<QSqlQuery> &query, const QString &sql);
@@ -55,7 +55,6 @@ private:
     QString m_connectionName;
     QString m_path;
     bool m_connectionAdded = false;
-    QMetaObject::Connection m_closeWithApplication;
     // The count runs at every start and after every options dialog; through the driver's own handle
     // it costs no more than the query itself.
     sqlite3_stmt *m_countStatement = nullptr;
