@@ -124,11 +124,5 @@ int runBenchmarks()
 
 int main(int argc, char *argv[])
 {
-    std::vector<char *> arguments = benchmarkArguments(argc, argv);
-    int count = int(arguments.size()) - 1;
-    benchmark::Initialize(&count, arguments.data());
-    QCoreApplication application(count, arguments.data());
-    const int result = runBenchmarks();
-    releaseHost();
-    return result;
+    return runBenchmarkProgram(argc, argv, runBenchmarks);
 }

@@ -10,8 +10,6 @@
 
 #include "check/ordovantdm.h"
 
-#include <QCoreApplication>
-
 #include <cstdio>
 
 namespace {
@@ -74,11 +72,5 @@ int runBenchmarks()
 
 int main(int argc, char *argv[])
 {
-    std::vector<char *> arguments = benchmarkArguments(argc, argv);
-    int count = int(arguments.size()) - 1;
-    benchmark::Initialize(&count, arguments.data());
-    QCoreApplication application(count, arguments.data());
-    const int result = runBenchmarks();
-    releaseHost();
-    return result;
+    return runBenchmarkProgram(argc, argv, runBenchmarks);
 }

@@ -4,6 +4,9 @@
 #include "host/hostconfig.h"
 #include "host/hosttypes.h"
 #include "host/standalonehost.h"
+#include "medianreporter.h"
+
+#include <benchmark/benchmark.h>
 
 #include <QCoreApplication>
 #include <QFile>
@@ -11,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <vector>
 
 BenchHost BenchHost::fromEnvironment()
 {
@@ -39,9 +43,15 @@ void installFreshHost()
     installHostBackend(makeStandaloneHost());
 }
 
-void releaseHost()
+int runBenchmarkProgram(int argc, char *argv[], int (*run)())
 {
+    std::vector<char *> arguments = benchmarkArguments(argc, argv);
+    int count = int(arguments.size()) - 1;
+    benchmark::Initialize(&count, arguments.data());
+    QCoreApplication application(count, arguments.data());
+    const int result = run();
     installHostBackend(nullptr);
+    return result;
 }
 
 QString argumentValue(const QString &name, const QString &fallback)

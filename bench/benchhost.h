@@ -19,9 +19,10 @@ struct BenchHost
 // Installs a newly made standalone host, as a new process would have it.
 void installFreshHost();
 
-// Frees the installed host while the application object still exists, since its database
-// connection must close before Qt's SQL module goes away.
-void releaseHost();
+// Runs `run` inside an application object, with Google Benchmark set up from the program's
+// arguments and the repetition defaults of the table; frees the installed host before the
+// application ends. Returns what `run` returns.
+int runBenchmarkProgram(int argc, char *argv[], int (*run)());
 
 // The value of "--NAME=VALUE" among the program's arguments, or `fallback`.
 QString argumentValue(const QString &name, const QString &fallback);
