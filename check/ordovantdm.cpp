@@ -22,6 +22,13 @@
 
 TDMOrdovant *DMOrdovant = nullptr;
 
+TDMOrdovant &dataModule()
+{
+    if (!DMOrdovant)
+        throw HostError(QStringLiteral("Das Datenmodul DMOrdovant ist nicht angelegt"));
+    return *DMOrdovant;
+}
+
 namespace {
 
 const QString Section = QStringLiteral("ORDOVANT");

@@ -82,3 +82,7 @@ private:
 
 // The data module of this run; set before its creation handler runs, empty when its creation failed.
 extern TDMOrdovant *DMOrdovant;
+
+// The data module of this run for the dialogs; a dialog reached without one gets an exception to
+// report instead of a crash.
+TDMOrdovant &dataModule();

@@ -17,7 +17,6 @@
 #include <QScrollBar>
 
 #include <algorithm>
-#include <stdexcept>
 
 TInfoboxFrm *InfoboxFrm = nullptr;
 
@@ -42,14 +41,6 @@ constexpr int LabelMargin = 8;
 // The highest type and origin ids the sets can hold.
 constexpr int HoechsteGVId = 15;
 constexpr int HoechsteHerkunftId = 55;
-
-// A dialog reached without its data module reports the fault instead of crashing.
-TDMOrdovant &dataModule()
-{
-    if (!DMOrdovant)
-        throw std::logic_error("Das Datenmodul DMOrdovant ist nicht angelegt");
-    return *DMOrdovant;
-}
 
 QString entry(const QString &name, qint32 anzahl)
 {

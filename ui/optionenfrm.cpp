@@ -65,13 +65,6 @@ QListWidgetItem &itemAt(const QListWidget &list, int position)
     return *item;
 }
 
-TDMOrdovant &dataModule()
-{
-    if (!DMOrdovant)
-        throw std::logic_error("Das Datenmodul fehlt");
-    return *DMOrdovant;
-}
-
 // A new entry is unchecked; the attached value identifies it.
 QListWidgetItem *newItem(const QString &text, const QVariant &value)
 {
