@@ -1,9 +1,9 @@
 #include "benchhost.h"
 
 #include "host/hostbackend.h"
-#include "host/hostconfig.h"
+#include "host/standalone/hostconfig.h"
 #include "host/hosttypes.h"
-#include "host/standalonehost.h"
+#include "host/standalone/standalonehost.h"
 #include "medianreporter.h"
 
 #include <benchmark/benchmark.h>

@@ -2,7 +2,7 @@
 
 #include "bafilter.h"
 #include "codetables.h"
-#include "standalonehost.h"
+#include "host/standalone/standalonehost.h"
 
 namespace {
 std::unique_ptr<HostBackend> &installedBackend()

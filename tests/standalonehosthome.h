@@ -1,7 +1,7 @@
 #pragma once
 
 #include "host/hostbackend.h"
-#include "host/standalonehost.h"
+#include "host/standalone/standalonehost.h"
 
 #include <QDir>
 #include <QFile>

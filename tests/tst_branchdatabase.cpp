@@ -3,7 +3,7 @@
 #include "host/aufgabenmani.h"
 #include "host/bafilter.h"
 #include "host/belegauswahldm.h"
-#include "host/branchschema.h"
+#include "host/standalone/branchschema.h"
 #include "host/hosterror.h"
 #include "host/vrlist.h"
 #include "host/warenabgabemani.h"

@@ -1,7 +1,7 @@
 #include "standalonehosthome.h"
 
 #include "check/ordovantdm.h"
-#include "host/branchschema.h"
+#include "host/standalone/branchschema.h"
 
 #include <QFile>
 #include <QSqlDatabase>

@@ -4,7 +4,7 @@
 #include "host/dmwarenabgabe.h"
 #include "host/hosterror.h"
 #include "host/hostfunctions.h"
-#include "host/processlauncher.h"
+#include "host/standalone/processlauncher.h"
 #include "host/qvxinfo.h"
 
 #include <QApplication>

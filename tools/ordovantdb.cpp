@@ -1,7 +1,7 @@
 // ordovant-db: creates a branch database file with the tables the standalone host reads, and fills it
 // with given or generated rows.
 
-#include "host/branchschema.h"
+#include "host/standalone/branchschema.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "hosttypes.h"
+#include "host/hosttypes.h"
 
 #include <QSqlQuery>
 #include <QString>

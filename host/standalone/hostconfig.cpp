@@ -1,6 +1,6 @@
 #include "hostconfig.h"
 
-#include "hosterror.h"
+#include "host/hosterror.h"
 #include "inifile.h"
 #include "inisnapshot.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "hostbackend.h"
+#include "host/hostbackend.h"
 
 // Starts a program as a separate process, without a shell. The branch program's file name is
 // spelt in different letter cases, so a name that is not found exactly is looked up ignoring case.

@@ -1,7 +1,7 @@
 #include "settingsstore.h"
 
 #include "hostconfig.h"
-#include "hosterror.h"
+#include "host/hosterror.h"
 #include "inifile.h"
 #include "inisnapshot.h"
 

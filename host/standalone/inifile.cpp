@@ -1,6 +1,6 @@
 #include "inifile.h"
 
-#include "hosterror.h"
+#include "host/hosterror.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,7 +1,7 @@
 #include "branchdatabase.h"
 
 #include "hostconfig.h"
-#include "hosterror.h"
+#include "host/hosterror.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "beleglist.h"
-#include "hostbackend.h"
+#include "host/hostbackend.h"
 
 #include <memory>
 

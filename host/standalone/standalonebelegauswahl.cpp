@@ -1,6 +1,6 @@
 #include "standalonebelegauswahl.h"
 
-#include "bafilter.h"
+#include "host/bafilter.h"
 #include "branchdatabase.h"
 #include "hostconfig.h"
 

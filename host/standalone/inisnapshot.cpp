@@ -1,6 +1,6 @@
 #include "inisnapshot.h"
 
-#include "hosterror.h"
+#include "host/hosterror.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "processlauncher.h"
 
-#include "hosterror.h"
+#include "host/hosterror.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
 #include "beleglist.h"
 
-#include "hosterror.h"
+#include "host/hosterror.h"
 
 void BelegList::setBelege(QVector<Beleg> belege)
 {

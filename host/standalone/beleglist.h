@@ -1,7 +1,7 @@
 #pragma once
 
 #include "branchdatabase.h"
-#include "vrlist.h"
+#include "host/vrlist.h"
 
 #include <QVector>
 

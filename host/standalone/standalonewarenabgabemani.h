@@ -1,6 +1,6 @@
 #pragma once
 
-#include "hostbackend.h"
+#include "host/hostbackend.h"
 
 #include <memory>
 
