@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# Builds a release of ordovant in build-package-tree/ and makes the Debian package
+# build-package/ordovant_<version>_<arch>.deb, then checks it with lintian (errors fail).
+# Usage: scripts/package.sh
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+tree="$root/build-package-tree"
+out="$root/build-package"
+
+# dpkg-shlibdeps and dpkg-buildflags come with dpkg-dev; CPack needs file to find the binaries.
+packages=(dpkg-dev file lintian)
+missing=()
+for package in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
+        missing+=("$package")
+    fi
+done
+if ((${#missing[@]})); then
+    echo "Installing: ${missing[*]}"
+    sudo=""
+    if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# Debian's own compiler and linker flags, hardening included, as for a package of the archive.
+cd "$root"
+export DEB_BUILD_MAINT_OPTIONS=hardening=+all
+cxxflags="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)"
+ldflags="$(dpkg-buildflags --get LDFLAGS)"
+
+# The package installs into /usr and /etc, never into the build tree.
+BUILD_TYPE=Release "$root/scripts/setup.sh" "$tree" -DBUILD_TESTING=OFF \
+    -DCMAKE_INSTALL_PREFIX=/usr -DCMAKE_INSTALL_SYSCONFDIR=/etc \
+    -DCMAKE_CXX_FLAGS="$cxxflags" -DCMAKE_EXE_LINKER_FLAGS="$ldflags"
+
+rm -rf "$out"
+cpack --config "$tree/CPackConfig.cmake" -B "$out"
+rm -rf "$out/_CPack_Packages"
+deb="$(ls "$out"/ordovant_*.deb)"
+
+lintian --fail-on error "$deb"
+echo "$deb"
