@@ -348,7 +348,7 @@ void TestBranchDatabase::belegListRangeChecks()
     TVRList *list = dm.BelegeListe_Get();
     QCOMPARE(list->GetRowCount(), 2);
     QCOMPARE(list->GetCellValueAsBoolean(1, 8), false); // not yet completed with expiry state
-    QVERIFY(list->GetCellValueAsBoolean(1, 0));         // id
+    QVERIFY(list->GetCellValueAsBoolean(1, 3));         // has an expiry date
     QVERIFY_THROWS_EXCEPTION(HostError, list->GetCellValueAsBoolean(2, 8));
     QVERIFY_THROWS_EXCEPTION(HostError, list->GetCellValueAsBoolean(-1, 8));
     QVERIFY_THROWS_EXCEPTION(HostError, list->GetCellValueAsBoolean(0, 9));

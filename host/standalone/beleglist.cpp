@@ -26,14 +26,13 @@ bool BelegList::GetCellValueAsBoolean(int row, int column) const
     checkRow(row);
     const Beleg &beleg = m_belege[row];
     switch (column) {
-    case 0:
-        return beleg.id != 0;
     case 1:
         return beleg.filiale != 0;
     case 2:
         return beleg.art != 0;
     case 3:
-        return !beleg.ablaufdatum.isEmpty();
+        return beleg.hatAblaufdatum;
+    case 0:
     case 4:
     case 5:
     case 6:

@@ -5,8 +5,8 @@
 
 #include <QVector>
 
-// The document list of the standalone document selection. Columns: 0 id, 1 branch, 2 kind,
-// 3 expiry date, 4 to 7 fields the branch database does not keep (read as false), 8 expired.
+// The document list of the standalone document selection. Columns: 1 branch, 2 kind, 3 expiry date,
+// 8 expired; 0 (the id) and 4 to 7 are fields the branch database does not keep (read as false).
 class BelegList final : public TVRList
 {
 public:

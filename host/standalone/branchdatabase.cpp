@@ -1,9 +1,10 @@
 #include "branchdatabase.h"
 
-#include "hostconfig.h"
+#include "branchsql.h"
 #include "host/hosterror.h"
 
 #include <QCoreApplication>
+#include <QDate>
 #include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlDriver>
@@ -28,10 +29,35 @@ qint32 clampedCount(qint64 count)
     return qint32(std::min<qint64>(count, std::numeric_limits<qint32>::max()));
 }
 
-void addCount(qint32 &slot, qint64 count)
+// Adds one row of the grouped count to the total and to the slots of its ids.
+class TaskTally
 {
-    slot = clampedCount(qint64(slot) + count);
-}
+public:
+    TaskTally(TQVX_Herkunfts_Integer_Array &nachHerkunft, TQVX_Aufgabe_GV_Integer_Array &nachGV)
+        : m_nachHerkunft(nachHerkunft), m_nachGV(nachGV)
+    {
+        m_nachHerkunft.fill(0);
+        m_nachGV.fill(0);
+    }
+
+    void add(qint64 gv, qint64 herkunft, qint64 count)
+    {
+        m_total += count;
+        if (gv >= 0 && gv < GeschaeftsvorfallAnzahl)
+            addTo(m_nachGV[gv], count);
+        if (herkunft >= 0 && herkunft < HerkunftAnzahl)
+            addTo(m_nachHerkunft[herkunft], count);
+    }
+
+    qint32 total() const { return clampedCount(m_total); }
+
+private:
+    static void addTo(qint32 &slot, qint64 count) { slot = clampedCount(qint64(slot) + count); }
+
+    TQVX_Herkunfts_Integer_Array &m_nachHerkunft;
+    TQVX_Aufgabe_GV_Integer_Array &m_nachGV;
+    qint64 m_total = 0;
+};
 
 QList<BranchDatabase *> &openDatabases()
 {
@@ -39,14 +65,11 @@ QList<BranchDatabase *> &openDatabases()
     return open;
 }
 
-QString belegartList(const TQVX_Belegart_Set &arten)
+QString serverName(const BranchDatabaseSettings &settings)
 {
-    QStringList members;
-    for (int art = 0; art < TQVX_Belegart_Set::capacity(); ++art) {
-        if (arten.contains(art))
-            members << QString::number(art);
-    }
-    return members.join(u',');
+    const QString host = settings.host.isEmpty() ? QStringLiteral("Standardserver") : settings.host;
+    const QString port = settings.port > 0 ? QStringLiteral(":%1").arg(settings.port) : QString();
+    return QStringLiteral("\"%1\" auf %2%3").arg(settings.name, host, port);
 }
 
 } // namespace
@@ -72,10 +95,11 @@ void BranchDatabase::close()
 {
     if (!m_connectionAdded)
         return;
-    // The driver cannot close a connection that still has a statement of its own.
-    sqlite3_finalize(m_countStatement);
-    m_countStatement = nullptr;
-    m_existsQuery.reset();
+    // A driver cannot close a connection that still has a statement of its own.
+    sqlite3_finalize(m_nativeCount);
+    m_nativeCount = nullptr;
+    for (auto *query : {&m_countQuery, &m_existsQuery, &m_readSettingQuery, &m_writeSettingQuery})
+        query->reset();
     QSqlDatabase::database(m_connectionName, false).close();
     QSqlDatabase::removeDatabase(m_connectionName);
     m_connectionAdded = false;
@@ -84,32 +108,63 @@ void BranchDatabase::close()
 
 QSqlDatabase BranchDatabase::database()
 {
-    if (m_connectionAdded) {
-        QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
-        if (db.isOpen())
-            return db;
-    }
-    m_path = m_config->databasePath();
+    if (m_connectionAdded)
+        return QSqlDatabase::database(m_connectionName, false);
+    m_settings = m_config->database();
+    m_name = isSqlite() ? m_settings.path : serverName(m_settings);
     // QSQLITE would create a missing file even when asked to open it read-only.
-    if (!QFileInfo(m_path).isFile())
-        throw HostError(QStringLiteral("Die Filialdatenbank %1 gibt es nicht.").arg(m_path));
-    if (!m_connectionAdded) {
-        QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
-        m_connectionAdded = true;
-        openDatabases().append(this);
-        // Qt Sql closes its connections in a routine of the ending application, and the installed
-        // backend may outlive it. The routine added last runs first, so this one closes the branch
-        // databases before Qt Sql: the driver cannot close a connection that still has a statement
-        // of ours.
-        qRemovePostRoutine(&BranchDatabase::closeOpenDatabases);
-        qAddPostRoutine(&BranchDatabase::closeOpenDatabases);
-    }
+    if (isSqlite() && !QFileInfo(m_settings.path).isFile())
+        throw HostError(QStringLiteral("Die Filialdatenbank %1 gibt es nicht.").arg(m_settings.path));
+    if (!QSqlDatabase::isDriverAvailable(m_settings.driver))
+        throw HostError(QStringLiteral("Der Datenbanktreiber %1 ist nicht installiert (Paket libqt6sql6-%2).")
+                            .arg(m_settings.driver, isSqlite() ? QStringLiteral("sqlite") : QStringLiteral("psql")));
+    addConnection();
     QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
-    db.setDatabaseName(m_path);
-    db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=2000"));
+    configure(db);
     if (!db.open())
-        fail(QStringLiteral("Öffnen"), db.lastError());
+        fail(QStringLiteral("Verbinden"), db.lastError());
+    if (!isSqlite())
+        limitStatements(db);
     return db;
+}
+
+void BranchDatabase::addConnection()
+{
+    QSqlDatabase::addDatabase(m_settings.driver, m_connectionName);
+    m_connectionAdded = true;
+    openDatabases().append(this);
+    // Qt Sql closes its connections in a routine of the ending application, and the installed
+    // backend may outlive it. The routine added last runs first, so this one closes the branch
+    // databases before Qt Sql: a driver cannot close a connection that still has a statement of ours.
+    qRemovePostRoutine(&BranchDatabase::closeOpenDatabases);
+    qAddPostRoutine(&BranchDatabase::closeOpenDatabases);
+}
+
+void BranchDatabase::configure(QSqlDatabase &db)
+{
+    if (isSqlite()) {
+        db.setDatabaseName(m_settings.path);
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=%1")
+                                 .arg(m_settings.timeoutSeconds * 1000));
+        return;
+    }
+    if (!m_settings.host.isEmpty())
+        db.setHostName(m_settings.host);
+    db.setPort(m_settings.port);
+    db.setDatabaseName(m_settings.name);
+    db.setUserName(m_settings.user);
+    db.setConnectOptions(
+        QStringLiteral("connect_timeout=%1;%2").arg(m_settings.timeoutSeconds).arg(m_settings.options));
+}
+
+// A locked table or a server that stops answering mid-statement ends the statement, not the program.
+void BranchDatabase::limitStatements(QSqlDatabase &db)
+{
+    QSqlQuery query(db);
+    if (!query.prepare(BranchSql::SetStatementTimeout))
+        fail(QStringLiteral("Einstellen des Zeitlimits"), query.lastError());
+    query.addBindValue(QString::number(m_settings.timeoutSeconds * 1000));
+    run(query, QStringLiteral("Einstellen des Zeitlimits"));
 }
 
 QSqlQuery &BranchDatabase::prepared(std::optional<QSqlQuery> &query, const QString &sql)
@@ -130,94 +185,131 @@ void BranchDatabase::run(QSqlQuery &query, const QString &what)
         fail(what, query.lastError());
 }
 
-void BranchDatabase::fail(const QString &what, const QSqlError &error) const
+void BranchDatabase::fail(const QString &what, const QSqlError &error)
 {
-    throw HostError(
-        QStringLiteral("Filialdatenbank %1: %2 fehlgeschlagen: %3").arg(m_path, what, error.text()));
+    fail(what, error.text());
 }
 
-sqlite3_stmt *BranchDatabase::preparedCount()
+void BranchDatabase::fail(const QString &what, const QString &driverMessage)
 {
-    if (m_countStatement)
-        return m_countStatement;
-    const QVariant handle = database().driver()->handle();
-    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
-        throw HostError(
-            QStringLiteral("Filialdatenbank %1: der SQLite-Treiber gibt keinen Zugang").arg(m_path));
-    sqlite3 *connection = *static_cast<sqlite3 *const *>(handle.constData());
-    if (sqlite3_prepare_v3(connection,
-                           "SELECT gv, herkunft, COUNT(*) FROM absortieraufgabe "
-                           "WHERE filiale = ? AND erledigt = 0 GROUP BY gv, herkunft",
-                           -1, SQLITE_PREPARE_PERSISTENT, &m_countStatement, nullptr) != SQLITE_OK)
-        failNative(QStringLiteral("Vorbereiten"), connection);
-    return m_countStatement;
-}
-
-void BranchDatabase::failNative(const QString &what, sqlite3 *handle) const
-{
-    throw HostError(QStringLiteral("Filialdatenbank %1: %2 fehlgeschlagen: %3")
-                        .arg(m_path, what, QString::fromUtf8(sqlite3_errmsg(handle))));
+    const QString message =
+        QStringLiteral("Filialdatenbank %1: %2 fehlgeschlagen: %3").arg(m_name, what, driverMessage);
+    close();
+    throw HostError(message);
 }
 
 qint32 BranchDatabase::countOpenTasks(qint16 filiale, TQVX_Herkunfts_Integer_Array &nachHerkunft,
                                       TQVX_Aufgabe_GV_Integer_Array &nachGV)
 {
-    nachHerkunft.fill(0);
-    nachGV.fill(0);
-    sqlite3_stmt *statement = preparedCount();
+    database();
+    return isSqlite() ? countNative(filiale, nachHerkunft, nachGV) : countQuery(filiale, nachHerkunft, nachGV);
+}
+
+qint32 BranchDatabase::countQuery(qint16 filiale, TQVX_Herkunfts_Integer_Array &nachHerkunft,
+                                  TQVX_Aufgabe_GV_Integer_Array &nachGV)
+{
+    QSqlQuery &query = prepared(m_countQuery, BranchSql::CountOpenTasks);
+    query.bindValue(0, filiale);
+    run(query, QStringLiteral("Zählen der Absortieraufgaben"));
+    TaskTally tally(nachHerkunft, nachGV);
+    while (query.next())
+        tally.add(query.value(0).toLongLong(), query.value(1).toLongLong(), query.value(2).toLongLong());
+    if (query.lastError().isValid())
+        fail(QStringLiteral("Zählen der Absortieraufgaben"), query.lastError());
+    query.finish();
+    return tally.total();
+}
+
+sqlite3_stmt *BranchDatabase::preparedNativeCount()
+{
+    if (m_nativeCount)
+        return m_nativeCount;
+    const QVariant handle = database().driver()->handle();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        fail(QStringLiteral("Zugriff"), QStringLiteral("der SQLite-Treiber gibt keinen Zugang"));
+    sqlite3 *connection = *static_cast<sqlite3 *const *>(handle.constData());
+    const QByteArray sql = BranchSql::CountOpenTasks.toUtf8();
+    if (sqlite3_prepare_v3(connection, sql.constData(), int(sql.size()), SQLITE_PREPARE_PERSISTENT,
+                           &m_nativeCount, nullptr) != SQLITE_OK)
+        fail(QStringLiteral("Vorbereiten"), QString::fromUtf8(sqlite3_errmsg(connection)));
+    return m_nativeCount;
+}
+
+qint32 BranchDatabase::countNative(qint16 filiale, TQVX_Herkunfts_Integer_Array &nachHerkunft,
+                                   TQVX_Aufgabe_GV_Integer_Array &nachGV)
+{
+    sqlite3_stmt *statement = preparedNativeCount();
     sqlite3_reset(statement);
     sqlite3_bind_int(statement, 1, filiale);
-    qint64 total = 0;
+    TaskTally tally(nachHerkunft, nachGV);
     int step;
-    while ((step = sqlite3_step(statement)) == SQLITE_ROW) {
-        const qint64 gv = sqlite3_column_int64(statement, 0);
-        const qint64 herkunft = sqlite3_column_int64(statement, 1);
-        const qint64 count = sqlite3_column_int64(statement, 2);
-        total += count;
-        if (gv >= 0 && gv < GeschaeftsvorfallAnzahl)
-            addCount(nachGV[gv], count);
-        if (herkunft >= 0 && herkunft < HerkunftAnzahl)
-            addCount(nachHerkunft[herkunft], count);
-    }
+    while ((step = sqlite3_step(statement)) == SQLITE_ROW)
+        tally.add(sqlite3_column_int64(statement, 0), sqlite3_column_int64(statement, 1),
+                  sqlite3_column_int64(statement, 2));
     const QString error =
         step == SQLITE_DONE ? QString() : QString::fromUtf8(sqlite3_errmsg(sqlite3_db_handle(statement)));
     // Resetting keeps no read transaction open between two counts.
     sqlite3_reset(statement);
     if (step != SQLITE_DONE)
-        throw HostError(QStringLiteral("Filialdatenbank %1: Zählen der Absortieraufgaben fehlgeschlagen: %2")
-                            .arg(m_path, error));
-    return clampedCount(total);
+        fail(QStringLiteral("Zählen der Absortieraufgaben"), error);
+    return tally.total();
 }
 
 bool BranchDatabase::hasOpenTask(qint16 filiale)
 {
-    QSqlQuery &query = prepared(m_existsQuery, QStringLiteral("SELECT EXISTS (SELECT 1 FROM absortieraufgabe "
-                                                              "WHERE filiale = ? AND erledigt = 0)"));
+    QSqlQuery &query = prepared(m_existsQuery, BranchSql::HasOpenTask);
     query.bindValue(0, filiale);
     run(query, QStringLiteral("Suchen offener Absortieraufgaben"));
-    const bool found = query.next() && query.value(0).toInt() != 0;
+    const bool found = query.next() && query.value(0).toLongLong() != 0;
     query.finish();
     return found;
 }
 
-QVector<Beleg> BranchDatabase::openBelege(qint16 filiale, const TQVX_Belegart_Set &arten)
+QVector<Beleg> BranchDatabase::openBelege(qint16 filiale, const TQVX_Belegart_Set &arten, const QDate &stichtag)
 {
     QVector<Beleg> belege;
-    if (arten.isEmpty())
+    QVariantList kinds;
+    for (int art = 0; art < TQVX_Belegart_Set::capacity(); ++art) {
+        if (arten.contains(art))
+            kinds << art;
+    }
+    if (kinds.isEmpty())
         return belege;
-    // The kinds are numbers taken from a bit set, so they can stand in the text of the query.
+    QStringList placeholders;
+    placeholders.fill(QStringLiteral("?"), kinds.size());
     QSqlQuery query(database());
     query.setForwardOnly(true);
-    if (!query.prepare(QStringLiteral("SELECT id, filiale, art, ablaufdatum FROM beleg "
-                                      "WHERE filiale = ? AND erledigt = 0 AND art IN (%1) ORDER BY id")
-                           .arg(belegartList(arten))))
+    if (!query.prepare(BranchSql::OpenBelegeOfKinds + placeholders.join(u',') + u')'))
         fail(QStringLiteral("Vorbereiten"), query.lastError());
-    query.bindValue(0, filiale);
+    query.addBindValue(stichtag);
+    query.addBindValue(filiale);
+    for (const QVariant &kind : kinds)
+        query.addBindValue(kind);
     run(query, QStringLiteral("Laden der Belege"));
     while (query.next())
-        belege.append({query.value(0).toLongLong(), query.value(1).toLongLong(), query.value(2).toLongLong(),
-                       query.value(3).toString()});
+        belege.append({filiale, query.value(0).toLongLong(), query.value(1).toInt() != 0, query.value(2).toInt() != 0});
     if (query.lastError().isValid())
         fail(QStringLiteral("Laden der Belege"), query.lastError());
     return belege;
+}
+
+std::optional<QString> BranchDatabase::read(const QString &key)
+{
+    QSqlQuery &query = prepared(m_readSettingQuery, BranchSql::ReadSetting);
+    query.bindValue(0, key);
+    run(query, QStringLiteral("Lesen der Einstellung %1").arg(key));
+    std::optional<QString> value;
+    if (query.next())
+        value = query.value(0).toString();
+    query.finish();
+    return value;
+}
+
+void BranchDatabase::write(const QString &key, const QString &value)
+{
+    QSqlQuery &query = prepared(m_writeSettingQuery, BranchSql::WriteSetting);
+    query.bindValue(0, key);
+    query.bindValue(1, value);
+    run(query, QStringLiteral("Schreiben der Einstellung %1").arg(key));
+    query.finish();
 }

@@ -36,7 +36,51 @@ QString HostConfig::logPath() const
 
 void HostConfig::validate()
 {
-    values();
+    const BranchDatabaseSettings branch = database();
+    if (settingsInDatabase() && branch.driver == QLatin1String("QSQLITE"))
+        throw HostError(QStringLiteral("In %1 verlangt [Einstellungen] Speicher=Datenbank den Treiber QPSQL: "
+                                       "die SQLite-Filialdatenbank wird nur gelesen.")
+                            .arg(iniPath()));
+    checkDatabaseOptions();
+}
+
+QString HostConfig::choice(const QString &key, const QStringList &allowed)
+{
+    const QString value = text(key).value_or(QString()).trimmed();
+    if (value.isEmpty())
+        return allowed.first();
+    for (const QString &candidate : allowed) {
+        if (value.compare(candidate, Qt::CaseInsensitive) == 0)
+            return candidate;
+    }
+    throw HostError(QStringLiteral("In %1 ist %2=\"%3\" ungültig; erlaubt: %4.")
+                        .arg(iniPath(), key, value, allowed.join(QStringLiteral(", "))));
+}
+
+int HostConfig::number(const QString &key, int defaultValue, int minimum, int maximum)
+{
+    const QString value = text(key).value_or(QString()).trimmed();
+    if (value.isEmpty())
+        return defaultValue;
+    bool ok = false;
+    const int parsed = value.toInt(&ok);
+    if (!ok || parsed < minimum || parsed > maximum)
+        throw HostError(QStringLiteral("In %1 ist %2=\"%3\" keine Zahl von %4 bis %5.")
+                            .arg(iniPath(), key, value)
+                            .arg(minimum)
+                            .arg(maximum));
+    return parsed;
+}
+
+// A password in host.ini would be readable by every user of the workstation.
+void HostConfig::checkDatabaseOptions()
+{
+    for (const QString &option : database().options.split(u';', Qt::SkipEmptyParts)) {
+        if (option.section(u'=', 0, 0).trimmed().compare(QLatin1String("password"), Qt::CaseInsensitive) == 0)
+            throw HostError(QStringLiteral("In %1 darf [Datenbank] Optionen kein Passwort enthalten; es gehört "
+                                           "in die Passwortdatei von libpq (~/.pgpass).")
+                                .arg(iniPath()));
+    }
 }
 
 const QHash<QString, QVariant> &HostConfig::values()
@@ -112,6 +156,26 @@ QString HostConfig::databasePath()
 {
     const QString path = text(QStringLiteral("Datenbank/Pfad")).value_or(QString()).trimmed();
     return absolutePath(path.isEmpty() ? QStringLiteral("filiale.db") : path);
+}
+
+BranchDatabaseSettings HostConfig::database()
+{
+    BranchDatabaseSettings settings;
+    settings.driver = choice(QStringLiteral("Datenbank/Treiber"), {QStringLiteral("QSQLITE"), QStringLiteral("QPSQL")});
+    settings.path = databasePath();
+    settings.host = text(QStringLiteral("Datenbank/Host")).value_or(QString()).trimmed();
+    settings.port = number(QStringLiteral("Datenbank/Port"), -1, 1, 65535);
+    settings.name = text(QStringLiteral("Datenbank/Name")).value_or(QString()).trimmed();
+    settings.user = text(QStringLiteral("Datenbank/Benutzer")).value_or(QString()).trimmed();
+    settings.options = text(QStringLiteral("Datenbank/Optionen")).value_or(QString()).trimmed();
+    settings.timeoutSeconds = number(QStringLiteral("Datenbank/Zeitlimit"), 5, 1, 3600);
+    return settings;
+}
+
+bool HostConfig::settingsInDatabase()
+{
+    return choice(QStringLiteral("Einstellungen/Speicher"), {QStringLiteral("Datei"), QStringLiteral("Datenbank")}) ==
+           QLatin1String("Datenbank");
 }
 
 QString HostConfig::storePath()

@@ -2,10 +2,25 @@
 
 #include <QDate>
 #include <QHash>
+#include <QStringList>
 #include <QString>
 #include <QVariant>
 
 #include <optional>
+
+// Where the branch data lives: the SQLite file of the workstation or the branch's PostgreSQL server.
+// The password never comes from here; libpq finds it in its own sources.
+struct BranchDatabaseSettings
+{
+    QString driver;   // QSQLITE or QPSQL
+    QString path;     // QSQLITE
+    QString host;     // QPSQL: empty for libpq's default
+    int port = -1;    // QPSQL: -1 for libpq's default
+    QString name;     // QPSQL
+    QString user;     // QPSQL
+    QString options;  // QPSQL: further libpq options, key=value;key=value
+    int timeoutSeconds = 5;
+};
 
 // The host directory and its host.ini. The environment is read when the object is made; host.ini is
 // read on first use and kept. A host.ini that cannot be read fails every operation that needs it.
@@ -26,13 +41,19 @@ public:
     QString directory(const QString &name);
     QDate businessDate();
     QString databasePath();
+    BranchDatabaseSettings database();
     QString storePath();
+    // True when the settings live in the table einstellung of the branch database.
+    bool settingsInDatabase();
     QString warenabgabeSetting(int key, const QString &defaultValue);
 
 private:
     const QHash<QString, QVariant> &values();
     std::optional<QString> text(const QString &key);
     QString absolutePath(const QString &path) const;
+    QString choice(const QString &key, const QStringList &allowed);
+    int number(const QString &key, int defaultValue, int minimum, int maximum);
+    void checkDatabaseOptions();
 
     QString m_hostDirectory;
     std::optional<QHash<QString, QVariant>> m_values;

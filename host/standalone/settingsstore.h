@@ -4,15 +4,18 @@
 
 #include <memory>
 
+class BranchDatabase;
 class HostConfig;
+class SettingsStorage;
 
-// The settings store on an INI file that several workstations and processes may share. Every read
-// parses the file as it is on disk now, so values written by another process are seen; every write
-// is a locked read-modify-write that replaces the file whole, or fails with a HostError.
+// The settings store of the standalone host: one section and subsection of the storage that host.ini
+// chooses, the INI file or the branch database. The storage is chosen at the first access.
 class SettingsStore final : public SimpleMaskBackend
 {
 public:
-    SettingsStore(std::shared_ptr<HostConfig> config, const QString &section, const QString &subsection);
+    SettingsStore(std::shared_ptr<HostConfig> config, std::shared_ptr<BranchDatabase> database,
+                  const QString &section, const QString &subsection);
+    ~SettingsStore() override;
 
     void changeKeyValues(const QString &section, const QString &subsection, const QString &text, bool flag1,
                          bool flag2, const QString &text2, const QString &text3) override;
@@ -21,7 +24,10 @@ public:
 
 private:
     QString fullKey(const QString &key) const;
+    SettingsStorage &storage();
 
     std::shared_ptr<HostConfig> m_config;
+    std::shared_ptr<BranchDatabase> m_database;
+    std::unique_ptr<SettingsStorage> m_iniStorage;
     QString m_group;
 };

@@ -4,7 +4,6 @@
 #include "branchdatabase.h"
 #include "hostconfig.h"
 
-#include <QDate>
 
 StandaloneBelegAuswahl::StandaloneBelegAuswahl(std::shared_ptr<HostConfig> config,
                                                std::shared_ptr<BranchDatabase> database)
@@ -14,16 +13,13 @@ StandaloneBelegAuswahl::StandaloneBelegAuswahl(std::shared_ptr<HostConfig> confi
 
 void StandaloneBelegAuswahl::belegeListeLaden(const TQVX_BA_Filter &filter)
 {
-    m_list.setBelege(m_database->openBelege(filter.Filiale, filter.Belegarten));
+    m_list.setBelege(m_database->openBelege(filter.Filiale, filter.Belegarten, m_config->businessDate()));
 }
 
 void StandaloneBelegAuswahl::ablaufdatumNachladen()
 {
-    const QDate heute = m_config->businessDate();
+    // The database worked the expiry out while loading; the list shows it from now on.
     const auto &belege = m_list.belege();
-    for (int row = 0; row < belege.size(); ++row) {
-        // A document without a readable expiry date never expires.
-        const QDate ablauf = QDate::fromString(belege[row].ablaufdatum.trimmed(), Qt::ISODate);
-        m_list.setAbgelaufen(row, ablauf.isValid() && ablauf < heute);
-    }
+    for (int row = 0; row < belege.size(); ++row)
+        m_list.setAbgelaufen(row, belege[row].abgelaufen);
 }

@@ -9,7 +9,7 @@ class BranchDatabase;
 class HostConfig;
 
 // The document selection on the branch database: open documents of the filter's branch and kinds,
-// expired when their expiry date lies before the business date.
+// expired when their expiry date lies before the business date. A date that is no date never expires.
 class StandaloneBelegAuswahl final : public BelegAuswahlBackend
 {
 public:

@@ -133,7 +133,7 @@ std::unique_ptr<SimpleMaskBackend> StandaloneHost::createSimpleMask(const QStrin
                                                                     const QString &, bool, bool, QObject *,
                                                                     const QString &, const QString &)
 {
-    return std::make_unique<SettingsStore>(m_config, section, subsection);
+    return std::make_unique<SettingsStore>(m_config, m_database, section, subsection);
 }
 
 std::unique_ptr<AppExecBackend> StandaloneHost::createAppExec()

@@ -1,0 +1,78 @@
+#include "inisettingsstorage.h"
+
+#include "host/hosterror.h"
+#include "inifile.h"
+#include "inisnapshot.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLockFile>
+#include <QSaveFile>
+#include <QThread>
+
+namespace {
+
+// QSettings locks "<file>.lock" while it saves, so the read-modify-write lock has a name of its own.
+QString lockPathOf(const QString &storePath)
+{
+    return storePath + QStringLiteral(".schreibsperre");
+}
+
+constexpr int LockTimeoutMs = 10000;
+constexpr int LockRetryMs = 5;
+
+// QLockFile::tryLock(timeout) backs off up to seconds between tries; a store is locked only for the
+// few milliseconds of one write, so waiting writers retry at short intervals.
+void lockStore(QLockFile &lock, const QString &path)
+{
+    const QDeadlineTimer deadline(LockTimeoutMs);
+    while (!lock.tryLock(0)) {
+        if (lock.error() != QLockFile::LockFailedError || deadline.hasExpired())
+            throw HostError(
+                QStringLiteral("Der Einstellungsspeicher %1 kann nicht gesperrt werden (Fehler %2).")
+                    .arg(path)
+                    .arg(int(lock.error())));
+        QThread::msleep(LockRetryMs);
+    }
+}
+
+// A save replaces the file by renaming, which would also replace a file that is write-protected.
+void checkWritable(const QString &path)
+{
+    QFile file(path);
+    if (file.exists() && !file.open(QIODevice::ReadWrite))
+        throw HostError(QStringLiteral("Der Einstellungsspeicher %1 ist schreibgeschützt.").arg(path));
+}
+
+void replaceContent(const QString &path, const QByteArray &content)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size() || !file.commit())
+        throw HostError(QStringLiteral("Der Einstellungsspeicher %1 kann nicht geschrieben werden: %2")
+                            .arg(path, file.errorString()));
+}
+
+} // namespace
+
+std::optional<QString> IniSettingsStorage::read(const QString &key)
+{
+    IniSnapshot snapshot(IniFile::read(m_path), m_path);
+    const QVariant value = snapshot.settings().value(key);
+    if (!value.isValid())
+        return std::nullopt;
+    return IniFile::text(value);
+}
+
+void IniSettingsStorage::write(const QString &key, const QString &value)
+{
+    // Like QSettings, a first write makes the store's folder.
+    QDir().mkpath(QFileInfo(m_path).absolutePath());
+    QLockFile lock(lockPathOf(m_path));
+    lockStore(lock, m_path);
+    IniSnapshot snapshot(IniFile::read(m_path), m_path);
+    checkWritable(m_path);
+    snapshot.settings().setValue(key, value);
+    replaceContent(m_path, snapshot.save());
+}
