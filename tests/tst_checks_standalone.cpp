@@ -1,92 +1,25 @@
 #include "standalonehosthome.h"
 
 #include "check/ordovantdm.h"
-#include "host/standalone/branchschema.h"
+#include "support/branchfixture.h"
 
 #include <QFile>
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QTest>
 
-// Both checks against the standalone host: a real host.ini, a real SQLite branch database and a
-// stand-in branch program that notes how it was started.
+// Both checks and the settings against the standalone host: a real host.ini, a real branch database
+// (a SQLite file, then the same cases on a PostgreSQL server) and a stand-in branch program that notes
+// how it was started.
 
 namespace {
 
-struct Aufgabe
-{
-    int filiale;
-    int gv;
-    int herkunft;
-    int erledigt = 0;
-};
-
-struct Dokument
-{
-    int filiale;
-    int art;
-    QString ablaufdatum;
-};
-
-bool execAll(QSqlQuery &query, const QString &sql, const QVector<QVariantList> &rows)
-{
-    if (!query.prepare(sql))
-        return false;
-    for (const QVariantList &row : rows) {
-        for (const QVariant &value : row)
-            query.addBindValue(value);
-        if (!query.exec())
-            return false;
-    }
-    return true;
-}
-
-bool createDatabase(const QString &path, const QVector<Aufgabe> &aufgaben, const QVector<Dokument> &dokumente)
-{
-    QVector<QVariantList> taskRows;
-    for (const Aufgabe &a : aufgaben)
-        taskRows.append({a.filiale, a.gv, a.herkunft, a.erledigt});
-    QVector<QVariantList> belegRows;
-    for (const Dokument &d : dokumente)
-        belegRows.append({d.filiale, d.art, d.ablaufdatum});
-
-    const QString connection = QStringLiteral("checks-standalone-fixture");
-    bool ok = true;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
-        db.setDatabaseName(path);
-        ok = db.open();
-        QSqlQuery query(db);
-        // A fixture need not survive a power cut; without syncs it is written at once.
-        ok = ok && query.exec(QStringLiteral("PRAGMA synchronous = OFF")) &&
-             query.exec(QStringLiteral("PRAGMA journal_mode = MEMORY"));
-        for (const char *sql : BranchSchema::tables)
-            ok = ok && query.exec(QString::fromLatin1(sql));
-        for (const char *sql : BranchSchema::indexes)
-            ok = ok && query.exec(QString::fromLatin1(sql));
-        ok =
-            ok && db.transaction() &&
-            execAll(query,
-                    QStringLiteral(
-                        "INSERT INTO absortieraufgabe (filiale, gv, herkunft, erledigt) VALUES (?, ?, ?, ?)"),
-                    taskRows) &&
-            execAll(query, QStringLiteral("INSERT INTO beleg (filiale, art, ablaufdatum) VALUES (?, ?, ?)"),
-                    belegRows) &&
-            db.commit();
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(connection);
-    return ok;
-}
-
-QByteArray hostIni(int filiale)
+QByteArray hostIni(int filiale, const BranchFixture &branch)
 {
     return QByteArrayLiteral("[Terminal]\nID=KASSE07\n"
                              "[Startparameter]\nTORVELIN=1\n"
                              "[Geschaeftsdatum]\nDatum=2026-03-10\n"
                              "[Verzeichnisse]\nFERTIG=fertig\n"
                              "[Warenabgabe]\n17=") +
-           QByteArray::number(filiale) + '\n';
+           QByteArray::number(filiale) + '\n' + branch.hostIniSection() + branch.settingsInDatabase();
 }
 
 // The branch program: writes its arguments, one a line, into fertig/gestartet.txt.
@@ -103,75 +36,106 @@ bool installBranchProgram(const StandaloneHostHome &home)
 }
 
 // Tasks of branch 42 of several types and origins, done tasks, and tasks of branch 43.
-const QVector<Aufgabe> aufgaben{
+const QVector<TaskRow> aufgaben{
     {42, 3, 11},    {42, 3, 11},   {42, 4, 11}, {42, 5, 2},  {42, 8, 50}, {42, 1, 7},
     {42, 3, 11, 1}, {42, 6, 9, 1}, {43, 3, 11}, {43, 3, 11}, {43, 7, 1},
 };
 
 } // namespace
 
-Q_DECLARE_METATYPE(QVector<Dokument>)
+Q_DECLARE_METATYPE(QVector<BelegRow>)
+Q_DECLARE_METATYPE(TQVX_Aufgabe_GV_Integer_Array)
+using CountsById = QMap<int, int>;
 
 class TestChecksStandalone : public QObject
 {
     Q_OBJECT
 
+public:
+    explicit TestChecksStandalone(QString driver) : m_driver(std::move(driver)) {}
+
 private slots:
+    void initTestCase();
+
     // Sort-out task check
+    void countsTheBranchsOpenTasksInDetail_data();
     void countsTheBranchsOpenTasksInDetail();
-    void countsOnlyItsOwnBranch();
     void existenceQueryAnswersOneOrZero_data();
     void existenceQueryAnswersOneOrZero();
 
     // Expired reservations check
     void expiredAroundTheBusinessDate_data();
     void expiredAroundTheBusinessDate();
+
+    // Settings
+    void settingsRoundTrip();
+
+private:
+    // A host directory of branch `filiale` whose database holds the rows.
+    bool prepare(int filiale, const QVector<TaskRow> &tasks, const QVector<BelegRow> &belege = {});
+
+    QString m_driver;
+    std::unique_ptr<StandaloneHostHome> m_home;
+    std::unique_ptr<BranchFixture> m_branch;
 };
+
+void TestChecksStandalone::initTestCase()
+{
+    qInfo("Driver %s", qPrintable(m_driver));
+    if (const QString reason = BranchFixture::unavailable(m_driver); !reason.isEmpty())
+        QSKIP(qPrintable(reason));
+}
+
+bool TestChecksStandalone::prepare(int filiale, const QVector<TaskRow> &tasks, const QVector<BelegRow> &belege)
+{
+    // One home at a time: a home leaving unsets ORDOVANT_HOME.
+    m_branch.reset();
+    m_home.reset();
+    m_home = std::make_unique<StandaloneHostHome>();
+    m_branch = std::make_unique<BranchFixture>(m_driver, m_home->path());
+    if (!m_branch->create(tasks, belege)) {
+        qWarning("%s", qPrintable(m_branch->error()));
+        return false;
+    }
+    return m_home->writeIni(hostIni(filiale, *m_branch)) && installBranchProgram(*m_home);
+}
 
 // --- Sort-out task check ---
 
+void TestChecksStandalone::countsTheBranchsOpenTasksInDetail_data()
+{
+    QTest::addColumn<int>("filiale");
+    QTest::addColumn<int>("total");
+    QTest::addColumn<TQVX_Aufgabe_GV_Integer_Array>("nachGV");
+    QTest::addColumn<CountsById>("nachHerkunft");
+    QTest::newRow("branch 42") << 42 << 6 << TQVX_Aufgabe_GV_Integer_Array{0, 1, 0, 2, 1, 1, 0, 0, 1}
+                               << CountsById{{11, 3}, {2, 1}, {50, 1}, {7, 1}};
+    QTest::newRow("only its own branch") << 43 << 3 << TQVX_Aufgabe_GV_Integer_Array{0, 0, 0, 2, 0, 0, 0, 1, 0}
+                                         << CountsById{{11, 2}, {1, 1}};
+}
+
 void TestChecksStandalone::countsTheBranchsOpenTasksInDetail()
 {
-    StandaloneHostHome home;
-    QVERIFY(home.isValid());
-    QVERIFY(home.writeIni(hostIni(42)));
-    QVERIFY(createDatabase(home.filePath(QStringLiteral("filiale.db")), aufgaben, {}));
-    QVERIFY(installBranchProgram(home));
+    QFETCH(int, filiale);
+    QFETCH(int, total);
+    QFETCH(TQVX_Aufgabe_GV_Integer_Array, nachGV);
+    QFETCH(CountsById, nachHerkunft);
+    QVERIFY(prepare(filiale, aufgaben));
     InstalledStandaloneHost host;
     TDMOrdovant dm;
 
     QVERIFY(dm.ExistAbsortierAufgaben(true));
-    QCOMPARE(dm.GetAnzAufgaben(), 6);
-    QCOMPARE(dm.GetAnzNachGV(), (TQVX_Aufgabe_GV_Integer_Array{0, 1, 0, 2, 1, 1, 0, 0, 1}));
+    QCOMPARE(dm.GetAnzAufgaben(), total);
+    QCOMPARE(dm.GetAnzNachGV(), nachGV);
     TQVX_Herkunfts_Integer_Array herkunft{};
-    herkunft[11] = 3;
-    herkunft[2] = 1;
-    herkunft[50] = 1;
-    herkunft[7] = 1;
+    for (auto it = nachHerkunft.cbegin(); it != nachHerkunft.cend(); ++it)
+        herkunft[it.key()] = it.value();
     QCOMPARE(dm.GetAnzNachHerkunft(), herkunft);
 
     // Finding tasks has the branch program print them.
-    const QString started = home.filePath(QStringLiteral("fertig/gestartet.txt"));
-    QTRY_VERIFY(QFile::exists(started));
-    QCOMPARE(home.readFile(QStringLiteral("fertig/gestartet.txt")), QByteArray("-AutoAufgDruck\n"));
-    QVERIFY(home.logLines().isEmpty());
-}
-
-void TestChecksStandalone::countsOnlyItsOwnBranch()
-{
-    StandaloneHostHome home;
-    QVERIFY(home.writeIni(hostIni(43)));
-    QVERIFY(createDatabase(home.filePath(QStringLiteral("filiale.db")), aufgaben, {}));
-    QVERIFY(installBranchProgram(home));
-    InstalledStandaloneHost host;
-    TDMOrdovant dm;
-
-    QVERIFY(dm.ExistAbsortierAufgaben(true));
-    QCOMPARE(dm.GetAnzAufgaben(), 3);
-    QCOMPARE(dm.GetAnzNachGV(), (TQVX_Aufgabe_GV_Integer_Array{0, 0, 0, 2, 0, 0, 0, 1, 0}));
-    QCOMPARE(dm.GetAnzNachHerkunft()[11], 2);
-    QCOMPARE(dm.GetAnzNachHerkunft()[1], 1);
-    QTRY_VERIFY(QFile::exists(home.filePath(QStringLiteral("fertig/gestartet.txt"))));
+    QTRY_VERIFY(QFile::exists(m_home->filePath(QStringLiteral("fertig/gestartet.txt"))));
+    QCOMPARE(m_home->readFile(QStringLiteral("fertig/gestartet.txt")), QByteArray("-AutoAufgDruck\n"));
+    QVERIFY(m_home->logLines().isEmpty());
 }
 
 void TestChecksStandalone::existenceQueryAnswersOneOrZero_data()
@@ -187,56 +151,82 @@ void TestChecksStandalone::existenceQueryAnswersOneOrZero()
 {
     QFETCH(int, filiale);
     QFETCH(bool, found);
-    StandaloneHostHome home;
-    QVERIFY(home.writeIni(hostIni(filiale)));
-    QVERIFY(createDatabase(home.filePath(QStringLiteral("filiale.db")),
-                           aufgaben + QVector<Aufgabe>{{44, 3, 11, 1}}, {}));
-    QVERIFY(installBranchProgram(home));
+    QVERIFY(prepare(filiale, aufgaben + QVector<TaskRow>{{44, 3, 11, 1}}));
     InstalledStandaloneHost host;
     TDMOrdovant dm;
 
     QCOMPARE(dm.ExistAbsortierAufgaben(false), found);
     QCOMPARE(dm.GetAnzAufgaben(), found ? 1 : 0);
     QCOMPARE(dm.GetAnzNachGV(), TQVX_Aufgabe_GV_Integer_Array{});
+    const QString started = m_home->filePath(QStringLiteral("fertig/gestartet.txt"));
     if (found)
-        QTRY_VERIFY(QFile::exists(home.filePath(QStringLiteral("fertig/gestartet.txt"))));
+        QTRY_VERIFY(QFile::exists(started));
     else
-        QVERIFY(!QFile::exists(home.filePath(QStringLiteral("fertig/gestartet.txt"))));
+        QVERIFY(!QFile::exists(started));
 }
 
 // --- Expired reservations check ---
 
 void TestChecksStandalone::expiredAroundTheBusinessDate_data()
 {
-    QTest::addColumn<QVector<Dokument>>("dokumente");
+    QTest::addColumn<QVector<BelegRow>>("dokumente");
     QTest::addColumn<bool>("expired");
 
     // The business date is 2026-03-10.
     QTest::newRow("reservation expired yesterday")
-        << QVector<Dokument>{{42, 32, "2026-03-11"}, {42, 32, "2026-03-09"}} << true;
-    QTest::newRow("selection expired long ago") << QVector<Dokument>{{42, 33, "2025-12-31"}} << true;
-    QTest::newRow("expires today") << QVector<Dokument>{{42, 32, "2026-03-10"}} << false;
-    QTest::newRow("expires tomorrow") << QVector<Dokument>{{42, 33, "2026-03-11"}} << false;
-    QTest::newRow("expired at another branch") << QVector<Dokument>{{43, 32, "2026-03-01"}} << false;
-    QTest::newRow("expired document of another kind") << QVector<Dokument>{{42, 31, "2026-03-01"}} << false;
-    QTest::newRow("no documents") << QVector<Dokument>{} << false;
+        << QVector<BelegRow>{{42, 32, "2026-03-11"}, {42, 32, "2026-03-09"}} << true;
+    QTest::newRow("selection expired long ago") << QVector<BelegRow>{{42, 33, "2025-12-31"}} << true;
+    QTest::newRow("expires today") << QVector<BelegRow>{{42, 32, "2026-03-10"}} << false;
+    QTest::newRow("expires tomorrow") << QVector<BelegRow>{{42, 33, "2026-03-11"}} << false;
+    QTest::newRow("without expiry date") << QVector<BelegRow>{{42, 33, QVariant()}} << false;
+    QTest::newRow("expired but done") << QVector<BelegRow>{{42, 32, "2026-03-01", 1}} << false;
+    QTest::newRow("expired at another branch") << QVector<BelegRow>{{43, 32, "2026-03-01"}} << false;
+    QTest::newRow("expired document of another kind") << QVector<BelegRow>{{42, 31, "2026-03-01"}} << false;
+    QTest::newRow("no documents") << QVector<BelegRow>{} << false;
 }
 
 void TestChecksStandalone::expiredAroundTheBusinessDate()
 {
-    QFETCH(QVector<Dokument>, dokumente);
+    QFETCH(QVector<BelegRow>, dokumente);
     QFETCH(bool, expired);
-    StandaloneHostHome home;
-    QVERIFY(home.writeIni(hostIni(42)));
-    QVERIFY(createDatabase(home.filePath(QStringLiteral("filiale.db")), aufgaben, dokumente));
+    QVERIFY(prepare(42, aufgaben, dokumente));
     InstalledStandaloneHost host;
     TDMOrdovant dm;
 
     QCOMPARE(dm.ExistAbgelaufeneBelege(), expired);
     QCOMPARE(dm.Modus(), TMERU_CheckModus::cmAbgelaufen);
-    QVERIFY(home.logLines().isEmpty());
+    QVERIFY(m_home->logLines().isEmpty());
 }
 
-QTEST_GUILESS_MAIN(TestChecksStandalone)
+// --- Settings ---
+
+void TestChecksStandalone::settingsRoundTrip()
+{
+    QVERIFY(prepare(42, {}));
+    const QString quoted = QStringLiteral("KUNDBEST|\"A B\"|\"Ä'\"");
+    {
+        InstalledStandaloneHost host;
+        TDMOrdovant dm;
+        QCOMPARE(dm.Einstellung_laden(QStringLiteral("GV"), QStringLiteral("KUNDBEST")), QStringLiteral("KUNDBEST"));
+        dm.Einstellung_speichern(QStringLiteral("GV"), quoted);
+        dm.Einstellung_speichern(QStringLiteral("GV"), quoted + QStringLiteral("|RESERV"));
+    }
+    // A later run reads what the earlier one stored.
+    InstalledStandaloneHost host;
+    TDMOrdovant dm;
+    QCOMPARE(dm.Einstellung_laden(QStringLiteral("GV"), QString()), quoted + QStringLiteral("|RESERV"));
+    QVERIFY(m_home->logLines().isEmpty());
+}
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication application(argc, argv);
+    int failures = 0;
+    for (const QString &driver : BranchFixture::drivers()) {
+        TestChecksStandalone test(driver);
+        failures += QTest::qExec(&test, argc, argv);
+    }
+    return failures;
+}
 
 #include "tst_checks_standalone.moc"
