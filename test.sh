@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds and runs every test.
+# Installs what is missing, builds and runs every test, the server tests on a PostgreSQL of their own.
 # ./test.sh             the normal build in build/
 # ./test.sh --sanitize  AddressSanitizer + UndefinedBehaviorSanitizer build in build-asan/
 set -euo pipefail
@@ -17,4 +17,6 @@ fi
 
 "$root/scripts/setup.sh" "$build_dir" "${cmake_args[@]}"
 export QT_QPA_PLATFORM=offscreen
-ctest --test-dir "$build_dir" --output-on-failure -j"$(nproc)"
+# The server tests run against a throw-away PostgreSQL cluster that lives as long as ctest.
+pg_virtualenv "$root/tests/support/with-postgresql.sh" \
+    ctest --test-dir "$build_dir" --output-on-failure -j"$(nproc)"

@@ -3,8 +3,8 @@
 # Usage: scripts/setup.sh BUILD_DIR [extra cmake arguments...]
 set -euo pipefail
 
-packages=(cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libsqlite3-dev
-          libgl-dev fonts-liberation xvfb xauth xdotool)
+packages=(cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libqt6sql6-psql
+          libsqlite3-dev libgl-dev fonts-liberation xvfb xauth xdotool postgresql postgresql-common)
 
 missing=()
 for package in "${packages[@]}"; do

@@ -302,6 +302,34 @@ void TestBadInput::endsWithoutHarm_data()
         [](HostDirectory &dir) { dir.write(QStringLiteral("host.ini"), "Filiale 42\nTerminal 07\n"); }, {},
         Outcome::EndsWithReport, ShowException, QStringLiteral("host.ini"), QStringLiteral("?"));
 
+    // Server settings that cannot work stop the start before anything connects.
+    addRow(
+        "settings in the read-only SQLite file",
+        +[](HostDirectory &dir) {
+            dir.write(QStringLiteral("host.ini"), hostIni("42", "[Einstellungen]\nSpeicher=Datenbank\n"));
+        },
+        {}, Outcome::EndsWithReport, ShowException, QStringLiteral("QPSQL"));
+    addRow(
+        "password in the connection options",
+        +[](HostDirectory &dir) {
+            dir.write(
+                QStringLiteral("host.ini"),
+                hostIni("42", "[Datenbank]\nTreiber=QPSQL\nOptionen=\"sslmode=disable; Password=geheim\"\n"));
+        },
+        {}, Outcome::EndsWithReport, ShowException, QStringLiteral("Passwort"));
+    addRow(
+        "unknown driver",
+        +[](HostDirectory &dir) {
+            dir.write(QStringLiteral("host.ini"), hostIni("42", "[Datenbank]\nTreiber=QMYSQL\n"));
+        },
+        {}, Outcome::EndsWithReport, ShowException, QStringLiteral("QMYSQL"));
+    addRow(
+        "time limit of no time",
+        +[](HostDirectory &dir) {
+            dir.write(QStringLiteral("host.ini"), hostIni("42", "[Datenbank]\nTreiber=QPSQL\nZeitlimit=0\n"));
+        },
+        {}, Outcome::EndsWithReport, ShowException, QStringLiteral("Zeitlimit"));
+
     // Branch database: the check that needs it reports, counts nothing and shows nothing.
     const auto noDatabase = [](HostDirectory &dir) { dir.write(QStringLiteral("host.ini"), hostIni()); };
     addRow("database missing", noDatabase, {}, Outcome::EndsWithReport, SortOutCheck,

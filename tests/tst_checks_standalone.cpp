@@ -86,7 +86,8 @@ void TestChecksStandalone::initTestCase()
         QSKIP(qPrintable(reason));
 }
 
-bool TestChecksStandalone::prepare(int filiale, const QVector<TaskRow> &tasks, const QVector<BelegRow> &belege)
+bool TestChecksStandalone::prepare(int filiale, const QVector<TaskRow> &tasks,
+                                   const QVector<BelegRow> &belege)
 {
     // One home at a time: a home leaving unsets ORDOVANT_HOME.
     m_branch.reset();
@@ -110,8 +111,8 @@ void TestChecksStandalone::countsTheBranchsOpenTasksInDetail_data()
     QTest::addColumn<CountsById>("nachHerkunft");
     QTest::newRow("branch 42") << 42 << 6 << TQVX_Aufgabe_GV_Integer_Array{0, 1, 0, 2, 1, 1, 0, 0, 1}
                                << CountsById{{11, 3}, {2, 1}, {50, 1}, {7, 1}};
-    QTest::newRow("only its own branch") << 43 << 3 << TQVX_Aufgabe_GV_Integer_Array{0, 0, 0, 2, 0, 0, 0, 1, 0}
-                                         << CountsById{{11, 2}, {1, 1}};
+    QTest::newRow("only its own branch")
+        << 43 << 3 << TQVX_Aufgabe_GV_Integer_Array{0, 0, 0, 2, 0, 0, 0, 1, 0} << CountsById{{11, 2}, {1, 1}};
 }
 
 void TestChecksStandalone::countsTheBranchsOpenTasksInDetail()
@@ -207,7 +208,8 @@ void TestChecksStandalone::settingsRoundTrip()
     {
         InstalledStandaloneHost host;
         TDMOrdovant dm;
-        QCOMPARE(dm.Einstellung_laden(QStringLiteral("GV"), QStringLiteral("KUNDBEST")), QStringLiteral("KUNDBEST"));
+        QCOMPARE(dm.Einstellung_laden(QStringLiteral("GV"), QStringLiteral("KUNDBEST")),
+                 QStringLiteral("KUNDBEST"));
         dm.Einstellung_speichern(QStringLiteral("GV"), quoted);
         dm.Einstellung_speichern(QStringLiteral("GV"), quoted + QStringLiteral("|RESERV"));
     }

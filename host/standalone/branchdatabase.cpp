@@ -116,8 +116,9 @@ QSqlDatabase BranchDatabase::database()
     if (isSqlite() && !QFileInfo(m_settings.path).isFile())
         throw HostError(QStringLiteral("Die Filialdatenbank %1 gibt es nicht.").arg(m_settings.path));
     if (!QSqlDatabase::isDriverAvailable(m_settings.driver))
-        throw HostError(QStringLiteral("Der Datenbanktreiber %1 ist nicht installiert (Paket libqt6sql6-%2).")
-                            .arg(m_settings.driver, isSqlite() ? QStringLiteral("sqlite") : QStringLiteral("psql")));
+        throw HostError(
+            QStringLiteral("Der Datenbanktreiber %1 ist nicht installiert (Paket libqt6sql6-%2).")
+                .arg(m_settings.driver, isSqlite() ? QStringLiteral("sqlite") : QStringLiteral("psql")));
     addConnection();
     QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
     configure(db);
@@ -202,7 +203,8 @@ qint32 BranchDatabase::countOpenTasks(qint16 filiale, TQVX_Herkunfts_Integer_Arr
                                       TQVX_Aufgabe_GV_Integer_Array &nachGV)
 {
     database();
-    return isSqlite() ? countNative(filiale, nachHerkunft, nachGV) : countQuery(filiale, nachHerkunft, nachGV);
+    return isSqlite() ? countNative(filiale, nachHerkunft, nachGV)
+                      : countQuery(filiale, nachHerkunft, nachGV);
 }
 
 qint32 BranchDatabase::countQuery(qint16 filiale, TQVX_Herkunfts_Integer_Array &nachHerkunft,
@@ -265,7 +267,8 @@ bool BranchDatabase::hasOpenTask(qint16 filiale)
     return found;
 }
 
-QVector<Beleg> BranchDatabase::openBelege(qint16 filiale, const TQVX_Belegart_Set &arten, const QDate &stichtag)
+QVector<Beleg> BranchDatabase::openBelege(qint16 filiale, const TQVX_Belegart_Set &arten,
+                                          const QDate &stichtag)
 {
     QVector<Beleg> belege;
     QVariantList kinds;
@@ -287,7 +290,8 @@ QVector<Beleg> BranchDatabase::openBelege(qint16 filiale, const TQVX_Belegart_Se
         query.addBindValue(kind);
     run(query, QStringLiteral("Laden der Belege"));
     while (query.next())
-        belege.append({filiale, query.value(0).toLongLong(), query.value(1).toInt() != 0, query.value(2).toInt() != 0});
+        belege.append(
+            {filiale, query.value(0).toLongLong(), query.value(1).toInt() != 0, query.value(2).toInt() != 0});
     if (query.lastError().isValid())
         fail(QStringLiteral("Laden der Belege"), query.lastError());
     return belege;

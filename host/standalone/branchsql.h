@@ -11,9 +11,8 @@ inline const QString CountOpenTasks =
     QStringLiteral("SELECT gv, herkunft, COUNT(*) FROM absortieraufgabe "
                    "WHERE filiale = ? AND erledigt = 0 GROUP BY gv, herkunft");
 
-inline const QString HasOpenTask =
-    QStringLiteral("SELECT COUNT(*) FROM (SELECT 1 FROM absortieraufgabe "
-                   "WHERE filiale = ? AND erledigt = 0 LIMIT 1) AS offen");
+inline const QString HasOpenTask = QStringLiteral("SELECT COUNT(*) FROM (SELECT 1 FROM absortieraufgabe "
+                                                  "WHERE filiale = ? AND erledigt = 0 LIMIT 1) AS offen");
 
 // Followed by one placeholder per document kind and a closing parenthesis.
 inline const QString OpenBelegeOfKinds =

@@ -77,9 +77,10 @@ void HostConfig::checkDatabaseOptions()
 {
     for (const QString &option : database().options.split(u';', Qt::SkipEmptyParts)) {
         if (option.section(u'=', 0, 0).trimmed().compare(QLatin1String("password"), Qt::CaseInsensitive) == 0)
-            throw HostError(QStringLiteral("In %1 darf [Datenbank] Optionen kein Passwort enthalten; es gehört "
-                                           "in die Passwortdatei von libpq (~/.pgpass).")
-                                .arg(iniPath()));
+            throw HostError(
+                QStringLiteral("In %1 darf [Datenbank] Optionen kein Passwort enthalten; es gehört "
+                               "in die Passwortdatei von libpq (~/.pgpass).")
+                    .arg(iniPath()));
     }
 }
 
@@ -161,7 +162,8 @@ QString HostConfig::databasePath()
 BranchDatabaseSettings HostConfig::database()
 {
     BranchDatabaseSettings settings;
-    settings.driver = choice(QStringLiteral("Datenbank/Treiber"), {QStringLiteral("QSQLITE"), QStringLiteral("QPSQL")});
+    settings.driver =
+        choice(QStringLiteral("Datenbank/Treiber"), {QStringLiteral("QSQLITE"), QStringLiteral("QPSQL")});
     settings.path = databasePath();
     settings.host = text(QStringLiteral("Datenbank/Host")).value_or(QString()).trimmed();
     settings.port = number(QStringLiteral("Datenbank/Port"), -1, 1, 65535);
@@ -174,8 +176,8 @@ BranchDatabaseSettings HostConfig::database()
 
 bool HostConfig::settingsInDatabase()
 {
-    return choice(QStringLiteral("Einstellungen/Speicher"), {QStringLiteral("Datei"), QStringLiteral("Datenbank")}) ==
-           QLatin1String("Datenbank");
+    return choice(QStringLiteral("Einstellungen/Speicher"),
+                  {QStringLiteral("Datei"), QStringLiteral("Datenbank")}) == QLatin1String("Datenbank");
 }
 
 QString HostConfig::storePath()

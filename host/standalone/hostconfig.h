@@ -2,8 +2,8 @@
 
 #include <QDate>
 #include <QHash>
-#include <QStringList>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 
 #include <optional>
@@ -12,13 +12,13 @@
 // The password never comes from here; libpq finds it in its own sources.
 struct BranchDatabaseSettings
 {
-    QString driver;   // QSQLITE or QPSQL
-    QString path;     // QSQLITE
-    QString host;     // QPSQL: empty for libpq's default
-    int port = -1;    // QPSQL: -1 for libpq's default
-    QString name;     // QPSQL
-    QString user;     // QPSQL
-    QString options;  // QPSQL: further libpq options, key=value;key=value
+    QString driver;  // QSQLITE or QPSQL
+    QString path;    // QSQLITE
+    QString host;    // QPSQL: empty for libpq's default
+    int port = -1;   // QPSQL: -1 for libpq's default
+    QString name;    // QPSQL
+    QString user;    // QPSQL
+    QString options; // QPSQL: further libpq options, key=value;key=value
     int timeoutSeconds = 5;
 };
 

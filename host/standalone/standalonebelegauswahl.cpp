@@ -1,9 +1,8 @@
 #include "standalonebelegauswahl.h"
 
-#include "host/bafilter.h"
 #include "branchdatabase.h"
+#include "host/bafilter.h"
 #include "hostconfig.h"
-
 
 StandaloneBelegAuswahl::StandaloneBelegAuswahl(std::shared_ptr<HostConfig> config,
                                                std::shared_ptr<BranchDatabase> database)

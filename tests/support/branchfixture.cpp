@@ -68,7 +68,8 @@ BranchFixture::~BranchFixture()
 {
     // FORCE also ends a connection that the program under test still holds.
     if (m_created && isServer())
-        runOnServer(QStringLiteral("postgres"), QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(m_name));
+        runOnServer(QStringLiteral("postgres"),
+                    QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(m_name));
 }
 
 QString BranchFixture::unavailable(const QString &driver)
@@ -99,7 +100,8 @@ bool BranchFixture::exec(const QString &sql)
 bool BranchFixture::create(const QVector<TaskRow> &tasks, const QVector<BelegRow> &belege, bool withTables)
 {
     if (isServer()) {
-        const QString source = withTables ? qEnvironmentVariable(TemplateVariable) : QStringLiteral("template0");
+        const QString source =
+            withTables ? qEnvironmentVariable(TemplateVariable) : QStringLiteral("template0");
         if (!runOnServer(QStringLiteral("postgres"),
                          QStringLiteral("CREATE DATABASE %1 TEMPLATE %2").arg(m_name, source)))
             return false;
@@ -115,7 +117,10 @@ bool BranchFixture::fill(const QVector<TaskRow> &tasks, const QVector<BelegRow> 
         taskRows.append({t.filiale, t.gv, t.herkunft, t.erledigt});
     QVector<QVariantList> belegRows;
     for (const BelegRow &b : belege)
-        belegRows.append({b.filiale, b.art, isServer() && !b.ablaufdatum.isNull() ? QVariant(b.ablaufdatum.toDate()) : b.ablaufdatum, b.erledigt});
+        belegRows.append(
+            {b.filiale, b.art,
+             isServer() && !b.ablaufdatum.isNull() ? QVariant(b.ablaufdatum.toDate()) : b.ablaufdatum,
+             b.erledigt});
 
     Connection connection(m_driver, m_name);
     QSqlDatabase db = connection.db();
@@ -131,11 +136,14 @@ bool BranchFixture::fill(const QVector<TaskRow> &tasks, const QVector<BelegRow> 
         ok = query.exec(QStringLiteral("CREATE TABLE lager (artikel INTEGER, menge INTEGER)"));
     else if (ok)
         ok = db.transaction() &&
+             insertAll(
+                 query,
+                 QStringLiteral(
+                     "INSERT INTO absortieraufgabe (filiale, gv, herkunft, erledigt) VALUES (?, ?, ?, ?)"),
+                 taskRows) &&
              insertAll(query,
-                       QStringLiteral("INSERT INTO absortieraufgabe (filiale, gv, herkunft, erledigt) VALUES (?, ?, ?, ?)"),
-                       taskRows) &&
-             insertAll(query,
-                       QStringLiteral("INSERT INTO beleg (filiale, art, ablaufdatum, erledigt) VALUES (?, ?, ?, ?)"),
+                       QStringLiteral(
+                           "INSERT INTO beleg (filiale, art, ablaufdatum, erledigt) VALUES (?, ?, ?, ?)"),
                        belegRows) &&
              db.commit();
     if (!ok)
@@ -147,7 +155,8 @@ QByteArray BranchFixture::hostIniSection(const QString &role, int zeitlimit) con
 {
     if (!isServer())
         return QByteArrayLiteral("[Datenbank]\nPfad=filiale.db\n");
-    return QStringLiteral("[Datenbank]\nTreiber=QPSQL\nHost=%1\nPort=%2\nName=%3\nBenutzer=%4\nZeitlimit=%5\n")
+    return QStringLiteral(
+               "[Datenbank]\nTreiber=QPSQL\nHost=%1\nPort=%2\nName=%3\nBenutzer=%4\nZeitlimit=%5\n")
         .arg(qEnvironmentVariable("PGHOST"), qEnvironmentVariable("PGPORT"), m_name, role)
         .arg(zeitlimit)
         .toUtf8();
