@@ -4,6 +4,7 @@
 #include "standalonehosthome.h"
 
 #include "check/ordovantdm.h"
+#include "support/branchfixture.h"
 #include "support/hostfiles.h"
 
 #include <QProcess>
@@ -101,6 +102,7 @@ class TestNothingLost : public QObject
 
 private slots:
     // Many workstations, one store
+    void concurrentWritersKeepEveryValue_data();
     void concurrentWritersKeepEveryValue();
 
     // A write that fails
@@ -108,19 +110,37 @@ private slots:
     void failedWriteIsReportedAndKeepsTheStore();
 };
 
+void TestNothingLost::concurrentWritersKeepEveryValue_data()
+{
+    QTest::addColumn<QString>("driver");
+    QTest::newRow("INI file") << QStringLiteral("QSQLITE");
+    QTest::newRow("server table") << QStringLiteral("QPSQL");
+}
+
 void TestNothingLost::concurrentWritersKeepEveryValue()
 {
+    QFETCH(QString, driver);
+    if (const QString reason = BranchFixture::unavailable(driver); !reason.isEmpty())
+        QSKIP(qPrintable(reason));
     QTemporaryDir root;
     QVERIFY(root.isValid());
+    BranchFixture branch(driver, root.path());
+    QVERIFY2(branch.create({}), qPrintable(branch.error()));
     const QString store = root.filePath(QStringLiteral("gemeinsam/einstellungen.ini"));
-    // Values of a workstation that does not take part and of another program sharing the file.
+    // Values of a workstation that does not take part and of another program sharing the store.
     QVERIFY(writeFile(store, "[ANDERES]\nSchluessel=bleibt\n[ORDOVANT/DM]\nGV99=RESERV|FILUML\n"));
+    QVERIFY(
+        !branch.isServer() ||
+        branch.exec(QStringLiteral("INSERT INTO einstellung VALUES ('ORDOVANT/DM/GV99', 'RESERV|FILUML')")));
+    const auto hostIni = [&](const QString &terminal) {
+        return ::hostIni(terminal, store) + branch.hostIniSection() + branch.settingsInDatabase();
+    };
 
     std::vector<std::unique_ptr<QProcess>> writers;
     for (int i = 0; i < Writers; ++i) {
         const QString terminal = QStringLiteral("T%1").arg(i);
         const QString home = root.filePath(terminal);
-        QVERIFY(writeFile(home + QStringLiteral("/host.ini"), hostIni(terminal, store)));
+        QVERIFY(writeFile(home + QStringLiteral("/host.ini"), hostIni(terminal)));
         auto writer = std::make_unique<QProcess>();
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("ORDOVANT_HOME"), home);
@@ -160,7 +180,13 @@ void TestNothingLost::concurrentWritersKeepEveryValue()
     }
     const QSettings shared(store, QSettings::IniFormat);
     QCOMPARE(shared.value(QStringLiteral("ANDERES/Schluessel")).toString(), QStringLiteral("bleibt"));
-    QCOMPARE(shared.value(QStringLiteral("ORDOVANT/DM/GV99")).toString(), QStringLiteral("RESERV|FILUML"));
+    // The workstation that did not take part still reads its own value.
+    const QString home = root.filePath(QStringLiteral("T99"));
+    QVERIFY(writeFile(home + QStringLiteral("/host.ini"), hostIni(QStringLiteral("99"))));
+    qputenv("ORDOVANT_HOME", QFile::encodeName(home));
+    InstalledStandaloneHost host;
+    TDMOrdovant dataModule;
+    QCOMPARE(dataModule.Einstellung_laden(QStringLiteral("GV"), QString()), QStringLiteral("RESERV|FILUML"));
 }
 
 void TestNothingLost::failedWriteIsReportedAndKeepsTheStore_data()
