@@ -14,9 +14,12 @@
 namespace {
 
 const QString ProgrammId = QStringLiteral("ORDOVANT");
-const QString Titel = QStringLiteral("Überprüfung Absortieraufgaben");
+// The desktop shows the running program under the name of its desktop entry,
+// "Überprüfung Absortieraufgaben".
+const QString DesktopEintrag = QStringLiteral("ordovant");
 
-// Steps 5 to 7: the expired check, the options dialog, or the sort-out check; at most one dialog.
+// The command line chooses one of three: the expired check, the options dialog or the sort-out check.
+// A dialog comes from the options switch or from a check that found work.
 std::unique_ptr<QWidget> dialogForCommandLine(TDMOrdovant &dataModule)
 {
     if (FindCmdLineSwitch(QStringLiteral("A"))) {
@@ -49,7 +52,8 @@ OrdovantStart startOrdovant()
     OrdovantStart start;
     try {
         QVXProgramm()->Init(ProgrammId, TEnumProzessTypen(3), TPVR_InstanceCount(0), 0, true);
-        QApplication::setApplicationDisplayName(Titel);
+        // Not a display name: the window system would get it appended to every window title.
+        QGuiApplication::setDesktopFileName(DesktopEintrag);
         start.dataModule = std::make_unique<TDMOrdovant>();
         start.mainWindow = dialogForCommandLine(*start.dataModule);
     } catch (...) {

@@ -15,8 +15,8 @@ struct OrdovantStart
     std::unique_ptr<QWidget> mainWindow;
 };
 
-// The start sequence once the GUI application exists: program frame, title, data module, and the
-// one check or dialog the command line chooses. What escapes goes to the program frame.
+// The start sequence once the GUI application exists: program frame, desktop entry, data module,
+// and the one check or dialog the command line chooses. What escapes goes to the program frame.
 OrdovantStart startOrdovant();
 
 // The whole program: the GUI application, the start sequence, the message loop when a dialog was

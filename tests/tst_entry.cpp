@@ -94,7 +94,6 @@ void TestEntry::initialisesFrameThenCreatesDataModule()
     QCOMPARE(host->calls.value(0), QStringLiteral("QVXProgramm.Init(\"ORDOVANT\", 3, 0, 0, true)"));
     QVERIFY(start.dataModule);
     QCOMPARE(DMOrdovant, start.dataModule.get());
-    QCOMPARE(QApplication::applicationDisplayName(), QStringLiteral("Überprüfung Absortieraufgaben"));
 }
 
 void TestEntry::noArgumentsCountsInDetailAndShowsNothingWithoutTasks()

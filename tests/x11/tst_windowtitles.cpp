@@ -1,0 +1,93 @@
+// What the window system shows in the title bar: the real program on an X display (xvfb-run), its
+// window read back with xdotool. Offscreen, the window title never reaches a window system.
+
+#include "../support/hostfiles.h"
+
+#include <QProcess>
+#include <QScopeGuard>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <optional>
+
+namespace {
+
+constexpr int TimeoutMs = 30000;
+
+// Terminal 07 of branch 42, which has an open sort-out task and an expired reservation.
+const QByteArray HostIni = "[Terminal]\nID=07\n[Startparameter]\nTORVELIN=ja\n[Geschaeftsdatum]\n"
+                           "Datum=2026-12-08\n[Warenabgabe]\n17=42\n";
+
+// The tool's output without the final line break; nothing when it failed or timed out.
+std::optional<QString> run(const QString &program, const QStringList &arguments)
+{
+    QProcess process;
+    process.start(program, arguments);
+    if (!process.waitForFinished(TimeoutMs) || process.exitStatus() != QProcess::NormalExit ||
+        process.exitCode() != 0)
+        return std::nullopt;
+    return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
+}
+
+} // namespace
+
+class TestWindowTitles : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void titleBarShowsTheWindowsOwnTitle_data();
+    void titleBarShowsTheWindowsOwnTitle();
+};
+
+void TestWindowTitles::initTestCase()
+{
+    if (qEnvironmentVariableIsEmpty("DISPLAY"))
+        QSKIP("needs an X display: run it under xvfb-run");
+}
+
+void TestWindowTitles::titleBarShowsTheWindowsOwnTitle_data()
+{
+    QTest::addColumn<QString>("argument");
+    QTest::addColumn<QString>("title");
+
+    // The sort-out notice, without the automatic printing before it.
+    QTest::newRow("notice") << "-KD" << QStringLiteral("Überprüfung Absortieraufgaben");
+    QTest::newRow("expired notice") << "-A"
+                                    << QStringLiteral("Überprüfung abgelaufener Reservierungen/Auswahlen");
+    QTest::newRow("options") << "-O" << QStringLiteral("Optionen");
+}
+
+void TestWindowTitles::titleBarShowsTheWindowsOwnTitle()
+{
+    QFETCH(QString, argument);
+    QFETCH(QString, title);
+    QTemporaryDir home;
+    QFile ini(home.filePath(QStringLiteral("host.ini")));
+    QVERIFY(ini.open(QIODevice::WriteOnly) && ini.write(HostIni) == HostIni.size());
+    ini.close();
+    QVERIFY(run(QStringLiteral(ORDOVANT_DB_TOOL),
+                {"create", home.filePath("filiale.db"), "--task", "42,3,11", "--beleg", "42,32,2000-01-01"}));
+
+    QProcess ordovant;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("ORDOVANT_HOME"), home.path());
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    ordovant.setProcessEnvironment(environment);
+    ordovant.start(QStringLiteral(ORDOVANT_BINARY), {argument});
+    const auto end = qScopeGuard([&] {
+        ordovant.kill();
+        ordovant.waitForFinished(TimeoutMs);
+    });
+
+    const QString window = run(QStringLiteral("xdotool"), {"search", "--sync", "--onlyvisible", "--pid",
+                                                           QString::number(ordovant.processId())})
+                               .value_or(QString())
+                               .section(u'\n', 0, 0);
+    QVERIFY2(!window.isEmpty(), qPrintable(HostFiles::logLines(home.path()).join(u'\n')));
+    QTRY_COMPARE(run(QStringLiteral("xdotool"), {"getwindowname", window}).value_or(QString()), title);
+}
+
+QTEST_GUILESS_MAIN(TestWindowTitles)
+#include "tst_windowtitles.moc"
