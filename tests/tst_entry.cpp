@@ -179,6 +179,7 @@ void TestEntry::switchOOpensOptionsWithoutAnyCheck()
 
     QVERIFY(qobject_cast<TfrmOptionen *>(start.mainWindow.get()));
     QCOMPARE(frmOptionen, start.mainWindow.get());
+    QCOMPARE(start.mainWindow->objectName(), QStringLiteral("frmOptionen"));
     QCOMPARE(host->count("TWarenabgabeMani.Create"), 0);
     QCOMPARE(host->count("TQVX_AufgabenMani.Create"), 0);
     QCOMPARE(host->count("TQVX_BelegAuswahlDM.Create"), 0);

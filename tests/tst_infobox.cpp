@@ -580,9 +580,11 @@ void TestInfobox::optionsComposeTheNoticeAnew()
     // closing it by its close box stores nothing and runs no check.
     QPointer<QWidget> options;
     bool optionsShown = false;
+    QString optionsName;
     QTimer::singleShot(0, &notice, [&] {
         options = QApplication::activeModalWidget();
         optionsShown = qobject_cast<TfrmOptionen *>(options.data()) != nullptr;
+        optionsName = options ? options->objectName() : QString();
         host->store.insert(QStringLiteral("GV07"), manyTypes(12));
         if (options)
             options->close();
@@ -590,6 +592,7 @@ void TestInfobox::optionsComposeTheNoticeAnew()
     button(notice, QStringLiteral("btnOptionen"))->click();
 
     QVERIFY(optionsShown);
+    QCOMPARE(optionsName, QStringLiteral("frmOptionen"));
     QVERIFY(options.isNull());
     QVERIFY(ausgabe(notice)->text() != before);
     QCOMPARE(notice.focusWidget(), button(notice, QStringLiteral("btnJa")));

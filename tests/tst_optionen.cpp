@@ -143,7 +143,7 @@ void TestOptionen::controlsAtDesignSize_data()
     QTest::addColumn<QRect>("geometry");
 
     // clang-format off
-    QTest::newRow("pnlouter") << "TfrmOptionen" << QRect(4, 4, 569, 477);
+    QTest::newRow("pnlouter") << "frmOptionen" << QRect(4, 4, 569, 477);
     QTest::newRow("pnlinner") << "pnlouter" << QRect(4, 4, 561, 469);
     QTest::newRow("pnlDataHeader") << "pnlinner" << QRect(4, 4, 553, 35);
     QTest::newRow("pnlButtons") << "pnlinner" << QRect(4, 428, 553, 37);
