@@ -12,6 +12,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
+#include <QWindow>
 
 #include <functional>
 #include <memory>
@@ -118,6 +119,8 @@ private slots:
     void mainWindowStaysOpenWhileTasksAreLeft();
     void modalRunEndsWithTheButtonsResult_data();
     void modalRunEndsWithTheButtonsResult();
+    void modalDialogStaysUpWhileTheCheckRuns_data();
+    void modalDialogStaysUpWhileTheCheckRuns();
     void keysClickTheirButtons_data();
     void keysClickTheirButtons();
     void failedComposeKeepsThatSettingOnly();
@@ -748,6 +751,36 @@ void TestOptionen::modalRunEndsWithTheButtonsResult()
     QCOMPARE(host->count(writeLocal), writes);
     QCOMPARE(host->count(detailCheck), 1);
     QCOMPARE(host->terminated, tasks == 0);
+}
+
+void TestOptionen::modalDialogStaysUpWhileTheCheckRuns_data()
+{
+    QTest::addColumn<QString>("buttonName");
+
+    QTest::newRow("Speichern") << "btnWeiter";
+    QTest::newRow("Zurück") << "btnZurueck";
+}
+
+// The check's messages and the printing it starts come while the dialog is still up.
+void TestOptionen::modalDialogStaysUpWhileTheCheckRuns()
+{
+    QFETCH(QString, buttonName);
+    ScopedRecordingHost host;
+    TDMOrdovant dm;
+    TfrmOptionen dialog;
+    QStringList askedWhileUp;
+
+    runModal(dialog, [&](QWidget &modal) {
+        connect(modal.windowHandle(), &QWindow::visibleChanged, &dialog, [&](bool visible) {
+            if (!visible)
+                askedWhileUp = host->callNames();
+        });
+        host->clearRecord();
+        modal.findChild<QPushButton *>(buttonName)->click();
+    });
+
+    QVERIFY(askedWhileUp.contains(detailCheck));
+    QVERIFY(askedWhileUp.contains(QStringLiteral("Application.Terminate")));
 }
 
 void TestOptionen::keysClickTheirButtons_data()

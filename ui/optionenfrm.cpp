@@ -305,26 +305,27 @@ void TfrmOptionen::btnWeiterClick()
             dm.Einstellung_speichern(QStringLiteral("GV"), *gv);
         if (const std::optional<QString> herkunft = dm.Herkunft_Konfigurationen_2_String(ui->clbHerkunft))
             dm.Einstellung_speichern(QStringLiteral("HERKUNFT"), *herkunft);
-        setDialogResult(resultOk);
+        setResult(resultOk);
         checkAgainAndTerminate();
     });
+    endModalRun();
 }
 
 void TfrmOptionen::btnZurueckClick()
 {
     guard(label("btnZurueckClick"), [&] {
-        setDialogResult(resultCancel);
+        setResult(resultCancel);
         checkAgainAndTerminate();
     });
+    endModalRun();
 }
 
-// A modal run ends with its result; as the main window the dialog stays open.
-void TfrmOptionen::setDialogResult(int result)
+// A modal run ends with the result a button set, only once the button's work is done, so that the
+// check's messages and printing appear while the dialog is still up. As the main window it stays open.
+void TfrmOptionen::endModalRun()
 {
-    if (isModal() && isVisible())
-        done(result);
-    else
-        setResult(result);
+    if (isModal() && isVisible() && result() != 0)
+        done(result());
 }
 
 void TfrmOptionen::checkAgainAndTerminate()

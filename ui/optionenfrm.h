@@ -76,7 +76,7 @@ private:
     int Is_HerkunftChar_Enthalten(QListWidget *AList, QChar AZeichen);
 
     void placeFound(QListWidget &list, int found, int position, std::vector<bool> &placed);
-    void setDialogResult(int result);
+    void endModalRun();
     void checkAgainAndTerminate();
 
     void keepOnScreen();
