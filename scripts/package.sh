@@ -7,8 +7,10 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 tree="$root/build-package-tree"
 out="$root/build-package"
 
-# dpkg-shlibdeps and dpkg-buildflags come with dpkg-dev; CPack needs file to find the binaries.
-packages=(dpkg-dev file lintian)
+# What building needs, without the test and demo tools of scripts/setup.sh. dpkg-shlibdeps and
+# dpkg-buildflags come with dpkg-dev; CPack needs file to find the binaries.
+packages=(cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools libsqlite3-dev libgl-dev
+          dpkg-dev file lintian)
 missing=()
 for package in "${packages[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
@@ -30,9 +32,10 @@ cxxflags="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)"
 ldflags="$(dpkg-buildflags --get LDFLAGS)"
 
 # The package installs into /usr and /etc, never into the build tree.
-BUILD_TYPE=Release "$root/scripts/setup.sh" "$tree" -DBUILD_TESTING=OFF \
+cmake -S "$root" -B "$tree" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF \
     -DCMAKE_INSTALL_PREFIX=/usr -DCMAKE_INSTALL_SYSCONFDIR=/etc \
-    -DCMAKE_CXX_FLAGS="$cxxflags" -DCMAKE_EXE_LINKER_FLAGS="$ldflags"
+    -DCMAKE_CXX_FLAGS="$cxxflags" -DCMAKE_EXE_LINKER_FLAGS="$ldflags" >/dev/null
+cmake --build "$tree" -j"$(nproc)"
 
 rm -rf "$out"
 cpack --config "$tree/CPackConfig.cmake" -B "$out"

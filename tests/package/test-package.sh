@@ -81,10 +81,21 @@ no_rpath() {
     done
 }
 
+# What apt would bring along when installing the package.
+install_depends() {
+    local package missing=()
+    for package in $(relations Depends); do
+        dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
+    done
+    ((${#missing[@]} == 0)) && return
+    apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
 # The sample host.ini as it ships, an empty branch database: nothing to do, so the program ends by
 # itself (a window would wait for an answer until the timeout) and reports nothing.
 no_work_start_ends_quietly() {
     local home="$work/home" status=0
+    install_depends || return 1
     mkdir -p "$home"
     cp "$work/root/usr/share/doc/ordovant/host.ini.example" "$home/host.ini"
     "$work/root/usr/bin/ordovant-db" create "$home/filiale.db" || return 1
