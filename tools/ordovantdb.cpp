@@ -1,61 +1,43 @@
-// ordovant-db: creates a branch database file with the tables the standalone host reads, and fills it
-// with given or generated rows.
+// ordovant-db: creates and fills branch databases, as SQLite files or on a PostgreSQL server, and
+// copies the workstations' settings from an INI store into a server.
 
-#include "host/standalone/branchschema.h"
+#include "ordovantdb.h"
+
+#include "host/standalone/inifile.h"
+#include "host/standalone/inisnapshot.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QFile>
+#include <QDir>
 #include <QFileInfo>
 
-#include <sqlite3.h>
-
 #include <cstdio>
-#include <random>
-#include <stdexcept>
-#include <vector>
 
 namespace {
 
-struct Task
-{
-    qint64 filiale = 0;
-    qint64 gv = 0;
-    qint64 herkunft = 0;
-    qint64 erledigt = 0;
-};
+const QString Sqlite = QStringLiteral("QSQLITE");
+const QString Postgres = QStringLiteral("QPSQL");
+const QString Create = QStringLiteral("create");
+const QString CopySettings = QStringLiteral("copy-settings");
 
-struct BelegRow
-{
-    qint64 filiale = 0;
-    qint64 art = 0;
-    QString ablaufdatum; // empty: NULL
-    qint64 erledigt = 0;
-};
+const char *const Description =
+    R"(Creates and fills branch databases for ordovant, and moves settings to a branch server.
 
-struct RandomTasks
-{
-    qint64 count = 0;
-    qint64 branches = 1;
-    qint64 openPercent = 100;
-    quint64 seed = 1;
-};
+Commands:
+  create [FILE]        Make the SQLite file FILE with the tables and the rows the options give.
+                       With a server (--driver QPSQL, or a host.ini that names one) fill the
+                       server's tables instead: they must exist already, made by an administrator
+                       from schema/postgresql.sql; this tool never creates or alters a table on a
+                       server. Tables that hold rows are refused unless --force, which deletes the
+                       rows of absortieraufgabe and beleg first. One transaction: all or nothing.
+  copy-settings STORE  Copy the values of the group [ORDOVANT/DM] of the INI settings store STORE
+                       into the server's table einstellung; a key that is there already gets the
+                       store's value, other rows stay. One transaction: all or nothing.
 
-struct Options
-{
-    QString file;
-    bool force = false;
-    bool indexes = true;
-    std::vector<Task> tasks;
-    std::vector<BelegRow> belege;
-    RandomTasks random;
-};
-
-class UsageError : public std::runtime_error
-{
-public:
-    using std::runtime_error::runtime_error;
-};
+The database: FILE, or the [Datenbank] section of --host-ini (Treiber, Pfad, Host, Port, Name,
+Benutzer, Optionen, Zeitlimit); the server options below override its values, empty ones take
+libpq's defaults (PGHOST, PGPORT, PGDATABASE, PGUSER). A password is never given here: libpq reads it
+from ~/.pgpass, PGPASSFILE, a service file or PGPASSWORD.)";
 
 qint64 number(const QString &text, const QString &what)
 {
@@ -89,27 +71,153 @@ Task parseTask(const QString &value)
 BelegRow parseBeleg(const QString &value)
 {
     const QStringList f = fields(value, QStringLiteral("beleg"), 3, 4);
-    return {number(f[0], QStringLiteral("FILIALE")), number(f[1], QStringLiteral("ART")), f[2].trimmed(),
+    const QString text = f[2].trimmed();
+    const QDate date = QDate::fromString(text, Qt::ISODate);
+    if (!text.isEmpty() && (!date.isValid() || text.size() != 10))
+        throw UsageError(
+            QStringLiteral("ABLAUFDATUM: \"%1\" is not a date YYYY-MM-DD").arg(text).toStdString());
+    return {number(f[0], QStringLiteral("FILIALE")), number(f[1], QStringLiteral("ART")), date,
             f.size() > 3 ? number(f[3], QStringLiteral("ERLEDIGT")) : 0};
 }
 
-Options parseOptions(const QCoreApplication &app)
+// Options are handed to libpq as they are; a password there would be on the command line or in a
+// file every user of the workstation reads, and a malformed entry would end up in libpq's message.
+QString optionsProblem(const QString &options)
 {
-    QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("Creates a branch database file for the standalone host."));
-    parser.addHelpOption();
-    parser.addPositionalArgument(QStringLiteral("create"),
-                                 QStringLiteral("The command; only \"create\" exists."));
-    parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("The database file to create."));
+    for (const QString &option : options.split(u';', Qt::SkipEmptyParts)) {
+        const QString key = option.section(u'=', 0, 0).trimmed();
+        if (!option.contains(u'=') || key.isEmpty())
+            return QStringLiteral("every entry of the options must be key=value");
+        if (key.compare(QLatin1String("password"), Qt::CaseInsensitive) == 0)
+            return QStringLiteral("the options must not hold a password; libpq reads it from ~/.pgpass, "
+                                  "PGPASSFILE, a service file or PGPASSWORD");
+    }
+    return {};
+}
+
+// Matches a driver name in any letter case; empty is QSQLITE, as for the program.
+std::optional<QString> driverNamed(const QString &text)
+{
+    const QString value = text.trimmed();
+    if (value.isEmpty() || value.compare(Sqlite, Qt::CaseInsensitive) == 0)
+        return Sqlite;
+    if (value.compare(Postgres, Qt::CaseInsensitive) == 0)
+        return Postgres;
+    return std::nullopt;
+}
+
+// The [Datenbank] section of a host.ini, read as the program reads it.
+BranchDatabaseSettings readHostIni(const QString &path)
+{
+    if (!QFileInfo(path).exists())
+        throw ToolError(QStringLiteral("%1 does not exist").arg(path));
+    IniSnapshot snapshot(IniFile::read(path), path);
+    const QSettings &ini = snapshot.settings();
+    const auto text = [&](const char *key) {
+        return IniFile::text(ini.value(QStringLiteral("Datenbank/") + QLatin1String(key))).trimmed();
+    };
+    const auto bounded = [&](const char *key, int defaultValue, int minimum, int maximum) {
+        if (text(key).isEmpty())
+            return defaultValue;
+        bool ok = false;
+        const int value = text(key).toInt(&ok);
+        if (!ok || value < minimum || value > maximum)
+            throw ToolError(QStringLiteral("%1: [Datenbank] %2 is not a number from %3 to %4")
+                                .arg(path, QLatin1String(key))
+                                .arg(minimum)
+                                .arg(maximum));
+        return value;
+    };
+
+    BranchDatabaseSettings settings;
+    const std::optional<QString> driver = driverNamed(text("Treiber"));
+    if (!driver)
+        throw ToolError(QStringLiteral("%1: [Datenbank] Treiber must be QSQLITE or QPSQL").arg(path));
+    settings.driver = *driver;
+    const QString file = text("Pfad").isEmpty() ? QStringLiteral("filiale.db") : text("Pfad");
+    settings.path = QDir::cleanPath(QFileInfo(path).absoluteDir().absoluteFilePath(file));
+    settings.host = text("Host");
+    settings.port = bounded("Port", -1, 1, 65535);
+    settings.name = text("Name");
+    settings.user = text("Benutzer");
+    settings.options = text("Optionen");
+    settings.timeoutSeconds = bounded("Zeitlimit", 5, 1, 3600);
+    if (const QString problem = optionsProblem(settings.options); !problem.isEmpty())
+        throw ToolError(QStringLiteral("%1: [Datenbank] Optionen: %2").arg(path, problem));
+    return settings;
+}
+
+struct Command
+{
+    QString name;
+    QString path; // create: the file; copy-settings: the store
+    BranchDatabaseSettings database;
+    bool force = false;
+    bool indexes = true;
+    BranchRows rows;
+};
+
+// The database from --host-ini and the driver and server options.
+BranchDatabaseSettings database(const QCommandLineParser &parser)
+{
+    BranchDatabaseSettings settings;
+    settings.driver = Sqlite;
+    if (parser.isSet(QStringLiteral("host-ini")))
+        settings = readHostIni(parser.value(QStringLiteral("host-ini")));
+    if (parser.isSet(QStringLiteral("driver"))) {
+        const std::optional<QString> driver = driverNamed(parser.value(QStringLiteral("driver")));
+        if (!driver || parser.value(QStringLiteral("driver")).trimmed().isEmpty())
+            throw UsageError("--driver must be QSQLITE or QPSQL");
+        settings.driver = *driver;
+    }
+    bool serverOption = false;
+    for (auto [option, field] :
+         {std::pair{"host", &settings.host}, std::pair{"name", &settings.name},
+          std::pair{"user", &settings.user}, std::pair{"options", &settings.options}}) {
+        if (parser.isSet(QLatin1String(option))) {
+            *field = parser.value(QLatin1String(option)).trimmed();
+            serverOption = true;
+        }
+    }
+    if (parser.isSet(QStringLiteral("port"))) {
+        settings.port = int(number(parser.value(QStringLiteral("port")), QStringLiteral("--port")));
+        if (settings.port < 1 || settings.port > 65535)
+            throw UsageError("--port must be 1..65535");
+        serverOption = true;
+    }
+    if (serverOption && settings.driver != Postgres)
+        throw UsageError("--host, --port, --name, --user and --options are for a server: --driver QPSQL");
+    if (const QString problem = optionsProblem(settings.options); !problem.isEmpty())
+        throw UsageError(("--options: " + problem).toStdString());
+    return settings;
+}
+
+void addOptions(QCommandLineParser &parser)
+{
     parser.addOptions({
-        {QStringLiteral("force"), QStringLiteral("Replace an existing file.")},
-        {QStringLiteral("no-index"), QStringLiteral("Create the tables without their indexes.")},
-        {QStringLiteral("task"), QStringLiteral("Add a sort-out task (repeatable)."),
+        {QStringLiteral("host-ini"),
+         QStringLiteral("Take the database from the [Datenbank] section of this host.ini."),
+         QStringLiteral("PATH")},
+        {QStringLiteral("driver"), QStringLiteral("QSQLITE (a file, the default) or QPSQL (a server)."),
+         QStringLiteral("DRIVER")},
+        {QStringLiteral("host"), QStringLiteral("Server: the host name or socket directory."),
+         QStringLiteral("HOST")},
+        {QStringLiteral("port"), QStringLiteral("Server: the port."), QStringLiteral("PORT")},
+        {QStringLiteral("name"), QStringLiteral("Server: the database."), QStringLiteral("DB")},
+        {QStringLiteral("user"), QStringLiteral("Server: the role."), QStringLiteral("ROLE")},
+        {QStringLiteral("options"), QStringLiteral("Server: further libpq options, key=value;key=value."),
+         QStringLiteral("OPTIONS")},
+        {QStringLiteral("force"),
+         QStringLiteral("create: replace an existing file; on a server delete the rows of absortieraufgabe "
+                        "and beleg first.")},
+        {QStringLiteral("no-index"),
+         QStringLiteral("create, file only: make the tables without their indexes.")},
+        {QStringLiteral("task"), QStringLiteral("create: add a sort-out task (repeatable)."),
          QStringLiteral("FILIALE,GV,HERKUNFT[,ERLEDIGT]")},
-        {QStringLiteral("beleg"), QStringLiteral("Add a document; an empty date is NULL (repeatable)."),
+        {QStringLiteral("beleg"),
+         QStringLiteral("create: add a document expiring on YYYY-MM-DD; an empty date is NULL (repeatable)."),
          QStringLiteral("FILIALE,ART,ABLAUFDATUM[,ERLEDIGT]")},
-        {QStringLiteral("random-tasks"), QStringLiteral("Add N generated sort-out tasks."),
+        {QStringLiteral("random-tasks"), QStringLiteral("create: add N generated sort-out tasks."),
          QStringLiteral("N")},
         {QStringLiteral("branches"), QStringLiteral("Generated tasks spread over branches 1..B (default 1)."),
          QStringLiteral("B"), QStringLiteral("1")},
@@ -118,169 +226,89 @@ Options parseOptions(const QCoreApplication &app)
         {QStringLiteral("seed"), QStringLiteral("Seed of the generator (default 1)."), QStringLiteral("S"),
          QStringLiteral("1")},
     });
-    parser.process(app);
+}
+
+BranchRows rows(const QCommandLineParser &parser)
+{
+    BranchRows rows;
+    for (const QString &value : parser.values(QStringLiteral("task")))
+        rows.tasks.push_back(parseTask(value));
+    for (const QString &value : parser.values(QStringLiteral("beleg")))
+        rows.belege.push_back(parseBeleg(value));
+    if (parser.isSet(QStringLiteral("random-tasks")))
+        rows.random.count =
+            number(parser.value(QStringLiteral("random-tasks")), QStringLiteral("--random-tasks"));
+    rows.random.branches = number(parser.value(QStringLiteral("branches")), QStringLiteral("--branches"));
+    rows.random.openPercent =
+        number(parser.value(QStringLiteral("open-percent")), QStringLiteral("--open-percent"));
+    rows.random.seed = quint64(number(parser.value(QStringLiteral("seed")), QStringLiteral("--seed")));
+    if (rows.random.count < 0 || rows.random.branches < 1 || rows.random.openPercent < 0 ||
+        rows.random.openPercent > 100)
+        throw UsageError("--random-tasks must be >= 0, --branches >= 1, --open-percent 0..100");
+    return rows;
+}
+
+Command parse(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QString::fromUtf8(Description));
+    const QCommandLineOption help = parser.addHelpOption();
+    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("create or copy-settings"),
+                                 QStringLiteral("create [FILE] | copy-settings STORE"));
+    addOptions(parser);
+    if (!parser.parse(arguments))
+        throw UsageError(parser.errorText().toStdString());
+    if (parser.isSet(help))
+        parser.showHelp(0);
 
     const QStringList positional = parser.positionalArguments();
-    if (positional.size() != 2 || positional[0] != QLatin1String("create"))
-        throw UsageError("usage: ordovant-db create FILE [options]; see --help");
-    Options options;
-    options.file = positional[1];
-    options.force = parser.isSet(QStringLiteral("force"));
-    options.indexes = !parser.isSet(QStringLiteral("no-index"));
-    for (const QString &value : parser.values(QStringLiteral("task")))
-        options.tasks.push_back(parseTask(value));
-    for (const QString &value : parser.values(QStringLiteral("beleg")))
-        options.belege.push_back(parseBeleg(value));
-    if (parser.isSet(QStringLiteral("random-tasks")))
-        options.random.count =
-            number(parser.value(QStringLiteral("random-tasks")), QStringLiteral("--random-tasks"));
-    options.random.branches = number(parser.value(QStringLiteral("branches")), QStringLiteral("--branches"));
-    options.random.openPercent =
-        number(parser.value(QStringLiteral("open-percent")), QStringLiteral("--open-percent"));
-    options.random.seed = quint64(number(parser.value(QStringLiteral("seed")), QStringLiteral("--seed")));
-    if (options.random.count < 0 || options.random.branches < 1 || options.random.openPercent < 0 ||
-        options.random.openPercent > 100)
-        throw UsageError("--random-tasks must be >= 0, --branches >= 1, --open-percent 0..100");
-    return options;
+    Command command;
+    command.name = positional.value(0);
+    command.database = database(parser);
+    const bool server = command.database.driver == Postgres;
+    if (command.name == Create && positional.size() <= 2) {
+        if (positional.size() == 2 && server)
+            throw UsageError("create: FILE is for an SQLite file, not for a server");
+        if (positional.size() == 2)
+            command.path = positional[1];
+        else if (!server && parser.isSet(QStringLiteral("host-ini")))
+            command.path = command.database.path;
+        else if (!server)
+            throw UsageError("create: give FILE, --host-ini or --driver QPSQL");
+        command.force = parser.isSet(QStringLiteral("force"));
+        command.indexes = !parser.isSet(QStringLiteral("no-index"));
+        if (server && !command.indexes)
+            throw UsageError("--no-index is for a file: a server's tables come from schema/postgresql.sql");
+        command.rows = rows(parser);
+        return command;
+    }
+    if (command.name == CopySettings && positional.size() == 2) {
+        for (const char *option :
+             {"force", "no-index", "task", "beleg", "random-tasks", "branches", "open-percent", "seed"}) {
+            if (parser.isSet(QLatin1String(option)))
+                throw UsageError(
+                    QStringLiteral("--%1 is for create").arg(QLatin1String(option)).toStdString());
+        }
+        if (!server)
+            throw UsageError(
+                "copy-settings needs a server (--driver QPSQL, or a host.ini with Treiber=QPSQL)");
+        command.path = positional[1];
+        return command;
+    }
+    throw UsageError(
+        "usage: ordovant-db create [FILE] [options] | ordovant-db copy-settings STORE [options]; "
+        "see --help");
 }
 
-// A database handle that reports SQLite's own message on every failure.
-class Database
+int run(const Command &command)
 {
-public:
-    explicit Database(const QString &file)
-    {
-        const int rc = sqlite3_open_v2(QFile::encodeName(file).constData(), &m_db,
-                                       SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
-        if (rc != SQLITE_OK)
-            fail("open");
-    }
-    ~Database() { sqlite3_close(m_db); }
-    Database(const Database &) = delete;
-    Database &operator=(const Database &) = delete;
-
-    void exec(const char *sql)
-    {
-        if (sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr) != SQLITE_OK)
-            fail(sql);
-    }
-    sqlite3_stmt *prepare(const char *sql)
-    {
-        sqlite3_stmt *statement = nullptr;
-        if (sqlite3_prepare_v2(m_db, sql, -1, &statement, nullptr) != SQLITE_OK)
-            fail(sql);
-        return statement;
-    }
-    void step(sqlite3_stmt *statement)
-    {
-        if (sqlite3_step(statement) != SQLITE_DONE)
-            fail("insert");
-        sqlite3_reset(statement);
-    }
-    [[noreturn]] void fail(const char *what)
-    {
-        throw std::runtime_error(std::string(what) + ": " + sqlite3_errmsg(m_db));
-    }
-
-private:
-    sqlite3 *m_db = nullptr;
-};
-
-// Finalizes a statement on every path.
-struct Statement
-{
-    Statement(Database &db, const char *sql) : handle(db.prepare(sql)) {}
-    ~Statement() { sqlite3_finalize(handle); }
-    Statement(const Statement &) = delete;
-    Statement &operator=(const Statement &) = delete;
-    sqlite3_stmt *handle;
-};
-
-void insertTask(Database &db, sqlite3_stmt *insert, const Task &task)
-{
-    sqlite3_bind_int64(insert, 1, task.filiale);
-    sqlite3_bind_int64(insert, 2, task.gv);
-    sqlite3_bind_int64(insert, 3, task.herkunft);
-    sqlite3_bind_int64(insert, 4, task.erledigt);
-    db.step(insert);
-}
-
-// Plain modulo on the raw generator keeps the rows the same for a seed on every platform.
-void insertRandomTasks(Database &db, sqlite3_stmt *insert, const RandomTasks &random)
-{
-    std::mt19937_64 generator(random.seed);
-    for (qint64 i = 0; i < random.count; ++i) {
-        Task task;
-        task.filiale = 1 + qint64(generator() % quint64(random.branches));
-        task.gv = qint64(generator() % 9);
-        task.herkunft = qint64(generator() % 54);
-        task.erledigt = qint64(generator() % 100) < random.openPercent ? 0 : 1;
-        insertTask(db, insert, task);
-    }
-}
-
-void insertBeleg(Database &db, sqlite3_stmt *insert, const BelegRow &beleg)
-{
-    sqlite3_bind_int64(insert, 1, beleg.filiale);
-    sqlite3_bind_int64(insert, 2, beleg.art);
-    if (beleg.ablaufdatum.isEmpty()) {
-        sqlite3_bind_null(insert, 3);
+    if (command.name == CopySettings) {
+        const qsizetype copied = copySettings(command.path, command.database);
+        std::printf("copied %lld values into einstellung\n", static_cast<long long>(copied));
+    } else if (command.database.driver == Postgres) {
+        fillServer(command.database, command.rows, command.force);
     } else {
-        const QByteArray text = beleg.ablaufdatum.toUtf8();
-        sqlite3_bind_text(insert, 3, text.constData(), int(text.size()), SQLITE_TRANSIENT);
-    }
-    sqlite3_bind_int64(insert, 4, beleg.erledigt);
-    db.step(insert);
-}
-
-void fill(const Options &options)
-{
-    Database db(options.file);
-    // A fresh file that is deleted on failure needs no journal.
-    db.exec("PRAGMA journal_mode = OFF");
-    db.exec("PRAGMA synchronous = OFF");
-    db.exec("BEGIN");
-    for (const char *sql : BranchSchema::tables)
-        db.exec(sql);
-    {
-        Statement insert(
-            db, "INSERT INTO absortieraufgabe (filiale, gv, herkunft, erledigt) VALUES (?, ?, ?, ?)");
-        for (const Task &task : options.tasks)
-            insertTask(db, insert.handle, task);
-        insertRandomTasks(db, insert.handle, options.random);
-    }
-    {
-        Statement insert(db, "INSERT INTO beleg (filiale, art, ablaufdatum, erledigt) VALUES (?, ?, ?, ?)");
-        for (const BelegRow &beleg : options.belege)
-            insertBeleg(db, insert.handle, beleg);
-    }
-    // Building the indexes after the rows is much faster than keeping them up to date row by row.
-    if (options.indexes) {
-        for (const char *sql : BranchSchema::indexes)
-            db.exec(sql);
-    }
-    db.exec("COMMIT");
-}
-
-int create(const Options &options)
-{
-    if (QFileInfo::exists(options.file)) {
-        if (!options.force) {
-            std::fprintf(stderr, "ordovant-db: %s exists; use --force to replace it\n",
-                         qPrintable(options.file));
-            return 1;
-        }
-        if (!QFile::remove(options.file)) {
-            std::fprintf(stderr, "ordovant-db: cannot remove %s\n", qPrintable(options.file));
-            return 1;
-        }
-    }
-    try {
-        fill(options);
-    } catch (const std::exception &e) {
-        QFile::remove(options.file);
-        std::fprintf(stderr, "ordovant-db: %s: %s\n", qPrintable(options.file), e.what());
-        return 1;
+        createFile(command.path, command.rows, command.force, command.indexes);
     }
     return 0;
 }
@@ -292,9 +320,12 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("ordovant-db"));
     try {
-        return create(parseOptions(app));
+        return run(parse(app.arguments()));
     } catch (const UsageError &e) {
         std::fprintf(stderr, "ordovant-db: %s\n", e.what());
         return 2;
+    } catch (const std::exception &e) {
+        std::fprintf(stderr, "ordovant-db: %s\n", e.what());
+        return 1;
     }
 }

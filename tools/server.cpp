@@ -1,0 +1,251 @@
+// The branch database on a PostgreSQL server, through Qt's QPSQL driver. Messages name the server and
+// the database, never the connection options; libpq never puts a password into its own.
+
+#include "ordovantdb.h"
+
+#include "host/standalone/branchsql.h"
+#include "host/standalone/inifile.h"
+#include "host/standalone/inisnapshot.h"
+
+#include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QStringList>
+
+#include <optional>
+
+namespace {
+
+const QString ConnectionName = QStringLiteral("ordovant-db");
+const QString SettingsGroup = QStringLiteral("ORDOVANT/DM");
+// A round trip per row would take five times as long; a thousand rows of four values stay far below
+// the server's limit of 65535 parameters per statement.
+constexpr int RowsPerStatement = 1000;
+
+QString label(const BranchDatabaseSettings &settings)
+{
+    const QString database = settings.name.isEmpty() ? QStringLiteral("the default database")
+                                                     : QStringLiteral("database \"%1\"").arg(settings.name);
+    const QString host = settings.host.isEmpty() ? QStringLiteral("the default host") : settings.host;
+    const QString port = settings.port > 0 ? QStringLiteral(" port %1").arg(settings.port) : QString();
+    return QStringLiteral("%1 on %2%3").arg(database, host, port);
+}
+
+// The one connection of a run. A transaction that is not committed is rolled back.
+class Server final
+{
+public:
+    explicit Server(const BranchDatabaseSettings &settings) : m_label(label(settings))
+    {
+        if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL")))
+            throw ToolError(
+                QStringLiteral("the Qt Sql driver QPSQL is not installed (Debian package libqt6sql6-psql)"));
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), ConnectionName);
+        if (!settings.host.isEmpty())
+            db.setHostName(settings.host);
+        db.setPort(settings.port);
+        db.setDatabaseName(settings.name);
+        db.setUserName(settings.user);
+        db.setConnectOptions(
+            QStringLiteral("connect_timeout=%1;%2").arg(settings.timeoutSeconds).arg(settings.options));
+        if (!db.open())
+            fail("connecting", db.lastError());
+        // Bulk statements may rightly take long; only waiting for another session's lock is limited.
+        QSqlQuery limit = prepare(QStringLiteral("SELECT set_config('lock_timeout', ?, false)"));
+        limit.bindValue(0, QString::number(settings.timeoutSeconds * 1000));
+        exec(limit, "setting the lock timeout");
+    }
+    ~Server()
+    {
+        {
+            QSqlDatabase db = QSqlDatabase::database(ConnectionName, false);
+            if (m_inTransaction)
+                db.rollback();
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(ConnectionName);
+    }
+    Server(const Server &) = delete;
+    Server &operator=(const Server &) = delete;
+
+    QSqlQuery prepare(const QString &sql)
+    {
+        QSqlQuery query(QSqlDatabase::database(ConnectionName, false));
+        query.setForwardOnly(true);
+        if (!query.prepare(sql))
+            fail("preparing a statement", query.lastError());
+        return query;
+    }
+    void exec(QSqlQuery &query, const char *what)
+    {
+        if (!query.exec())
+            fail(what, query.lastError());
+    }
+    // The first column of the first row of a statement without values.
+    QVariant value(const QString &sql, const char *what)
+    {
+        QSqlQuery query = prepare(sql);
+        exec(query, what);
+        if (!query.next())
+            fail(what, query.lastError());
+        return query.value(0);
+    }
+    void begin()
+    {
+        QSqlDatabase db = QSqlDatabase::database(ConnectionName, false);
+        if (!db.transaction())
+            fail("beginning the transaction", db.lastError());
+        m_inTransaction = true;
+    }
+    void commit()
+    {
+        QSqlDatabase db = QSqlDatabase::database(ConnectionName, false);
+        if (!db.commit())
+            fail("committing", db.lastError());
+        m_inTransaction = false;
+    }
+    // Rolls back first: the statements still prepared are freed on the way out, which an aborted
+    // transaction would refuse.
+    [[noreturn]] void fail(const QString &message)
+    {
+        if (m_inTransaction) {
+            QSqlDatabase::database(ConnectionName, false).rollback();
+            m_inTransaction = false;
+        }
+        throw ToolError(m_label + QStringLiteral(": ") + message);
+    }
+    [[noreturn]] void fail(const char *what, const QSqlError &error)
+    {
+        const QString server = error.databaseText().trimmed();
+        fail(QStringLiteral("%1 failed: %2")
+                 .arg(QLatin1String(what), server.isEmpty() ? error.text() : server));
+    }
+
+private:
+    QString m_label;
+    bool m_inTransaction = false;
+};
+
+// Inserts rows many at a time with one multi-row statement; its text is made of placeholders only.
+class BulkInsert final
+{
+public:
+    BulkInsert(Server &server, const char *head, int columns, const char *what)
+        : m_server(server), m_head(QLatin1String(head)), m_columns(columns), m_what(what)
+    {
+    }
+
+    void add(std::initializer_list<QVariant> row)
+    {
+        for (const QVariant &value : row)
+            m_values.append(value);
+        if (++m_rows == RowsPerStatement)
+            flush();
+    }
+    void finish()
+    {
+        if (m_rows > 0)
+            flush();
+    }
+
+private:
+    QString statement(int rows) const
+    {
+        QStringList placeholders(m_columns, QStringLiteral("?"));
+        const QString row = u'(' + placeholders.join(QStringLiteral(", ")) + u')';
+        return m_head + QStringList(rows, row).join(QStringLiteral(", "));
+    }
+    void flush()
+    {
+        // The statement for a full batch is prepared once; the last, shorter one has its own.
+        std::optional<QSqlQuery> rest;
+        if (m_rows == RowsPerStatement && !m_full)
+            m_full = m_server.prepare(statement(m_rows));
+        else if (m_rows < RowsPerStatement)
+            rest = m_server.prepare(statement(m_rows));
+        QSqlQuery &query = rest ? *rest : *m_full;
+        for (int i = 0; i < m_values.size(); ++i)
+            query.bindValue(i, m_values[i]);
+        m_server.exec(query, m_what);
+        m_values.clear();
+        m_rows = 0;
+    }
+
+    Server &m_server;
+    QString m_head;
+    int m_columns;
+    const char *m_what;
+    QVariantList m_values;
+    int m_rows = 0;
+    std::optional<QSqlQuery> m_full;
+};
+
+} // namespace
+
+void fillServer(const BranchDatabaseSettings &settings, const BranchRows &rows, bool force)
+{
+    Server server(settings);
+    server.begin();
+    if (!server
+             .value(QStringLiteral("SELECT to_regclass('absortieraufgabe') IS NOT NULL "
+                                   "AND to_regclass('beleg') IS NOT NULL"),
+                    "looking for the tables")
+             .toBool())
+        server.fail(QStringLiteral("the tables absortieraufgabe and beleg are missing; load "
+                                   "schema/postgresql.sql into the database first"));
+    if (force) {
+        QSqlQuery remove = server.prepare(QStringLiteral("DELETE FROM absortieraufgabe"));
+        server.exec(remove, "deleting the tasks");
+        remove = server.prepare(QStringLiteral("DELETE FROM beleg"));
+        server.exec(remove, "deleting the documents");
+    } else if (server
+                   .value(QStringLiteral("SELECT EXISTS (SELECT 1 FROM absortieraufgabe) "
+                                         "OR EXISTS (SELECT 1 FROM beleg)"),
+                          "looking for rows")
+                   .toBool()) {
+        server.fail(QStringLiteral("absortieraufgabe or beleg holds rows; use --force to delete them first"));
+    }
+    {
+        BulkInsert tasks(server, "INSERT INTO absortieraufgabe (filiale, gv, herkunft, erledigt) VALUES ", 4,
+                         "inserting the tasks");
+        rows.forEachTask([&](const Task &t) { tasks.add({t.filiale, t.gv, t.herkunft, t.erledigt}); });
+        tasks.finish();
+    }
+    {
+        BulkInsert belege(server, "INSERT INTO beleg (filiale, art, ablaufdatum, erledigt) VALUES ", 4,
+                          "inserting the documents");
+        for (const BelegRow &b : rows.belege)
+            belege.add(
+                {b.filiale, b.art,
+                 b.ablaufdatum.isNull() ? QVariant(QMetaType::fromType<QDate>()) : QVariant(b.ablaufdatum),
+                 b.erledigt});
+        belege.finish();
+    }
+    server.commit();
+}
+
+qsizetype copySettings(const QString &store, const BranchDatabaseSettings &settings)
+{
+    // The whole store is read before anything is written: a store that cannot be read writes nothing.
+    if (!QFileInfo(store).exists())
+        throw ToolError(QStringLiteral("the settings store %1 does not exist").arg(store));
+    QList<std::pair<QString, QString>> values;
+    {
+        IniSnapshot snapshot(IniFile::read(store), store);
+        QSettings &ini = snapshot.settings();
+        ini.beginGroup(SettingsGroup);
+        for (const QString &key : ini.childKeys())
+            values.append({SettingsGroup + u'/' + key, IniFile::text(ini.value(key))});
+    }
+    Server server(settings);
+    server.begin();
+    QSqlQuery write = server.prepare(BranchSql::WriteSetting);
+    for (const auto &[key, value] : values) {
+        write.bindValue(0, key);
+        write.bindValue(1, value);
+        server.exec(write, "writing the settings");
+    }
+    server.commit();
+    return values.size();
+}

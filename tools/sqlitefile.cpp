@@ -1,0 +1,133 @@
+// The branch database as an SQLite file, written through SQLite itself: Qt Sql's per-row overhead
+// would dominate the large files of the benchmarks.
+
+#include "ordovantdb.h"
+
+#include "host/standalone/branchschema.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <sqlite3.h>
+
+namespace {
+
+// A database handle that reports SQLite's own message on every failure.
+class Database
+{
+public:
+    explicit Database(const QString &file)
+    {
+        const int rc = sqlite3_open_v2(QFile::encodeName(file).constData(), &m_db,
+                                       SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+        if (rc != SQLITE_OK)
+            fail("open");
+    }
+    ~Database() { sqlite3_close(m_db); }
+    Database(const Database &) = delete;
+    Database &operator=(const Database &) = delete;
+
+    void exec(const char *sql)
+    {
+        if (sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr) != SQLITE_OK)
+            fail(sql);
+    }
+    sqlite3_stmt *prepare(const char *sql)
+    {
+        sqlite3_stmt *statement = nullptr;
+        if (sqlite3_prepare_v2(m_db, sql, -1, &statement, nullptr) != SQLITE_OK)
+            fail(sql);
+        return statement;
+    }
+    void step(sqlite3_stmt *statement)
+    {
+        if (sqlite3_step(statement) != SQLITE_DONE)
+            fail("insert");
+        sqlite3_reset(statement);
+    }
+    [[noreturn]] void fail(const char *what)
+    {
+        throw std::runtime_error(std::string(what) + ": " + sqlite3_errmsg(m_db));
+    }
+
+private:
+    sqlite3 *m_db = nullptr;
+};
+
+// Finalizes a statement on every path.
+struct Statement
+{
+    Statement(Database &db, const char *sql) : handle(db.prepare(sql)) {}
+    ~Statement() { sqlite3_finalize(handle); }
+    Statement(const Statement &) = delete;
+    Statement &operator=(const Statement &) = delete;
+    sqlite3_stmt *handle;
+};
+
+void insertTask(Database &db, sqlite3_stmt *insert, const Task &task)
+{
+    sqlite3_bind_int64(insert, 1, task.filiale);
+    sqlite3_bind_int64(insert, 2, task.gv);
+    sqlite3_bind_int64(insert, 3, task.herkunft);
+    sqlite3_bind_int64(insert, 4, task.erledigt);
+    db.step(insert);
+}
+
+void insertBeleg(Database &db, sqlite3_stmt *insert, const BelegRow &beleg)
+{
+    sqlite3_bind_int64(insert, 1, beleg.filiale);
+    sqlite3_bind_int64(insert, 2, beleg.art);
+    if (beleg.ablaufdatum.isNull()) {
+        sqlite3_bind_null(insert, 3);
+    } else {
+        const QByteArray text = beleg.ablaufdatum.toString(Qt::ISODate).toUtf8();
+        sqlite3_bind_text(insert, 3, text.constData(), int(text.size()), SQLITE_TRANSIENT);
+    }
+    sqlite3_bind_int64(insert, 4, beleg.erledigt);
+    db.step(insert);
+}
+
+void fill(const QString &file, const BranchRows &rows, bool indexes)
+{
+    Database db(file);
+    // A fresh file that is deleted on failure needs no journal.
+    db.exec("PRAGMA journal_mode = OFF");
+    db.exec("PRAGMA synchronous = OFF");
+    db.exec("BEGIN");
+    for (const char *sql : BranchSchema::tables)
+        db.exec(sql);
+    {
+        Statement insert(
+            db, "INSERT INTO absortieraufgabe (filiale, gv, herkunft, erledigt) VALUES (?, ?, ?, ?)");
+        rows.forEachTask([&](const Task &task) { insertTask(db, insert.handle, task); });
+    }
+    {
+        Statement insert(db, "INSERT INTO beleg (filiale, art, ablaufdatum, erledigt) VALUES (?, ?, ?, ?)");
+        for (const BelegRow &beleg : rows.belege)
+            insertBeleg(db, insert.handle, beleg);
+    }
+    // Building the indexes after the rows is much faster than keeping them up to date row by row.
+    if (indexes) {
+        for (const char *sql : BranchSchema::indexes)
+            db.exec(sql);
+    }
+    db.exec("COMMIT");
+}
+
+} // namespace
+
+void createFile(const QString &file, const BranchRows &rows, bool force, bool indexes)
+{
+    if (QFileInfo::exists(file)) {
+        if (!force)
+            throw ToolError(QStringLiteral("%1 exists; use --force to replace it").arg(file));
+        if (!QFile::remove(file))
+            throw ToolError(QStringLiteral("cannot remove %1").arg(file));
+    }
+    try {
+        fill(file, rows, indexes);
+    } catch (const std::exception &e) {
+        QFile::remove(file);
+        throw ToolError(QStringLiteral("%1: %2").arg(file, QString::fromUtf8(e.what())));
+    }
+}
