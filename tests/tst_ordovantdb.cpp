@@ -1,10 +1,12 @@
 #include "standalonehosthome.h"
 
 #include "host/warenabgabemani.h"
+#include "support/branchfixture.h"
 
 #include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <QSqlRecord>
 #include <QtTest>
 
 namespace {
@@ -22,6 +24,7 @@ struct ToolRun
 {
     int exitCode = -1;
     QByteArray errors;
+    QByteArray output;
 };
 
 ToolRun runTool(const QStringList &arguments)
@@ -30,28 +33,55 @@ ToolRun runTool(const QStringList &arguments)
     tool.start(toolPath(), arguments);
     if (!tool.waitForFinished(120000) || tool.exitStatus() != QProcess::NormalExit)
         return {};
-    return {tool.exitCode(), tool.readAllStandardError()};
+    return {tool.exitCode(), tool.readAllStandardError(), tool.readAllStandardOutput()};
 }
 
-// Runs one query on a database file and returns the first column of every row.
-QStringList column(const QString &path, const QString &sql)
+// Runs one query on a database file, or on a database of the test server, and returns every row with
+// its columns joined by commas.
+QStringList column(const QString &database, const QString &sql,
+                   const QString &driver = QStringLiteral("QSQLITE"))
 {
     QStringList values;
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("check"));
-        db.setDatabaseName(path);
-        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
+        QSqlDatabase db = QSqlDatabase::addDatabase(driver, QStringLiteral("check"));
+        db.setDatabaseName(database);
+        if (driver == QLatin1String("QSQLITE"))
+            db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
         if (db.open()) {
             QSqlQuery query(db);
             if (query.exec(sql)) {
-                while (query.next())
-                    values << query.value(0).toString();
+                while (query.next()) {
+                    QStringList row;
+                    for (int i = 0; i < query.record().count(); ++i)
+                        row << query.value(i).toString();
+                    values << row.join(u',');
+                }
             }
         }
     }
     QSqlDatabase::removeDatabase(QStringLiteral("check"));
     return values;
 }
+
+QStringList serverRows(const BranchFixture &server, const QString &sql)
+{
+    return column(server.databaseName(), sql, QStringLiteral("QPSQL"));
+}
+
+const QString TaskRows =
+    QStringLiteral("SELECT filiale, gv, herkunft, erledigt FROM absortieraufgabe ORDER BY id");
+const QString BelegRows = QStringLiteral("SELECT filiale, art, ablaufdatum, erledigt FROM beleg ORDER BY id");
+const QString SettingRows = QStringLiteral("SELECT schluessel, wert FROM einstellung ORDER BY schluessel");
+
+QStringList onServer(const BranchFixture &server)
+{
+    return {QStringLiteral("--driver"), QStringLiteral("QPSQL"), QStringLiteral("--name"),
+            server.databaseName()};
+}
+
+#define REQUIRE_TEST_SERVER()                                                                                \
+    if (const QString reason = BranchFixture::unavailable(QStringLiteral("QPSQL")); !reason.isEmpty())       \
+    QSKIP(qPrintable(reason))
 
 QByteArray fileContent(const QString &path)
 {
@@ -75,8 +105,17 @@ private slots:
     void badArgumentsAreRefused_data();
     void badArgumentsAreRefused();
     void standaloneHostReadsTheFile();
+    void serverGetsTheRowsOfAFile_data();
+    void serverGetsTheRowsOfAFile();
+    void serverRowsAreKeptWithoutForce();
+    void serverWithoutTablesIsRefused();
+    void copySettingsCopiesTheGroupOnce();
+    void badStoreWritesNothing_data();
+    void badStoreWritesNothing();
 
 private:
+    QString writeFile(const QString &name, const QByteArray &content);
+
     QTemporaryDir m_dir;
 };
 
@@ -199,6 +238,18 @@ void TestOrdovantDb::badArgumentsAreRefused_data()
         QStringLiteral("5"),      QStringLiteral("--open-percent"), QStringLiteral("101")};
     QTest::newRow("no branches") << QStringList{QStringLiteral("create"), QStringLiteral("x.db"),
                                                 QStringLiteral("--branches"), QStringLiteral("0")};
+    QTest::newRow("date not ISO") << QStringList{QStringLiteral("create"), QStringLiteral("x.db"),
+                                                 QStringLiteral("--beleg"), QStringLiteral("7,1,14.06.2024")};
+    QTest::newRow("server option for a file")
+        << QStringList{QStringLiteral("create"), QStringLiteral("x.db"), QStringLiteral("--name"),
+                       QStringLiteral("filiale")};
+    QTest::newRow("file with a server") << QStringList{QStringLiteral("create"), QStringLiteral("x.db"),
+                                                       QStringLiteral("--driver"), QStringLiteral("QPSQL")};
+    QTest::newRow("password in options")
+        << QStringList{QStringLiteral("create"), QStringLiteral("--driver"), QStringLiteral("QPSQL"),
+                       QStringLiteral("--options"), QStringLiteral("sslmode=disable;Password=geheim")};
+    QTest::newRow("settings into a file")
+        << QStringList{QStringLiteral("copy-settings"), QStringLiteral("x.db")};
 }
 
 void TestOrdovantDb::badArgumentsAreRefused()
@@ -211,6 +262,7 @@ void TestOrdovantDb::badArgumentsAreRefused()
     const ToolRun run = runTool(arguments);
     QCOMPARE(run.exitCode, 2);
     QVERIFY(!run.errors.isEmpty());
+    QVERIFY(!run.errors.contains("geheim"));
     QVERIFY(!QFileInfo::exists(m_dir.filePath(QStringLiteral("x.db"))));
 }
 
@@ -229,6 +281,124 @@ void TestOrdovantDb::standaloneHostReadsTheFile()
     QCOMPARE(gv[3], 2);
     QCOMPARE(herkunft[20], 1);
     QCOMPARE(herkunft[21], 1);
+}
+
+QString TestOrdovantDb::writeFile(const QString &name, const QByteArray &content)
+{
+    QFile file(m_dir.filePath(name));
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(content) != content.size())
+        return {};
+    return file.fileName();
+}
+
+// The server gets the same rows as a file made with the same options.
+void TestOrdovantDb::serverGetsTheRowsOfAFile_data()
+{
+    QTest::addColumn<QStringList>("rows");
+    QTest::addColumn<int>("tasks");
+    QTest::newRow("given") << QStringList{QStringLiteral("--task"),  QStringLiteral("7,2,53"),
+                                          QStringLiteral("--task"),  QStringLiteral("7,8,0,1"),
+                                          QStringLiteral("--beleg"), QStringLiteral("7,39,2024-06-14"),
+                                          QStringLiteral("--beleg"), QStringLiteral("8,1,,1")}
+                           << 2;
+    QTest::newRow("random") << QStringList{QStringLiteral("--random-tasks"), QStringLiteral("2500"),
+                                           QStringLiteral("--branches"),     QStringLiteral("3"),
+                                           QStringLiteral("--open-percent"), QStringLiteral("25"),
+                                           QStringLiteral("--seed"),         QStringLiteral("5")}
+                            << 2500;
+}
+
+void TestOrdovantDb::serverGetsTheRowsOfAFile()
+{
+    REQUIRE_TEST_SERVER();
+    QFETCH(QStringList, rows);
+    QFETCH(int, tasks);
+    BranchFixture server(QStringLiteral("QPSQL"), m_dir.path());
+    QVERIFY2(server.create({}), qPrintable(server.error()));
+    const QString file = m_dir.filePath(QStringLiteral("vergleich-%1.db").arg(QTest::currentDataTag()));
+    QCOMPARE(runTool(QStringList{QStringLiteral("create"), file} + rows).exitCode, 0);
+    const ToolRun filled = runTool(QStringList{QStringLiteral("create")} + onServer(server) + rows);
+    QVERIFY2(filled.exitCode == 0, filled.errors.constData());
+    QCOMPARE(serverRows(server, TaskRows).size(), tasks);
+    QCOMPARE(serverRows(server, TaskRows), column(file, TaskRows));
+    QCOMPARE(serverRows(server, BelegRows), column(file, BelegRows));
+}
+
+void TestOrdovantDb::serverRowsAreKeptWithoutForce()
+{
+    REQUIRE_TEST_SERVER();
+    BranchFixture server(QStringLiteral("QPSQL"), m_dir.path());
+    QVERIFY2(server.create({{1, 2, 3}}, {{1, 4, QVariant()}}), qPrintable(server.error()));
+    const QStringList create = QStringList{QStringLiteral("create")} + onServer(server) +
+                               QStringList{QStringLiteral("--task"), QStringLiteral("4,5,6")};
+    const ToolRun refused = runTool(create);
+    QCOMPARE(refused.exitCode, 1);
+    QVERIFY(refused.errors.contains("--force"));
+    QCOMPARE(serverRows(server, TaskRows), QStringList{QStringLiteral("1,2,3,0")});
+    QCOMPARE(runTool(create + QStringList{QStringLiteral("--force")}).exitCode, 0);
+    QCOMPARE(serverRows(server, TaskRows), QStringList{QStringLiteral("4,5,6,0")});
+    QCOMPARE(serverRows(server, BelegRows), QStringList{});
+}
+
+void TestOrdovantDb::serverWithoutTablesIsRefused()
+{
+    REQUIRE_TEST_SERVER();
+    BranchFixture server(QStringLiteral("QPSQL"), m_dir.path());
+    QVERIFY2(server.create({}, {}, false), qPrintable(server.error()));
+    const ToolRun refused = runTool(QStringList{QStringLiteral("create")} + onServer(server));
+    QCOMPARE(refused.exitCode, 1);
+    QVERIFY(refused.errors.contains("schema/postgresql.sql"));
+    QCOMPARE(serverRows(server, QStringLiteral("SELECT to_regclass('absortieraufgabe') IS NULL")),
+             QStringList{QStringLiteral("true")});
+}
+
+// As the program's role, which may only write einstellung; the other groups of the store stay out.
+void TestOrdovantDb::copySettingsCopiesTheGroupOnce()
+{
+    REQUIRE_TEST_SERVER();
+    BranchFixture server(QStringLiteral("QPSQL"), m_dir.path());
+    QVERIFY2(server.create({}), qPrintable(server.error()));
+    QVERIFY2(server.exec(QStringLiteral("INSERT INTO einstellung VALUES ('ORDOVANT/DM/GV07', 'ALT'), "
+                                        "('ORDOVANT/DM/GV08', 'RESERV')")),
+             qPrintable(server.error()));
+    const QStringList copy{
+        QStringLiteral("copy-settings"),
+        writeFile(QStringLiteral("kopie.ini"),
+                  "[ORDOVANT/DM]\nGV07=KUNDBEST|RESERV\nHERKUNFT07=O|K\nWARENANFOEIGFIL07=a,b\n"
+                  "[ORDOVANT/DM/ALT]\nGV07=X\n[ORDOVANT]\nGV07=Y\n[ANDERE]\nGV07=Z\n"),
+        QStringLiteral("--host-ini"), writeFile(QStringLiteral("host.ini"), server.hostIniSection())};
+    const QStringList expected{
+        QStringLiteral("ORDOVANT/DM/GV07,KUNDBEST|RESERV"), QStringLiteral("ORDOVANT/DM/GV08,RESERV"),
+        QStringLiteral("ORDOVANT/DM/HERKUNFT07,O|K"), QStringLiteral("ORDOVANT/DM/WARENANFOEIGFIL07,a,b")};
+    for (int run = 1; run <= 2; ++run) {
+        const ToolRun copied = runTool(copy);
+        QVERIFY2(copied.exitCode == 0, copied.errors.constData());
+        QCOMPARE(copied.output, QByteArray("copied 3 values into einstellung\n"));
+        QCOMPARE(serverRows(server, SettingRows), expected);
+    }
+}
+
+void TestOrdovantDb::badStoreWritesNothing_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::newRow("missing") << QByteArray();
+    QTest::newRow("binary") << QByteArray("[ORDOVANT/DM]\nGV07=KUNDBEST\n").append('\0');
+    QTest::newRow("not INI") << QByteArray("[ORDOVANT/DM]\nGV07=KUNDBEST\nkein Schluessel\n");
+}
+
+void TestOrdovantDb::badStoreWritesNothing()
+{
+    REQUIRE_TEST_SERVER();
+    QFETCH(QByteArray, content);
+    BranchFixture server(QStringLiteral("QPSQL"), m_dir.path());
+    QVERIFY2(server.create({}), qPrintable(server.error()));
+    const QString store = m_dir.filePath(QStringLiteral("kaputt-%1.ini").arg(QTest::currentDataTag()));
+    if (!content.isNull())
+        QVERIFY(!writeFile(QFileInfo(store).fileName(), content).isEmpty());
+    const ToolRun refused = runTool(QStringList{QStringLiteral("copy-settings"), store} + onServer(server));
+    QCOMPARE(refused.exitCode, 1);
+    QVERIFY(refused.errors.contains(store.toUtf8()));
+    QCOMPARE(serverRows(server, SettingRows), QStringList{});
 }
 
 QTEST_MAIN(TestOrdovantDb)
