@@ -2,6 +2,8 @@
 
 #include "host/hosterror.h"
 #include "host/simplemask.h"
+#include "host/standalone/inifile.h"
+#include "host/standalone/inisnapshot.h"
 
 #include <QProcess>
 #include <QSettings>
@@ -67,6 +69,10 @@ private slots:
     void storeSharedByTwoTerminals();
     void otherWritersAreSeen();
     void processesWritingAtOnceLoseNothing();
+
+    // Reading
+    void readsWhatQSettingsReads_data();
+    void readsWhatQSettingsReads();
 
     // Broken stores
     void garbageStoreIsNeverOverwritten_data();
@@ -327,6 +333,38 @@ void TestSettingsStore::readOnlyStoreFails()
     store->writeLocal(QStringLiteral("07HERKUNFT"), QStringLiteral("O"));
     QCOMPARE(store->readLocalDef(QStringLiteral("07GV"), QString()), QStringLiteral("ALT"));
     QCOMPARE(storedValue(path, QStringLiteral("ORDOVANT/DM/07GV")), QVariant(QStringLiteral("ALT")));
+}
+
+// --- Reading ---
+
+void TestSettingsStore::readsWhatQSettingsReads_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::newRow("plain") << QByteArray(
+        "[ORDOVANT/DM]\nGV07=KUNDBEST|RESERV\nHERKUNFT07=O|K\n[Terminal]\nID=07\n");
+    QTest::newRow("as QSettings writes it") << QByteArray("[ORDOVANT]\nDM\\GV07=KUNDBEST\n");
+    QTest::newRow("blanks, tabs, CRLF, comments")
+        << QByteArray("; Kommentar\r\n[A]\r\nx = 1 \t\r\n\r\ny=\t\r\nz=a\tb\n");
+    QTest::newRow("umlauts and equals signs") << QByteArray("[A]\nx=Grüße=ok\n");
+    QTest::newRow("quoted, escaped, lists")
+        << QByteArray("[A]\nx=\"a b\"\ny=a,b\nz=\\\"q\\\"|r\nw=a ; Rest\n");
+    QTest::newRow("continued line") << QByteArray("[A]\nx=a\\\n  b\n");
+    QTest::newRow("same key twice") << QByteArray("[A/B]\nx=2\n[A]\nB/x=1\n[A/B]\nx=3\n");
+    QTest::newRow("general section and variants")
+        << QByteArray("[General]\nx=1\n[A]\ny=@Invalid()\nz=@@at\n");
+    QTest::newRow("escaped and odd names") << QByteArray("[A%20B]\nx%C4=1\n[C//D/]\ny=2\n[E]\nGV 07=3\n");
+    QTest::newRow("indented lines and no value") << QByteArray("[A]\n  x=1\n[B]\nnur text\n");
+    QTest::newRow("empty") << QByteArray();
+}
+
+void TestSettingsStore::readsWhatQSettingsReads()
+{
+    QFETCH(QByteArray, content);
+    IniSnapshot snapshot(content, QStringLiteral("test"));
+    QHash<QString, QString> expected;
+    for (const QString &key : snapshot.settings().allKeys())
+        expected.insert(key, IniFile::text(snapshot.settings().value(key)));
+    QCOMPARE(IniFile::values(content, QStringLiteral("test")), expected);
 }
 
 int main(int argc, char *argv[])

@@ -2,7 +2,6 @@
 
 #include "host/hosterror.h"
 #include "inifile.h"
-#include "inisnapshot.h"
 
 #include <QDir>
 #include <QStandardPaths>
@@ -84,16 +83,11 @@ void HostConfig::checkDatabaseOptions()
     }
 }
 
-const QHash<QString, QVariant> &HostConfig::values()
+const QHash<QString, QString> &HostConfig::values()
 {
     if (!m_values) {
         const QString path = iniPath();
-        IniSnapshot snapshot(IniFile::read(path), path);
-        const QSettings &settings = snapshot.settings();
-        QHash<QString, QVariant> values;
-        for (const QString &key : settings.allKeys())
-            values.insert(key, settings.value(key));
-        m_values = std::move(values);
+        m_values = IniFile::values(IniFile::read(path), path);
     }
     return *m_values;
 }
@@ -104,7 +98,7 @@ std::optional<QString> HostConfig::text(const QString &key)
     const auto found = all.constFind(key);
     if (found == all.cend())
         return std::nullopt;
-    return IniFile::text(*found);
+    return *found;
 }
 
 QString HostConfig::absolutePath(const QString &path) const

@@ -4,7 +4,6 @@
 #include <QHash>
 #include <QString>
 #include <QStringList>
-#include <QVariant>
 
 #include <optional>
 
@@ -48,7 +47,7 @@ public:
     QString warenabgabeSetting(int key, const QString &defaultValue);
 
 private:
-    const QHash<QString, QVariant> &values();
+    const QHash<QString, QString> &values();
     std::optional<QString> text(const QString &key);
     QString absolutePath(const QString &path) const;
     QString choice(const QString &key, const QStringList &allowed);
@@ -56,5 +55,5 @@ private:
     void checkDatabaseOptions();
 
     QString m_hostDirectory;
-    std::optional<QHash<QString, QVariant>> m_values;
+    std::optional<QHash<QString, QString>> m_values;
 };

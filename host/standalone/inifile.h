@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
 #include <QString>
 #include <QVariant>
 
@@ -13,5 +14,9 @@ QByteArray read(const QString &path);
 
 // The text of a value as written in the file: QSettings hands an unquoted "a,b" back as a list.
 QString text(const QVariant &value);
+
+// Every key of the content ("ORDOVANT/DM/GV07") with its text, as QSettings reads them. Throws
+// HostError when QSettings cannot parse the content; `origin` names the file in messages.
+QHash<QString, QString> values(const QByteArray &content, const QString &origin);
 
 } // namespace IniFile

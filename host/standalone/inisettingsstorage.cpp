@@ -58,11 +58,11 @@ void replaceContent(const QString &path, const QByteArray &content)
 
 std::optional<QString> IniSettingsStorage::read(const QString &key)
 {
-    IniSnapshot snapshot(IniFile::read(m_path), m_path);
-    const QVariant value = snapshot.settings().value(key);
-    if (!value.isValid())
+    const QHash<QString, QString> values = IniFile::values(IniFile::read(m_path), m_path);
+    const auto found = values.constFind(key);
+    if (found == values.cend())
         return std::nullopt;
-    return IniFile::text(value);
+    return *found;
 }
 
 void IniSettingsStorage::write(const QString &key, const QString &value)
