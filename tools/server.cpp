@@ -235,6 +235,7 @@ qsizetype copySettings(const QString &store, const BranchDatabaseSettings &setti
         IniSnapshot snapshot(IniFile::read(store), store);
         QSettings &ini = snapshot.settings();
         ini.beginGroup(SettingsGroup);
+        // The group's own keys only: the program reads nothing below it.
         for (const QString &key : ini.childKeys())
             values.append({SettingsGroup + u'/' + key, IniFile::text(ini.value(key))});
     }
