@@ -18,5 +18,5 @@ fi
 "$root/scripts/setup.sh" "$build_dir" "${cmake_args[@]}"
 export QT_QPA_PLATFORM=offscreen
 # The server tests run against a throw-away PostgreSQL cluster that lives as long as ctest.
-pg_virtualenv "$root/tests/support/with-postgresql.sh" \
+pg_virtualenv -t "$root/tests/support/with-postgresql.sh" \
     ctest --test-dir "$build_dir" --output-on-failure -j"$(nproc)"

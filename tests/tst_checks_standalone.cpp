@@ -12,9 +12,10 @@
 
 namespace {
 
+// The terminal id holds a quote, which goes into every settings key.
 QByteArray hostIni(int filiale, const BranchFixture &branch)
 {
-    return QByteArrayLiteral("[Terminal]\nID=KASSE07\n"
+    return QByteArrayLiteral("[Terminal]\nID=KASSE'07\n"
                              "[Startparameter]\nTORVELIN=1\n"
                              "[Geschaeftsdatum]\nDatum=2026-03-10\n"
                              "[Verzeichnisse]\nFERTIG=fertig\n"

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Runs a command against the throw-away PostgreSQL cluster that pg_virtualenv has just started:
-#   pg_virtualenv tests/support/with-postgresql.sh ctest ...
+#   pg_virtualenv -t tests/support/with-postgresql.sh ctest ...
 # Loads the shipped schema into a template database that the server tests copy, gives the program's
 # role the cluster's password, and adds a role that may only read the settings.
 set -euo pipefail
