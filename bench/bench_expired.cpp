@@ -1,16 +1,19 @@
-// The expired reservations check against the same SELECT through the SQLite C API, on the branch
-// database of ORDOVANT_HOME.
+// The expired reservations check against the same SELECT straight through the database's C API
+// (SQLite or libpq, after host.ini's driver), on the branch database of ORDOVANT_HOME.
 //
-// usage: ORDOVANT_HOME=DIR bench_expired --label=TEXT [--benchmark_...]
+// usage: ORDOVANT_HOME=DIR bench_expired --label=TEXT [--goal=G] [--benchmark_...]
 
 #include "benchhost.h"
 #include "benchtable.h"
 #include "medianreporter.h"
+#include "pgreference.h"
 #include "sqlitereference.h"
 
 #include "check/ordovantdm.h"
 
 #include <cstdio>
+#include <memory>
+#include <type_traits>
 
 namespace {
 
@@ -24,24 +27,31 @@ void ordovantSteady(benchmark::State &state)
         benchmark::DoNotOptimize(dataModule.ExistAbgelaufeneBelege());
 }
 
-void referenceSteady(benchmark::State &state, const BenchHost &host)
+template <typename Reference> std::unique_ptr<Reference> connect(const BenchHost &host)
 {
-    SqliteReference reference(host.databasePath);
+    if constexpr (std::is_same_v<Reference, PgReference>)
+        return std::make_unique<PgReference>(host.conninfo);
+    else
+        return std::make_unique<SqliteReference>(host.databasePath);
+}
+
+template <typename Reference> void referenceSteady(benchmark::State &state, const BenchHost &host)
+{
+    const auto reference = connect<Reference>(host);
     int rows = 0;
-    reference.anyExpired(host.filiale, host.businessDate, rows);
+    reference->anyExpired(host.filiale, host.businessDate, rows);
     for (auto _ : state)
-        benchmark::DoNotOptimize(reference.anyExpired(host.filiale, host.businessDate, rows));
+        benchmark::DoNotOptimize(reference->anyExpired(host.filiale, host.businessDate, rows));
 }
 
 // Times mean something only when both sides give the same answer over a non-empty list.
-bool sameAnswer(const BenchHost &host)
+template <typename Reference> bool sameAnswer(const BenchHost &host)
 {
     installFreshHost();
     TDMOrdovant dataModule;
     const bool ordovant = dataModule.ExistAbgelaufeneBelege();
-    SqliteReference reference(host.databasePath);
     int rows = 0;
-    const bool expected = reference.anyExpired(host.filiale, host.businessDate, rows);
+    const bool expected = connect<Reference>(host)->anyExpired(host.filiale, host.businessDate, rows);
     if (rows > 0 && ordovant == expected)
         return true;
     std::fprintf(stderr, "bench_expired: ordovant answered %d, the reference %d over %d documents\n",
@@ -52,19 +62,21 @@ bool sameAnswer(const BenchHost &host)
 int runBenchmarks()
 {
     const std::string label = argumentValue(QStringLiteral("label"), QStringLiteral("?")).toStdString();
+    const double goal = argumentValue(QStringLiteral("goal"), QStringLiteral("1.2")).toDouble();
     const BenchHost host = BenchHost::fromEnvironment();
-    if (!sameAnswer(host))
+    if (!(host.server ? sameAnswer<PgReference>(host) : sameAnswer<SqliteReference>(host)))
         return 1;
     benchmark::RegisterBenchmark("ordovant", ordovantSteady)->Unit(benchmark::kMillisecond)->UseRealTime();
-    benchmark::RegisterBenchmark("reference", referenceSteady, host)
-        ->Unit(benchmark::kMillisecond)
-        ->UseRealTime();
+    auto *reference = host.server
+                          ? benchmark::RegisterBenchmark("reference", referenceSteady<PgReference>, host)
+                          : benchmark::RegisterBenchmark("reference", referenceSteady<SqliteReference>, host);
+    reference->Unit(benchmark::kMillisecond)->UseRealTime();
     MedianReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     if (reporter.failed())
         return 1;
     BenchTable::printRow("Expired check, " + label, reporter.medianSeconds("ordovant"),
-                         reporter.medianSeconds("reference"), BenchTable::Quantity::Seconds, 0);
+                         reporter.medianSeconds("reference"), BenchTable::Quantity::Seconds, goal);
     return 0;
 }
 

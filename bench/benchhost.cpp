@@ -1,8 +1,8 @@
 #include "benchhost.h"
 
 #include "host/hostbackend.h"
-#include "host/standalone/hostconfig.h"
 #include "host/hosttypes.h"
+#include "host/standalone/hostconfig.h"
 #include "host/standalone/standalonehost.h"
 #include "medianreporter.h"
 
@@ -16,6 +16,35 @@
 #include <exception>
 #include <vector>
 
+namespace {
+
+// One key='value' pair of a libpq connection string.
+std::string conninfoPair(const char *key, const QString &value)
+{
+    QString quoted = value;
+    quoted.replace(u'\\', QStringLiteral("\\\\")).replace(u'\'', QStringLiteral("\\'"));
+    return std::string(key) + "='" + quoted.toStdString() + "' ";
+}
+
+// What QPSQL hands to PQconnectdb for these settings, less the password, which libpq finds itself.
+std::string connectionString(const BranchDatabaseSettings &settings)
+{
+    std::string text;
+    if (!settings.host.isEmpty())
+        text += conninfoPair("host", settings.host);
+    if (settings.port > 0)
+        text += conninfoPair("port", QString::number(settings.port));
+    text += conninfoPair("dbname", settings.name);
+    if (!settings.user.isEmpty())
+        text += conninfoPair("user", settings.user);
+    text += conninfoPair("connect_timeout", QString::number(settings.timeoutSeconds));
+    for (const QString &option : settings.options.split(u';', Qt::SkipEmptyParts))
+        text += option.trimmed().toStdString() + ' ';
+    return text;
+}
+
+} // namespace
+
 BenchHost BenchHost::fromEnvironment()
 {
     if (qEnvironmentVariableIsEmpty("ORDOVANT_HOME")) {
@@ -25,7 +54,12 @@ BenchHost BenchHost::fromEnvironment()
     try {
         HostConfig config;
         BenchHost host;
-        host.databasePath = QFile::encodeName(config.databasePath()).toStdString();
+        const BranchDatabaseSettings database = config.database();
+        host.server = database.driver == QLatin1String("QPSQL");
+        if (host.server)
+            host.conninfo = connectionString(database);
+        else
+            host.databasePath = QFile::encodeName(database.path).toStdString();
         host.filiale =
             config.warenabgabeSetting(int(TZWL_SM_SimpleMaskKeys::FilialNummer), QString()).toInt();
         host.businessDate = config.businessDate().toString(Qt::ISODate).toStdString();

@@ -8,7 +8,9 @@
 // host reads it, so that the reference works on the same file and branch as ordovant.
 struct BenchHost
 {
-    std::string databasePath;
+    bool server = false;      // QPSQL
+    std::string databasePath; // QSQLITE
+    std::string conninfo;     // QPSQL: libpq's connection string with the parameters ordovant passes
     int filiale = 0;
     std::string businessDate; // ISO
 

@@ -1,8 +1,9 @@
 #include "sqlitereference.h"
 
+#include "benchsql.h"
+
 #include <sqlite3.h>
 
-#include <cstring>
 #include <stdexcept>
 
 SqliteReference::SqliteReference(const std::string &path)
@@ -61,21 +62,21 @@ qint32 SqliteReference::countOpenTasks(int filiale, TQVX_Herkunfts_Integer_Array
 
 bool SqliteReference::anyExpired(int filiale, const std::string &heute, int &rows)
 {
-    sqlite3_stmt *query =
-        prepared(m_belege, "SELECT id, filiale, art, ablaufdatum FROM beleg "
-                           "WHERE filiale = ? AND erledigt = 0 AND art IN (32,33) ORDER BY id");
-    sqlite3_bind_int(query, 1, filiale);
+    static const std::string sql = BenchSql::expired();
+    sqlite3_stmt *query = prepared(m_belege, sql.c_str());
+    sqlite3_bind_text(query, 1, heute.c_str(), int(heute.size()), SQLITE_STATIC);
+    sqlite3_bind_int(query, 2, filiale);
+    for (int i = 0; i < int(BenchSql::ExpiredKinds.size()); ++i)
+        sqlite3_bind_int(query, 3 + i, BenchSql::ExpiredKinds[i]);
     bool expired = false;
     rows = 0;
     int rc;
     while ((rc = sqlite3_step(query)) == SQLITE_ROW) {
         ++rows;
-        // A host hands out the whole document, so the floor reads every column too.
-        sqlite3_column_int64(query, 0);
-        sqlite3_column_int64(query, 1);
-        sqlite3_column_int64(query, 2);
-        const auto *ablauf = reinterpret_cast<const char *>(sqlite3_column_text(query, 3));
-        if (ablauf && *ablauf && std::strcmp(ablauf, heute.c_str()) < 0)
+        // ordovant keeps every column of every row, so the floor reads them all too.
+        sqlite3_column_int(query, 0);
+        sqlite3_column_int(query, 1);
+        if (sqlite3_column_int(query, 2) != 0)
             expired = true;
     }
     sqlite3_reset(query);

@@ -21,8 +21,8 @@ public:
     qint32 countOpenTasks(int filiale, TQVX_Herkunfts_Integer_Array &nachHerkunft,
                           TQVX_Aufgabe_GV_Integer_Array &nachGV);
 
-    // Reads every open reservation and selection of the branch (kinds 32 and 33); true when one of
-    // them expired before `heute` (an ISO date, so the texts compare as the dates do).
+    // Reads every open reservation and selection of the branch (kinds 32 and 33) with ordovant's
+    // SELECT, which works the expiry out against `heute` (ISO); true when one of them expired.
     bool anyExpired(int filiale, const std::string &heute, int &rows);
 
 private:

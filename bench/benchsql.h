@@ -1,0 +1,37 @@
+#pragma once
+
+#include "host/standalone/branchsql.h"
+
+#include <array>
+#include <string>
+
+// ordovant's statements as it sends them, for the references to run the same ones.
+namespace BenchSql {
+
+// The "?" placeholders numbered $1, $2, ... as QPSQL hands them to the server.
+inline std::string numbered(const std::string &sql)
+{
+    std::string result;
+    int n = 0;
+    for (char c : sql) {
+        if (c == '?')
+            result += '$' + std::to_string(++n);
+        else
+            result += c;
+    }
+    return result;
+}
+
+// The kinds of the expired check: reservations and selections, in the order ordovant binds them.
+inline constexpr std::array<int, 2> ExpiredKinds{32, 33};
+
+// The expired check's SELECT, bound in this order: the business date (ISO), the branch, the kinds.
+inline std::string expired()
+{
+    QString placeholders;
+    for (size_t i = 0; i < ExpiredKinds.size(); ++i)
+        placeholders += i ? QStringLiteral(",?") : QStringLiteral("?");
+    return (BranchSql::OpenBelegeOfKinds + placeholders + u')').toStdString();
+}
+
+} // namespace BenchSql
