@@ -2,6 +2,7 @@
 # Benchmarks ordovant against its floor and prints one table: each row the median of several runs of
 # ordovant beside its reference measured in the same run, and their ratio.
 # Builds (Release) into build-bench/, prepares the branch databases once into build-bench/bench-data/.
+# The server rows run against a throw-away PostgreSQL cluster (pg_virtualenv) made for them.
 # Usage: bench/run.sh [--no-build]     RUNS=11 bench/run.sh   (repetitions per row, default 9;
 # the whole-process rows run three times as often)
 set -euo pipefail
@@ -16,7 +17,7 @@ process_runs=$((3 * runs))
 # --- Build -----------------------------------------------------------------------------------------
 build_all() {
     local missing=()
-    for package in libbenchmark-dev sqlite3; do
+    for package in libbenchmark-dev sqlite3 postgresql libpq-dev libqt6sql6-psql; do
         if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
             missing+=("$package")
         fi
@@ -35,10 +36,8 @@ build_all() {
         exit 1
     fi
 }
-[ "${1:-}" = "--no-build" ] || build_all
 
 # --- Data ------------------------------------------------------------------------------------------
-mkdir -p "$data"
 
 # database NAME [ordovant-db options...]: $data/NAME.db, made again only when its options changed.
 database() {
@@ -64,25 +63,26 @@ belege() {
     touch "$stamp"
 }
 
-# home NAME DATABASE BRANCH: a host directory for terminal 01 of the branch on the database.
+# home NAME BRANCH DATABASE_SECTION [TERMINAL]: a host directory for the terminal (default 01) of the
+# branch, with the given lines under [Datenbank].
 home() {
     local dir="$data/home-$1"
     mkdir -p "$dir"
     rm -f "$dir/ordovant.log"
     cat >"$dir/host.ini" <<INI
 [Terminal]
-ID=01
+ID=${4:-01}
 [Startparameter]
 TORVELIN=ja
 RECHKTRL=nein
 [Verzeichnisse]
 FERTIG=bin
 [Warenabgabe]
-17=$3
+17=$2
 [Geschaeftsdatum]
 Datum=2026-12-08
 [Datenbank]
-Pfad=../$2.db
+$3
 INI
 }
 
@@ -96,51 +96,119 @@ check_log() {
     fi
 }
 
+
 sizes=(1000 10000 100000 1000000)
 labels=("10^3" "10^4" "10^5" "10^6")
-for size in "${sizes[@]}"; do
-    database "tasks-$size" --random-tasks "$size" --branches 20 --open-percent 10 --seed 1
-    home "tasks-$size" "tasks-$size" 1
-done
-database tasks-1000000-noindex --random-tasks 1000000 --branches 20 --open-percent 10 --seed 1 --no-index
-home tasks-1000000-noindex tasks-1000000-noindex 1
-database belege --random-tasks 1000 --branches 20 --open-percent 10 --seed 1
-belege belege
-home belege belege 1
-# No work: branch 21 has no task; the database holds branches 1 to 20.
-home nowork tasks-1000 21
-# The notice: branch 1 with about 50 open tasks, counting several types and origins.
-home notice tasks-10000 1
-cat >"$data/home-notice/einstellungen.ini" <<INI
+
+# The SQLite files, made once with ordovant-db and kept, and their host directories.
+file_data() {
+    mkdir -p "$data"
+    for size in "${sizes[@]}"; do
+        database "tasks-$size" --random-tasks "$size" --branches 20 --open-percent 10 --seed 1
+        home "tasks-$size" 1 "Pfad=../tasks-$size.db"
+    done
+    database tasks-1000000-noindex --random-tasks 1000000 --branches 20 --open-percent 10 --seed 1 --no-index
+    home tasks-1000000-noindex 1 "Pfad=../tasks-1000000-noindex.db"
+    database belege --random-tasks 1000 --branches 20 --open-percent 10 --seed 1
+    belege belege
+    home belege 1 "Pfad=../belege.db"
+    # No work: branch 21 has no task; the database holds branches 1 to 20.
+    home nowork 21 "Pfad=../tasks-1000.db"
+    # The notice: branch 1 with about 50 open tasks, counting several types and origins.
+    home notice 1 "Pfad=../tasks-10000.db"
+    cat >"$data/home-notice/einstellungen.ini" <<INI
 [ORDOVANT/DM]
 GV01=KUNDBEST|RESERV|FILUML|RUECKZL|LIEFRET|INVDIFF|ABSCHR
 HERKUNFT01=O|K|W|A|I|U|Z|L
 INI
+}
 
-# --- Runs ------------------------------------------------------------------------------------------
+# The rows on the SQLite files.
+file_rows() {
+    ORDOVANT_HOME="$data/home-nowork" "$bin/bench_process" --runs "$process_runs" --name "No work" \
+        --wall-goal 1.15 --rss-goal 1.15 -- "$build/app/ordovant" ::: "$bin/bare_app"
+    check_log nowork
+
+    for i in "${!sizes[@]}"; do
+        ORDOVANT_HOME="$data/home-tasks-${sizes[i]}" "$bin/bench_counting" -KD --label="${labels[i]} tasks" \
+            --benchmark_repetitions="$runs"
+        check_log "tasks-${sizes[i]}"
+    done
+    ORDOVANT_HOME="$data/home-tasks-1000000-noindex" "$bin/bench_counting" -KD --label="10^6 tasks, no index" \
+        --steady-only --goal=0 --benchmark_repetitions="$runs"
+    check_log tasks-1000000-noindex
+
+    ORDOVANT_HOME="$data/home-notice" "$bin/bench_process" --runs "$process_runs" --name "Notice" \
+        --shown-goal 1.25 -- "$bin/notice_probe" -KD ::: "$bin/bare_dialog"
+    check_log notice
+
+    ORDOVANT_HOME="$data/home-belege" "$bin/bench_expired" --label="10^5 documents, SQLite" \
+        --benchmark_repetitions="$runs"
+    check_log belege
+}
+
+# The rows on a PostgreSQL server: run by pg_virtualenv, which has just made a cluster and set PGHOST,
+# PGPORT, PGUSER and PGPASSWORD; the data goes in afresh every time.
+server_rows() {
+    local db=ordovant_bench workstations=32
+    echo "Preparing the server's tables ..." >&2
+    psql -q -v ON_ERROR_STOP=1 -d postgres -c "CREATE DATABASE $db" >&2
+    psql -q -v ON_ERROR_STOP=1 -d "$db" -f "$root/schema/postgresql.sql" >&2
+    # The same kinds of rows as the SQLite rows' files: 10^3 tasks of branches 1 to 20, about 10 % open;
+    # 10^5 open reservations and selections of branch 1, none expired on the business date 2026-12-08,
+    # and as many of branches 2 to 20.
+    psql -q -v ON_ERROR_STOP=1 -d "$db" -v pw="$PGPASSWORD" >&2 <<'SQL'
+ALTER ROLE ordovant PASSWORD :'pw';
+INSERT INTO absortieraufgabe (filiale, gv, herkunft, erledigt)
+    SELECT 1 + (i * 7) % 20, (i * 5) % 9, (i * 13) % 54, CASE WHEN (i * 3) % 10 = 0 THEN 0 ELSE 1 END
+    FROM generate_series(0, 999) AS i;
+INSERT INTO beleg (filiale, art, ablaufdatum, erledigt)
+    SELECT CASE WHEN i % 2 = 0 THEN 1 ELSE 2 + (i / 2) % 19 END, 32 + (i / 2) % 2,
+           date '2027-01-01' + i % 365, 0
+    FROM generate_series(0, 199999) AS i;
+VACUUM ANALYZE;
+SQL
+    # Every workstation connects as the program's role with the cluster's password from PGPASSWORD.
+    local section="Treiber=QPSQL
+Host=$PGHOST
+Port=$PGPORT
+Name=$db
+Benutzer=ordovant
+Zeitlimit=5"
+    local conninfo="host=$PGHOST port=$PGPORT dbname=$db user=ordovant connect_timeout=5"
+    home server-nowork 21 "$section"
+    home server-belege 1 "$section"
+    for ((i = 1; i <= workstations; i++)); do
+        home "server-ws-$(printf %02d "$i")" 21 "$section" "$(printf %02d "$i")"
+    done
+
+    ORDOVANT_HOME="$data/home-server-nowork" "$bin/bench_process" --runs "$process_runs" \
+        --name "No work, server" --wall-goal 1.2 -- "$build/app/ordovant" ::: "$bin/bare_app_libpq" "$conninfo" 21
+    check_log server-nowork
+
+    "$bin/bench_concurrent" --rounds "$runs" --instances "$workstations" --homes "$data/home-server-ws-" \
+        --name "$workstations workstations at once" -- "$build/app/ordovant"
+
+    ORDOVANT_HOME="$data/home-server-belege" "$bin/bench_expired" --label="10^5 documents, server" \
+        --benchmark_repetitions="$runs"
+    check_log server-belege
+}
+
 export QT_QPA_PLATFORM=offscreen
+if [ "${1:-}" = "--server-rows" ]; then
+    # The table goes to descriptor 3; what pg_virtualenv itself says stays on standard error.
+    exec >&3 3>&-
+    server_rows
+    exit 0
+fi
+
+[ "${1:-}" = "--no-build" ] || build_all
+file_data
 echo
 echo "ordovant against its floor: medians of $process_runs process runs or $runs benchmark repetitions," \
     "ordovant and reference interleaved" \
     "($(nproc) cores, load average $(cut -d' ' -f1 /proc/loadavg) before the runs)"
 "$bin/bench_process" --header
-
-ORDOVANT_HOME="$data/home-nowork" "$bin/bench_process" --runs "$process_runs" --name "No work" \
-    --wall-goal 1.15 --rss-goal 1.15 -- "$build/app/ordovant" ::: "$bin/bare_app"
-check_log nowork
-
-for i in "${!sizes[@]}"; do
-    ORDOVANT_HOME="$data/home-tasks-${sizes[i]}" "$bin/bench_counting" -KD --label="${labels[i]} tasks" \
-        --benchmark_repetitions="$runs"
-    check_log "tasks-${sizes[i]}"
-done
-ORDOVANT_HOME="$data/home-tasks-1000000-noindex" "$bin/bench_counting" -KD --label="10^6 tasks, no index" \
-    --steady-only --goal=0 --benchmark_repetitions="$runs"
-check_log tasks-1000000-noindex
-
-ORDOVANT_HOME="$data/home-notice" "$bin/bench_process" --runs "$process_runs" --name "Notice" --shown-goal 1.25 \
-    -- "$bin/notice_probe" -KD ::: "$bin/bare_dialog"
-check_log notice
-
-ORDOVANT_HOME="$data/home-belege" "$bin/bench_expired" --label="10^5 documents" --benchmark_repetitions="$runs"
-check_log belege
+file_rows
+# -t: the cluster lives in a temporary directory, beside any cluster another run has made.
+pg_virtualenv -t "$0" --server-rows 3>&1 1>&2
