@@ -212,6 +212,18 @@ void storeInPlace(HostDirectory &dir, void (*store)(HostDirectory &))
     store(dir);
 }
 
+// host.ini of terminal 07 of branch 42 with further lines.
+template <const char *Lines> void hostIniWith(HostDirectory &dir)
+{
+    dir.write(QStringLiteral("host.ini"), hostIni("42", Lines));
+}
+
+constexpr char SettingsInSqlite[] = "[Einstellungen]\nSpeicher=Datenbank\n";
+constexpr char PasswordInOptions[] =
+    "[Datenbank]\nTreiber=QPSQL\nOptionen=\"sslmode=disable; Password=geheim\"\n";
+constexpr char UnknownDriver[] = "[Datenbank]\nTreiber=QMYSQL\n";
+constexpr char NoTimeLimit[] = "[Datenbank]\nTreiber=QPSQL\nZeitlimit=0\n";
+
 // Open tasks for the branches that a wrongly parsed or truncated number would name.
 void branchNumber(HostDirectory &dir, const QByteArray &written, const QStringList &decoyBranches)
 {
@@ -303,32 +315,14 @@ void TestBadInput::endsWithoutHarm_data()
         Outcome::EndsWithReport, ShowException, QStringLiteral("host.ini"), QStringLiteral("?"));
 
     // Server settings that cannot work stop the start before anything connects.
-    addRow(
-        "settings in the read-only SQLite file",
-        +[](HostDirectory &dir) {
-            dir.write(QStringLiteral("host.ini"), hostIni("42", "[Einstellungen]\nSpeicher=Datenbank\n"));
-        },
-        {}, Outcome::EndsWithReport, ShowException, QStringLiteral("QPSQL"));
-    addRow(
-        "password in the connection options",
-        +[](HostDirectory &dir) {
-            dir.write(
-                QStringLiteral("host.ini"),
-                hostIni("42", "[Datenbank]\nTreiber=QPSQL\nOptionen=\"sslmode=disable; Password=geheim\"\n"));
-        },
-        {}, Outcome::EndsWithReport, ShowException, QStringLiteral("Passwort"));
-    addRow(
-        "unknown driver",
-        +[](HostDirectory &dir) {
-            dir.write(QStringLiteral("host.ini"), hostIni("42", "[Datenbank]\nTreiber=QMYSQL\n"));
-        },
-        {}, Outcome::EndsWithReport, ShowException, QStringLiteral("QMYSQL"));
-    addRow(
-        "time limit of no time",
-        +[](HostDirectory &dir) {
-            dir.write(QStringLiteral("host.ini"), hostIni("42", "[Datenbank]\nTreiber=QPSQL\nZeitlimit=0\n"));
-        },
-        {}, Outcome::EndsWithReport, ShowException, QStringLiteral("Zeitlimit"));
+    addRow("settings in the read-only SQLite file", hostIniWith<SettingsInSqlite>, {},
+           Outcome::EndsWithReport, ShowException, QStringLiteral("QPSQL"));
+    addRow("password in the connection options", hostIniWith<PasswordInOptions>, {}, Outcome::EndsWithReport,
+           ShowException, QStringLiteral("Passwort"));
+    addRow("unknown driver", hostIniWith<UnknownDriver>, {}, Outcome::EndsWithReport, ShowException,
+           QStringLiteral("QMYSQL"));
+    addRow("time limit of no time", hostIniWith<NoTimeLimit>, {}, Outcome::EndsWithReport, ShowException,
+           QStringLiteral("Zeitlimit"));
 
     // Branch database: the check that needs it reports, counts nothing and shows nothing.
     const auto noDatabase = [](HostDirectory &dir) { dir.write(QStringLiteral("host.ini"), hostIni()); };

@@ -3,10 +3,11 @@
 #include "host/aufgabenmani.h"
 #include "host/bafilter.h"
 #include "host/belegauswahldm.h"
-#include "host/standalone/branchschema.h"
 #include "host/hosterror.h"
+#include "host/standalone/branchschema.h"
 #include "host/vrlist.h"
 #include "host/warenabgabemani.h"
+#include "support/branchfixture.h"
 
 #include <QApplication>
 #include <QCryptographicHash>
@@ -17,22 +18,6 @@
 #include <QtTest>
 
 namespace {
-
-struct TaskRow
-{
-    int filiale;
-    int gv;
-    int herkunft;
-    int erledigt = 0;
-};
-
-struct BelegRow
-{
-    int filiale;
-    int art;
-    QVariant ablaufdatum; // null: NULL
-    int erledigt = 0;
-};
 
 // Builds a branch database with the shared schema through a connection of its own.
 bool createDatabase(const QString &path, const QVector<TaskRow> &tasks, const QVector<BelegRow> &belege = {})

@@ -5,7 +5,7 @@
 
 #include "host/standalone/branchsql.h"
 #include "host/standalone/inifile.h"
-#include "host/standalone/inisnapshot.h"
+#include "host/standalone/serverconnection.h"
 
 #include <QFileInfo>
 #include <QSqlDatabase>
@@ -42,13 +42,7 @@ public:
             throw ToolError(
                 QStringLiteral("the Qt Sql driver QPSQL is not installed (Debian package libqt6sql6-psql)"));
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), ConnectionName);
-        if (!settings.host.isEmpty())
-            db.setHostName(settings.host);
-        db.setPort(settings.port);
-        db.setDatabaseName(settings.name);
-        db.setUserName(settings.user);
-        db.setConnectOptions(
-            QStringLiteral("connect_timeout=%1;%2").arg(settings.timeoutSeconds).arg(settings.options));
+        configureServerConnection(db, settings);
         if (!db.open())
             fail("connecting", db.lastError());
         // Bulk statements may rightly take long; only waiting for another session's lock is limited.
@@ -231,13 +225,11 @@ qsizetype copySettings(const QString &store, const BranchDatabaseSettings &setti
     if (!QFileInfo(store).exists())
         throw ToolError(QStringLiteral("the settings store %1 does not exist").arg(store));
     QList<std::pair<QString, QString>> values;
-    {
-        IniSnapshot snapshot(IniFile::read(store), store);
-        QSettings &ini = snapshot.settings();
-        ini.beginGroup(SettingsGroup);
+    const QHash<QString, QString> all = IniFile::values(IniFile::read(store), store);
+    for (auto it = all.cbegin(); it != all.cend(); ++it) {
         // The group's own keys only: the program reads nothing below it.
-        for (const QString &key : ini.childKeys())
-            values.append({SettingsGroup + u'/' + key, IniFile::text(ini.value(key))});
+        if (it.key().section(u'/', 0, -2) == SettingsGroup)
+            values.append({it.key(), it.value()});
     }
     Server server(settings);
     server.begin();

@@ -2,6 +2,7 @@
 
 #include "branchsql.h"
 #include "host/hosterror.h"
+#include "serverconnection.h"
 
 #include <QCoreApplication>
 #include <QDate>
@@ -149,13 +150,7 @@ void BranchDatabase::configure(QSqlDatabase &db)
                                  .arg(m_settings.timeoutSeconds * 1000));
         return;
     }
-    if (!m_settings.host.isEmpty())
-        db.setHostName(m_settings.host);
-    db.setPort(m_settings.port);
-    db.setDatabaseName(m_settings.name);
-    db.setUserName(m_settings.user);
-    db.setConnectOptions(
-        QStringLiteral("connect_timeout=%1;%2").arg(m_settings.timeoutSeconds).arg(m_settings.options));
+    configureServerConnection(db, m_settings);
 }
 
 // A locked table or a server that stops answering mid-statement ends the statement, not the program.
