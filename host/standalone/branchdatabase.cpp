@@ -197,7 +197,7 @@ void BranchDatabase::fail(const QString &what, const QString &driverMessage)
 qint32 BranchDatabase::countOpenTasks(qint16 filiale, TQVX_Herkunfts_Integer_Array &nachHerkunft,
                                       TQVX_Aufgabe_GV_Integer_Array &nachGV)
 {
-    database();
+    database(); // opens the connection, and so learns its driver
     return isSqlite() ? countNative(filiale, nachHerkunft, nachGV)
                       : countQuery(filiale, nachHerkunft, nachGV);
 }
