@@ -10,6 +10,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 
 #include <cstdio>
 #include <cstdlib>
@@ -63,6 +64,7 @@ BenchHost BenchHost::fromEnvironment()
         host.filiale =
             config.warenabgabeSetting(int(TZWL_SM_SimpleMaskKeys::FilialNummer), QString()).toInt();
         host.businessDate = config.businessDate().toString(Qt::ISODate).toStdString();
+        host.logPath = QFile::encodeName(config.logPath()).toStdString();
         if (host.filiale > 0)
             return host;
         std::fprintf(stderr, "%s names no branch\n", qPrintable(config.iniPath()));
@@ -70,6 +72,15 @@ BenchHost BenchHost::fromEnvironment()
         std::fprintf(stderr, "%s\n", e.what());
     }
     std::exit(2);
+}
+
+bool logIsEmpty(const BenchHost &host)
+{
+    const QFileInfo log(QFile::decodeName(host.logPath.c_str()));
+    if (!log.exists() || log.size() == 0)
+        return true;
+    std::fprintf(stderr, "ordovant reported errors in %s\n", host.logPath.c_str());
+    return false;
 }
 
 void installFreshHost()

@@ -13,10 +13,15 @@ struct BenchHost
     std::string conninfo;     // QPSQL: libpq's connection string with the parameters ordovant passes
     int filiale = 0;
     std::string businessDate; // ISO
+    std::string logPath;      // the host's ordovant.log
 
     // Exits the program with a message when ORDOVANT_HOME is not set or names no usable branch.
     static BenchHost fromEnvironment();
 };
+
+// True when ordovant has reported nothing in the host's log: a check that failed answers "nothing
+// found", which must not pass for the real answer.
+bool logIsEmpty(const BenchHost &host);
 
 // Installs a newly made standalone host, as a new process would have it.
 void installFreshHost();
