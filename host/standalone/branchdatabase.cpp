@@ -11,10 +11,13 @@
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QStringList>
+#include <QVarLengthArray>
 
+#include <libpq-fe.h>
 #include <sqlite3.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <limits>
 
 namespace {
@@ -59,6 +62,20 @@ private:
     TQVX_Aufgabe_GV_Integer_Array &m_nachGV;
     qint64 m_total = 0;
 };
+
+// libpq numbers its placeholders; the shared statements hold no "?" but their placeholders.
+QByteArray numberedPlaceholders(const QByteArray &sql)
+{
+    QByteArray numbered;
+    int placeholder = 0;
+    for (const char c : sql) {
+        if (c == '?')
+            numbered += '$' + QByteArray::number(++placeholder);
+        else
+            numbered += c;
+    }
+    return numbered;
+}
 
 QList<BranchDatabase *> &openDatabases()
 {
@@ -217,14 +234,19 @@ qint32 BranchDatabase::countQuery(qint16 filiale, TQVX_Herkunfts_Integer_Array &
     return tally.total();
 }
 
+sqlite3 *BranchDatabase::sqliteHandle()
+{
+    const QVariant handle = database().driver()->handle();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        fail(QStringLiteral("Zugriff"), QStringLiteral("der SQLite-Treiber gibt keinen Zugang"));
+    return *static_cast<sqlite3 *const *>(handle.constData());
+}
+
 sqlite3_stmt *BranchDatabase::preparedNativeCount()
 {
     if (m_nativeCount)
         return m_nativeCount;
-    const QVariant handle = database().driver()->handle();
-    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
-        fail(QStringLiteral("Zugriff"), QStringLiteral("der SQLite-Treiber gibt keinen Zugang"));
-    sqlite3 *connection = *static_cast<sqlite3 *const *>(handle.constData());
+    sqlite3 *connection = sqliteHandle();
     const QByteArray sql = BranchSql::CountOpenTasks.toUtf8();
     if (sqlite3_prepare_v3(connection, sql.constData(), int(sql.size()), SQLITE_PREPARE_PERSISTENT,
                            &m_nativeCount, nullptr) != SQLITE_OK)
@@ -265,30 +287,77 @@ bool BranchDatabase::hasOpenTask(qint16 filiale)
 QVector<Beleg> BranchDatabase::openBelege(qint16 filiale, const TQVX_Belegart_Set &arten,
                                           const QDate &stichtag)
 {
-    QVector<Beleg> belege;
-    QVariantList kinds;
+    QList<int> kinds;
     for (int art = 0; art < TQVX_Belegart_Set::capacity(); ++art) {
         if (arten.contains(art))
             kinds << art;
     }
     if (kinds.isEmpty())
-        return belege;
+        return {};
     QStringList placeholders;
     placeholders.fill(QStringLiteral("?"), kinds.size());
-    QSqlQuery query(database());
-    query.setForwardOnly(true);
-    if (!query.prepare(BranchSql::OpenBelegeOfKinds + placeholders.join(u',') + u')'))
-        fail(QStringLiteral("Vorbereiten"), query.lastError());
-    query.addBindValue(stichtag);
-    query.addBindValue(filiale);
-    for (const QVariant &kind : kinds)
-        query.addBindValue(kind);
-    run(query, QStringLiteral("Laden der Belege"));
-    while (query.next())
-        belege.append(
-            {filiale, query.value(0).toLongLong(), query.value(1).toInt() != 0, query.value(2).toInt() != 0});
-    if (query.lastError().isValid())
-        fail(QStringLiteral("Laden der Belege"), query.lastError());
+    const QByteArray sql = (BranchSql::OpenBelegeOfKinds + placeholders.join(u',') + u')').toUtf8();
+    const QByteArray day = stichtag.toString(Qt::ISODate).toUtf8();
+    database();
+    return isSqlite() ? belegeNative(sql, day, filiale, kinds) : belegeServer(sql, day, filiale, kinds);
+}
+
+// As with the count: the rows straight from SQLite, without a QVariant for every value.
+QVector<Beleg> BranchDatabase::belegeNative(const QByteArray &sql, const QByteArray &day, qint16 filiale,
+                                            const QList<int> &kinds)
+{
+    sqlite3 *connection = sqliteHandle();
+    sqlite3_stmt *statement = nullptr;
+    if (sqlite3_prepare_v2(connection, sql.constData(), int(sql.size()), &statement, nullptr) != SQLITE_OK)
+        fail(QStringLiteral("Vorbereiten"), QString::fromUtf8(sqlite3_errmsg(connection)));
+    sqlite3_bind_text(statement, 1, day.constData(), int(day.size()), SQLITE_STATIC);
+    sqlite3_bind_int(statement, 2, filiale);
+    for (int i = 0; i < kinds.size(); ++i)
+        sqlite3_bind_int(statement, 3 + i, kinds[i]);
+    QVector<Beleg> belege;
+    int step;
+    while ((step = sqlite3_step(statement)) == SQLITE_ROW)
+        belege.append({filiale, sqlite3_column_int64(statement, 0), sqlite3_column_int(statement, 1) != 0,
+                       sqlite3_column_int(statement, 2) != 0});
+    const QString error = step == SQLITE_DONE ? QString() : QString::fromUtf8(sqlite3_errmsg(connection));
+    sqlite3_finalize(statement);
+    if (step != SQLITE_DONE)
+        fail(QStringLiteral("Laden der Belege"), error);
+    return belege;
+}
+
+// QPSQL reads a forward-only result one row per libpq result (single-row mode) and makes a QVariant
+// of every value; libpq on the driver's own connection takes all rows in one result.
+QVector<Beleg> BranchDatabase::belegeServer(const QByteArray &sql, const QByteArray &day, qint16 filiale,
+                                            const QList<int> &kinds)
+{
+    const QVariant handle = database().driver()->handle();
+    // Qt 6 names the type after the struct behind libpq's typedef.
+    if (!handle.isValid() ||
+        (qstrcmp(handle.typeName(), "pg_conn*") != 0 && qstrcmp(handle.typeName(), "PGconn*") != 0))
+        fail(QStringLiteral("Zugriff"), QStringLiteral("der PostgreSQL-Treiber gibt keinen Zugang"));
+    PGconn *connection = *static_cast<PGconn *const *>(handle.constData());
+    const QByteArray numbered = numberedPlaceholders(sql);
+    QByteArrayList texts{day, QByteArray::number(filiale)};
+    for (int kind : kinds)
+        texts << QByteArray::number(kind);
+    QVarLengthArray<const char *, 8> values;
+    for (const QByteArray &text : texts)
+        values.append(text.constData());
+    PGresult *result = PQexecParams(connection, numbered.constData(), int(values.size()), nullptr,
+                                    values.constData(), nullptr, nullptr, 0);
+    if (PQresultStatus(result) != PGRES_TUPLES_OK) {
+        const QString error = QString::fromUtf8(PQresultErrorMessage(result)).trimmed();
+        PQclear(result);
+        fail(QStringLiteral("Laden der Belege"), error);
+    }
+    QVector<Beleg> belege;
+    const int rows = PQntuples(result);
+    belege.reserve(rows);
+    for (int row = 0; row < rows; ++row)
+        belege.append({filiale, std::strtoll(PQgetvalue(result, row, 0), nullptr, 10),
+                       *PQgetvalue(result, row, 1) == '1', *PQgetvalue(result, row, 2) == '1'});
+    PQclear(result);
     return belege;
 }
 

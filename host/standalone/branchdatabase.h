@@ -67,6 +67,11 @@ private:
     qint32 countQuery(qint16 filiale, TQVX_Herkunfts_Integer_Array &nachHerkunft,
                       TQVX_Aufgabe_GV_Integer_Array &nachGV);
     sqlite3_stmt *preparedNativeCount();
+    sqlite3 *sqliteHandle();
+    QVector<Beleg> belegeNative(const QByteArray &sql, const QByteArray &day, qint16 filiale,
+                                const QList<int> &kinds);
+    QVector<Beleg> belegeServer(const QByteArray &sql, const QByteArray &day, qint16 filiale,
+                                const QList<int> &kinds);
 
     std::shared_ptr<HostConfig> m_config;
     QString m_connectionName;
