@@ -9,7 +9,7 @@ out="$root/build-package"
 
 # What building needs, without the test and demo tools of scripts/setup.sh. dpkg-shlibdeps and
 # dpkg-buildflags come with dpkg-dev; CPack needs file to find the binaries.
-packages=(cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools libsqlite3-dev libpq-dev libgl-dev
+packages=(cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools libsqlite3-dev libgl-dev
           dpkg-dev file lintian)
 missing=()
 for package in "${packages[@]}"; do

@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libqt6sql6-psql
-          libsqlite3-dev libpq-dev libgl-dev fonts-liberation xvfb xauth xdotool postgresql postgresql-common)
+          libsqlite3-dev libgl-dev fonts-liberation xvfb xauth xdotool postgresql postgresql-common)
 
 missing=()
 for package in "${packages[@]}"; do

@@ -11,13 +11,10 @@
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QStringList>
-#include <QVarLengthArray>
 
-#include <libpq-fe.h>
 #include <sqlite3.h>
 
 #include <atomic>
-#include <cstdlib>
 #include <limits>
 
 namespace {
@@ -62,20 +59,6 @@ private:
     TQVX_Aufgabe_GV_Integer_Array &m_nachGV;
     qint64 m_total = 0;
 };
-
-// libpq numbers its placeholders; the shared statements hold no "?" but their placeholders.
-QByteArray numberedPlaceholders(const QByteArray &sql)
-{
-    QByteArray numbered;
-    int placeholder = 0;
-    for (const char c : sql) {
-        if (c == '?')
-            numbered += '$' + QByteArray::number(++placeholder);
-        else
-            numbered += c;
-    }
-    return numbered;
-}
 
 QList<BranchDatabase *> &openDatabases()
 {
@@ -296,13 +279,14 @@ QVector<Beleg> BranchDatabase::openBelege(qint16 filiale, const TQVX_Belegart_Se
         return {};
     QStringList placeholders;
     placeholders.fill(QStringLiteral("?"), kinds.size());
-    const QByteArray sql = (BranchSql::OpenBelegeOfKinds + placeholders.join(u',') + u')').toUtf8();
-    const QByteArray day = stichtag.toString(Qt::ISODate).toUtf8();
-    database();
-    return isSqlite() ? belegeNative(sql, day, filiale, kinds) : belegeServer(sql, day, filiale, kinds);
+    const QString sql = BranchSql::OpenBelegeOfKinds + placeholders.join(u',') + u')';
+    database(); // opens the connection, and so learns its driver
+    return isSqlite() ? belegeNative(sql.toUtf8(), stichtag.toString(Qt::ISODate).toUtf8(), filiale, kinds)
+                      : belegeQuery(sql, stichtag, filiale, kinds);
 }
 
-// As with the count: the rows straight from SQLite, without a QVariant for every value.
+// As with the count: on SQLite the rows come straight from the driver's handle, without a QVariant
+// for every value.
 QVector<Beleg> BranchDatabase::belegeNative(const QByteArray &sql, const QByteArray &day, qint16 filiale,
                                             const QList<int> &kinds)
 {
@@ -326,38 +310,24 @@ QVector<Beleg> BranchDatabase::belegeNative(const QByteArray &sql, const QByteAr
     return belege;
 }
 
-// QPSQL reads a forward-only result one row per libpq result (single-row mode) and makes a QVariant
-// of every value; libpq on the driver's own connection takes all rows in one result.
-QVector<Beleg> BranchDatabase::belegeServer(const QByteArray &sql, const QByteArray &day, qint16 filiale,
-                                            const QList<int> &kinds)
+QVector<Beleg> BranchDatabase::belegeQuery(const QString &sql, const QDate &stichtag, qint16 filiale,
+                                           const QList<int> &kinds)
 {
-    const QVariant handle = database().driver()->handle();
-    // Qt 6 names the type after the struct behind libpq's typedef.
-    if (!handle.isValid() ||
-        (qstrcmp(handle.typeName(), "pg_conn*") != 0 && qstrcmp(handle.typeName(), "PGconn*") != 0))
-        fail(QStringLiteral("Zugriff"), QStringLiteral("der PostgreSQL-Treiber gibt keinen Zugang"));
-    PGconn *connection = *static_cast<PGconn *const *>(handle.constData());
-    const QByteArray numbered = numberedPlaceholders(sql);
-    QByteArrayList texts{day, QByteArray::number(filiale)};
-    for (int kind : kinds)
-        texts << QByteArray::number(kind);
-    QVarLengthArray<const char *, 8> values;
-    for (const QByteArray &text : texts)
-        values.append(text.constData());
-    PGresult *result = PQexecParams(connection, numbered.constData(), int(values.size()), nullptr,
-                                    values.constData(), nullptr, nullptr, 0);
-    if (PQresultStatus(result) != PGRES_TUPLES_OK) {
-        const QString error = QString::fromUtf8(PQresultErrorMessage(result)).trimmed();
-        PQclear(result);
-        fail(QStringLiteral("Laden der Belege"), error);
-    }
+    QSqlQuery query(database());
+    query.setForwardOnly(true);
+    if (!query.prepare(sql))
+        fail(QStringLiteral("Vorbereiten"), query.lastError());
+    query.addBindValue(stichtag);
+    query.addBindValue(filiale);
+    for (const int kind : kinds)
+        query.addBindValue(kind);
+    run(query, QStringLiteral("Laden der Belege"));
     QVector<Beleg> belege;
-    const int rows = PQntuples(result);
-    belege.reserve(rows);
-    for (int row = 0; row < rows; ++row)
-        belege.append({filiale, std::strtoll(PQgetvalue(result, row, 0), nullptr, 10),
-                       *PQgetvalue(result, row, 1) == '1', *PQgetvalue(result, row, 2) == '1'});
-    PQclear(result);
+    while (query.next())
+        belege.append(
+            {filiale, query.value(0).toLongLong(), query.value(1).toInt() != 0, query.value(2).toInt() != 0});
+    if (query.lastError().isValid())
+        fail(QStringLiteral("Laden der Belege"), query.lastError());
     return belege;
 }
 

@@ -70,8 +70,8 @@ private:
     sqlite3 *sqliteHandle();
     QVector<Beleg> belegeNative(const QByteArray &sql, const QByteArray &day, qint16 filiale,
                                 const QList<int> &kinds);
-    QVector<Beleg> belegeServer(const QByteArray &sql, const QByteArray &day, qint16 filiale,
-                                const QList<int> &kinds);
+    QVector<Beleg> belegeQuery(const QString &sql, const QDate &stichtag, qint16 filiale,
+                               const QList<int> &kinds);
 
     std::shared_ptr<HostConfig> m_config;
     QString m_connectionName;
