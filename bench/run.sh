@@ -16,18 +16,7 @@ process_runs=$((3 * runs))
 
 # --- Build -----------------------------------------------------------------------------------------
 build_all() {
-    local missing=()
-    for package in libbenchmark-dev sqlite3 postgresql libpq-dev libqt6sql6-psql; do
-        if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
-            missing+=("$package")
-        fi
-    done
-    if ((${#missing[@]})); then
-        sudo=""
-        if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
-        $sudo apt-get update -qq
-        DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-    fi
+    "$root/scripts/install-missing.sh" libbenchmark-dev sqlite3 postgresql libpq-dev libqt6sql6-psql >/dev/null
     echo "Building (Release) into $build ..."
     mkdir -p "$build"
     if ! BUILD_TYPE=Release "$root/scripts/setup.sh" "$build" -DORDOVANT_BENCH=ON -DBUILD_TESTING=OFF \

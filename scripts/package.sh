@@ -11,19 +11,7 @@ out="$root/build-package"
 # dpkg-buildflags come with dpkg-dev; CPack needs file to find the binaries.
 packages=(cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools libsqlite3-dev libgl-dev
           dpkg-dev file lintian)
-missing=()
-for package in "${packages[@]}"; do
-    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
-        missing+=("$package")
-    fi
-done
-if ((${#missing[@]})); then
-    echo "Installing: ${missing[*]}"
-    sudo=""
-    if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
-    $sudo apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+"$root/scripts/install-missing.sh" "${packages[@]}"
 
 # Debian's own compiler and linker flags, hardening included, as for a package of the archive.
 cd "$root"

@@ -83,12 +83,8 @@ no_rpath() {
 
 # What apt would bring along when installing the package.
 install_depends() {
-    local package missing=()
-    for package in $(relations Depends); do
-        dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
-    done
-    ((${#missing[@]} == 0)) && return
-    apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+    # shellcheck disable=SC2046 # one package a word
+    "$root/scripts/install-missing.sh" $(relations Depends)
 }
 
 # The sample host.ini as it ships, an empty branch database: nothing to do, so the program ends by

@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Installs those of the given Debian packages that are not installed yet (through sudo when not root).
+# Usage: scripts/install-missing.sh PACKAGE...
+set -euo pipefail
+
+missing=()
+for package in "$@"; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
+        missing+=("$package")
+    fi
+done
+((${#missing[@]})) || exit 0
+
+echo "Installing: ${missing[*]}"
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
