@@ -3,12 +3,10 @@
 
 #include "ordovantdb.h"
 
-#include "host/standalone/inifile.h"
-#include "host/standalone/inisnapshot.h"
+#include "host/hosterror.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QDir>
 #include <QFileInfo>
 
 #include <cstdio>
@@ -88,10 +86,10 @@ QString optionsProblem(const QString &options)
         const QString key = option.section(u'=', 0, 0).trimmed();
         if (!option.contains(u'=') || key.isEmpty())
             return QStringLiteral("every entry of the options must be key=value");
-        if (key.compare(QLatin1String("password"), Qt::CaseInsensitive) == 0)
-            return QStringLiteral("the options must not hold a password; libpq reads it from ~/.pgpass, "
-                                  "PGPASSFILE, a service file or PGPASSWORD");
     }
+    if (holdsPassword(options))
+        return QStringLiteral("the options must not hold a password; libpq reads it from ~/.pgpass, "
+                              "PGPASSFILE, a service file or PGPASSWORD");
     return {};
 }
 
@@ -106,42 +104,17 @@ std::optional<QString> driverNamed(const QString &text)
     return std::nullopt;
 }
 
-// The [Datenbank] section of a host.ini, read as the program reads it.
+// The [Datenbank] section of a host.ini, read by the program's own code.
 BranchDatabaseSettings readHostIni(const QString &path)
 {
     if (!QFileInfo(path).exists())
         throw ToolError(QStringLiteral("%1 does not exist").arg(path));
-    IniSnapshot snapshot(IniFile::read(path), path);
-    const QSettings &ini = snapshot.settings();
-    const auto text = [&](const char *key) {
-        return IniFile::text(ini.value(QStringLiteral("Datenbank/") + QLatin1String(key))).trimmed();
-    };
-    const auto bounded = [&](const char *key, int defaultValue, int minimum, int maximum) {
-        if (text(key).isEmpty())
-            return defaultValue;
-        bool ok = false;
-        const int value = text(key).toInt(&ok);
-        if (!ok || value < minimum || value > maximum)
-            throw ToolError(QStringLiteral("%1: [Datenbank] %2 is not a number from %3 to %4")
-                                .arg(path, QLatin1String(key))
-                                .arg(minimum)
-                                .arg(maximum));
-        return value;
-    };
-
     BranchDatabaseSettings settings;
-    const std::optional<QString> driver = driverNamed(text("Treiber"));
-    if (!driver)
-        throw ToolError(QStringLiteral("%1: [Datenbank] Treiber must be QSQLITE or QPSQL").arg(path));
-    settings.driver = *driver;
-    const QString file = text("Pfad").isEmpty() ? QStringLiteral("filiale.db") : text("Pfad");
-    settings.path = QDir::cleanPath(QFileInfo(path).absoluteDir().absoluteFilePath(file));
-    settings.host = text("Host");
-    settings.port = bounded("Port", -1, 1, 65535);
-    settings.name = text("Name");
-    settings.user = text("Benutzer");
-    settings.options = text("Optionen");
-    settings.timeoutSeconds = bounded("Zeitlimit", 5, 1, 3600);
+    try {
+        settings = HostConfig(path).database();
+    } catch (const HostError &e) {
+        throw ToolError(QString::fromStdString(e.what()));
+    }
     if (const QString problem = optionsProblem(settings.options); !problem.isEmpty())
         throw ToolError(QStringLiteral("%1: [Datenbank] Optionen: %2").arg(path, problem));
     return settings;

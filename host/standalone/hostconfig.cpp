@@ -4,6 +4,7 @@
 #include "inifile.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QStandardPaths>
 #include <QSysInfo>
 
@@ -21,11 +22,23 @@ QString hostDirectoryFromEnvironment()
 
 } // namespace
 
-HostConfig::HostConfig() : m_hostDirectory(hostDirectoryFromEnvironment()) {}
-
-QString HostConfig::iniPath() const
+bool holdsPassword(const QString &options)
 {
-    return QDir(m_hostDirectory).filePath(QStringLiteral("host.ini"));
+    for (const QString &option : options.split(u';', Qt::SkipEmptyParts)) {
+        if (option.section(u'=', 0, 0).trimmed().compare(QLatin1String("password"), Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
+}
+
+HostConfig::HostConfig()
+    : HostConfig(QDir(hostDirectoryFromEnvironment()).filePath(QStringLiteral("host.ini")))
+{
+}
+
+HostConfig::HostConfig(const QString &iniPath)
+    : m_hostDirectory(QFileInfo(iniPath).absolutePath()), m_iniPath(QFileInfo(iniPath).absoluteFilePath())
+{
 }
 
 QString HostConfig::logPath() const
@@ -40,12 +53,16 @@ void HostConfig::validate()
         throw HostError(QStringLiteral("In %1 verlangt [Einstellungen] Speicher=Datenbank den Treiber QPSQL: "
                                        "die SQLite-Filialdatenbank wird nur gelesen.")
                             .arg(iniPath()));
-    checkDatabaseOptions();
+    // A password in host.ini would be readable by every user of the workstation.
+    if (holdsPassword(branch.options))
+        throw HostError(QStringLiteral("In %1 darf [Datenbank] Optionen kein Passwort enthalten; es gehört "
+                                       "in die Passwortdatei von libpq (~/.pgpass).")
+                            .arg(iniPath()));
 }
 
 QString HostConfig::choice(const QString &key, const QStringList &allowed)
 {
-    const QString value = text(key).value_or(QString()).trimmed();
+    const QString value = trimmedText(key);
     if (value.isEmpty())
         return allowed.first();
     for (const QString &candidate : allowed) {
@@ -58,7 +75,7 @@ QString HostConfig::choice(const QString &key, const QStringList &allowed)
 
 int HostConfig::number(const QString &key, int defaultValue, int minimum, int maximum)
 {
-    const QString value = text(key).value_or(QString()).trimmed();
+    const QString value = trimmedText(key);
     if (value.isEmpty())
         return defaultValue;
     bool ok = false;
@@ -69,18 +86,6 @@ int HostConfig::number(const QString &key, int defaultValue, int minimum, int ma
                             .arg(minimum)
                             .arg(maximum));
     return parsed;
-}
-
-// A password in host.ini would be readable by every user of the workstation.
-void HostConfig::checkDatabaseOptions()
-{
-    for (const QString &option : database().options.split(u';', Qt::SkipEmptyParts)) {
-        if (option.section(u'=', 0, 0).trimmed().compare(QLatin1String("password"), Qt::CaseInsensitive) == 0)
-            throw HostError(
-                QStringLiteral("In %1 darf [Datenbank] Optionen kein Passwort enthalten; es gehört "
-                               "in die Passwortdatei von libpq (~/.pgpass).")
-                    .arg(iniPath()));
-    }
 }
 
 const QHash<QString, QString> &HostConfig::values()
@@ -101,6 +106,11 @@ std::optional<QString> HostConfig::text(const QString &key)
     return *found;
 }
 
+QString HostConfig::trimmedText(const QString &key)
+{
+    return text(key).value_or(QString()).trimmed();
+}
+
 QString HostConfig::absolutePath(const QString &path) const
 {
     return QDir::cleanPath(QDir(m_hostDirectory).absoluteFilePath(path));
@@ -118,7 +128,7 @@ QString HostConfig::terminalId()
 
 bool HostConfig::parameter(const QString &name)
 {
-    const QString value = text(QStringLiteral("Startparameter/") + name).value_or(QString()).trimmed();
+    const QString value = trimmedText(QStringLiteral("Startparameter/") + name);
     for (const char *on : {"1", "true", "ja", "yes"}) {
         if (value.compare(QLatin1String(on), Qt::CaseInsensitive) == 0)
             return true;
@@ -149,7 +159,7 @@ QDate HostConfig::businessDate()
 
 QString HostConfig::databasePath()
 {
-    const QString path = text(QStringLiteral("Datenbank/Pfad")).value_or(QString()).trimmed();
+    const QString path = trimmedText(QStringLiteral("Datenbank/Pfad"));
     return absolutePath(path.isEmpty() ? QStringLiteral("filiale.db") : path);
 }
 
@@ -159,11 +169,11 @@ BranchDatabaseSettings HostConfig::database()
     settings.driver =
         choice(QStringLiteral("Datenbank/Treiber"), {QStringLiteral("QSQLITE"), QStringLiteral("QPSQL")});
     settings.path = databasePath();
-    settings.host = text(QStringLiteral("Datenbank/Host")).value_or(QString()).trimmed();
+    settings.host = trimmedText(QStringLiteral("Datenbank/Host"));
     settings.port = number(QStringLiteral("Datenbank/Port"), -1, 1, 65535);
-    settings.name = text(QStringLiteral("Datenbank/Name")).value_or(QString()).trimmed();
-    settings.user = text(QStringLiteral("Datenbank/Benutzer")).value_or(QString()).trimmed();
-    settings.options = text(QStringLiteral("Datenbank/Optionen")).value_or(QString()).trimmed();
+    settings.name = trimmedText(QStringLiteral("Datenbank/Name"));
+    settings.user = trimmedText(QStringLiteral("Datenbank/Benutzer"));
+    settings.options = trimmedText(QStringLiteral("Datenbank/Optionen"));
     settings.timeoutSeconds = number(QStringLiteral("Datenbank/Zeitlimit"), 5, 1, 3600);
     return settings;
 }
@@ -176,7 +186,7 @@ bool HostConfig::settingsInDatabase()
 
 QString HostConfig::storePath()
 {
-    const QString path = text(QStringLiteral("Einstellungen/Pfad")).value_or(QString()).trimmed();
+    const QString path = trimmedText(QStringLiteral("Einstellungen/Pfad"));
     return absolutePath(path.isEmpty() ? QStringLiteral("einstellungen.ini") : path);
 }
 

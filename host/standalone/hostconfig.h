@@ -21,15 +21,21 @@ struct BranchDatabaseSettings
     int timeoutSeconds = 5;
 };
 
+// True when libpq options "key=value;key=value" name a password, which belongs in libpq's own sources.
+bool holdsPassword(const QString &options);
+
 // The host directory and its host.ini. The environment is read when the object is made; host.ini is
 // read on first use and kept. A host.ini that cannot be read fails every operation that needs it.
 class HostConfig final
 {
 public:
+    // host.ini in the host directory that ORDOVANT_HOME names.
     HostConfig();
+    // The given host.ini; its folder is the host directory.
+    explicit HostConfig(const QString &iniPath);
 
     QString hostDirectory() const { return m_hostDirectory; }
-    QString iniPath() const;
+    QString iniPath() const { return m_iniPath; }
     QString logPath() const;
 
     // Throws HostError when host.ini exists but cannot be read.
@@ -49,11 +55,13 @@ public:
 private:
     const QHash<QString, QString> &values();
     std::optional<QString> text(const QString &key);
+    // The value without surrounding blanks; empty when the key is missing.
+    QString trimmedText(const QString &key);
     QString absolutePath(const QString &path) const;
     QString choice(const QString &key, const QStringList &allowed);
     int number(const QString &key, int defaultValue, int minimum, int maximum);
-    void checkDatabaseOptions();
 
     QString m_hostDirectory;
+    QString m_iniPath;
     std::optional<QHash<QString, QString>> m_values;
 };
