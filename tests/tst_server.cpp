@@ -36,15 +36,11 @@ class ServerBranch final
 public:
     ServerBranch() : branch(QStringLiteral("QPSQL"), home.path()) {}
 
-    // The [Datenbank] section, pointing at `host`:`port` when given, else at the test server.
+    // Terminal 07 of branch 42, the database at `host`:`port`.
     QByteArray hostIni(const QString &role = QStringLiteral("ordovant")) const
     {
-        return QStringLiteral(
-                   "[Terminal]\nID=07\n[Startparameter]\nTORVELIN=ja\n[Warenabgabe]\n17=42\n"
-                   "[Datenbank]\nTreiber=QPSQL\nHost=%1\nPort=%2\nName=%3\nBenutzer=%4\nZeitlimit=%5\n")
-            .arg(host, port, branch.databaseName(), role)
-            .arg(Zeitlimit)
-            .toUtf8();
+        return "[Terminal]\nID=07\n[Startparameter]\nTORVELIN=ja\n[Warenabgabe]\n17=42\n" +
+               branch.hostIniSection(role, Zeitlimit, host, port);
     }
 
     StandaloneHostHome home;

@@ -151,13 +151,14 @@ bool BranchFixture::fill(const QVector<TaskRow> &tasks, const QVector<BelegRow> 
     return ok;
 }
 
-QByteArray BranchFixture::hostIniSection(const QString &role, int zeitlimit) const
+QByteArray BranchFixture::hostIniSection(const QString &role, int zeitlimit, const QString &host,
+                                         const QString &port) const
 {
     if (!isServer())
         return QByteArrayLiteral("[Datenbank]\nPfad=filiale.db\n");
     return QStringLiteral(
                "[Datenbank]\nTreiber=QPSQL\nHost=%1\nPort=%2\nName=%3\nBenutzer=%4\nZeitlimit=%5\n")
-        .arg(qEnvironmentVariable("PGHOST"), qEnvironmentVariable("PGPORT"), m_name, role)
+        .arg(host, port, m_name, role)
         .arg(zeitlimit)
         .toUtf8();
 }

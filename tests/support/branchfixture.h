@@ -39,8 +39,11 @@ public:
     bool isServer() const { return m_driver == QLatin1String("QPSQL"); }
     // Makes the tables (none when `withTables` is false) and fills them.
     bool create(const QVector<TaskRow> &tasks, const QVector<BelegRow> &belege = {}, bool withTables = true);
-    // host.ini's [Datenbank] section for the program's role, and a settings store in the database.
-    QByteArray hostIniSection(const QString &role = QStringLiteral("ordovant"), int zeitlimit = 5) const;
+    // host.ini's [Datenbank] section for the role, at the test server or at `host`:`port`, and a
+    // settings store in the database.
+    QByteArray hostIniSection(const QString &role = QStringLiteral("ordovant"), int zeitlimit = 5,
+                              const QString &host = qEnvironmentVariable("PGHOST"),
+                              const QString &port = qEnvironmentVariable("PGPORT")) const;
     QByteArray settingsInDatabase() const;
     // Runs one statement as the cluster's superuser in this database.
     bool exec(const QString &sql);
