@@ -5,13 +5,7 @@
 void BelegList::setBelege(QVector<Beleg> belege)
 {
     m_belege = std::move(belege);
-    m_abgelaufen = QVector<bool>(m_belege.size(), false);
-}
-
-void BelegList::setAbgelaufen(int row, bool abgelaufen)
-{
-    checkRow(row);
-    m_abgelaufen[row] = abgelaufen;
+    m_abgelaufenShown = false;
 }
 
 void BelegList::checkRow(int row) const
@@ -39,7 +33,7 @@ bool BelegList::GetCellValueAsBoolean(int row, int column) const
     case 7:
         return false;
     case AbgelaufenColumn:
-        return m_abgelaufen[row];
+        return m_abgelaufenShown && beleg.abgelaufen;
     default:
         throw HostError(QStringLiteral("Die Belegliste hat keine Spalte %1.").arg(column));
     }

@@ -13,9 +13,9 @@ public:
     static constexpr int ColumnCount = 9;
     static constexpr int AbgelaufenColumn = 8;
 
+    // The documents as loaded, with their expiry worked out; column 8 reads false until shown.
     void setBelege(QVector<Beleg> belege);
-    const QVector<Beleg> &belege() const { return m_belege; }
-    void setAbgelaufen(int row, bool abgelaufen);
+    void showAbgelaufen() { m_abgelaufenShown = true; }
 
     int GetRowCount() const override { return int(m_belege.size()); }
     bool GetCellValueAsBoolean(int row, int column) const override;
@@ -24,5 +24,5 @@ private:
     void checkRow(int row) const;
 
     QVector<Beleg> m_belege;
-    QVector<bool> m_abgelaufen;
+    bool m_abgelaufenShown = false;
 };

@@ -18,7 +18,5 @@ void StandaloneBelegAuswahl::belegeListeLaden(const TQVX_BA_Filter &filter)
 void StandaloneBelegAuswahl::ablaufdatumNachladen()
 {
     // The database worked the expiry out while loading; the list shows it from now on.
-    const auto &belege = m_list.belege();
-    for (int row = 0; row < belege.size(); ++row)
-        m_list.setAbgelaufen(row, belege[row].abgelaufen);
+    m_list.showAbgelaufen();
 }
