@@ -1,5 +1,7 @@
 #pragma once
 
+#include "runningroutine.h"
+
 #include <QString>
 
 #include <exception>
@@ -15,6 +17,7 @@ void reportException(const QString &label, std::exception_ptr exception, bool re
 // Runs `body`; returns false when it failed (and was reported).
 template <typename Body> bool guard(const QString &label, Body &&body)
 {
+    const RunningRoutine running(label);
     try {
         std::forward<Body>(body)();
         return true;
@@ -28,6 +31,7 @@ template <typename Body> bool guard(const QString &label, Body &&body)
 template <typename Result, typename Body>
 Result guardResult(const QString &label, Result neutral, Body &&body)
 {
+    const RunningRoutine running(label);
     try {
         return std::forward<Body>(body)();
     } catch (...) {

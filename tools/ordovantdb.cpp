@@ -4,6 +4,7 @@
 #include "ordovantdb.h"
 
 #include "host/hosterror.h"
+#include "host/standalone/connectionoptions.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -78,18 +79,26 @@ BelegRow parseBeleg(const QString &value)
             f.size() > 3 ? number(f[3], QStringLiteral("ERLEDIGT")) : 0};
 }
 
-// Options are handed to libpq as they are; a password there would be on the command line or in a
-// file every user of the workstation reads, and a malformed entry would end up in libpq's message.
+// Options are handed to libpq as they are; the program's own check: no password (it would be on the
+// command line or in a file every user of the workstation reads), whole key=value words (libpq would
+// quote a malformed one in its message), none of the keys the tool sets itself.
 QString optionsProblem(const QString &options)
 {
-    for (const QString &option : options.split(u';', Qt::SkipEmptyParts)) {
-        const QString key = option.section(u'=', 0, 0).trimmed();
-        if (!option.contains(u'=') || key.isEmpty())
-            return QStringLiteral("every entry of the options must be key=value");
-    }
-    if (holdsPassword(options))
+    const ConnectionOptions::Finding finding = ConnectionOptions::libpq(options);
+    switch (finding.problem) {
+    case ConnectionOptions::Problem::None:
+        break;
+    case ConnectionOptions::Problem::Password:
         return QStringLiteral("the options must not hold a password; libpq reads it from ~/.pgpass, "
                               "PGPASSFILE, a service file or PGPASSWORD");
+    case ConnectionOptions::Problem::NotKeyValue:
+        return QStringLiteral("every entry of the options must be key=value (no connection URI)");
+    case ConnectionOptions::Problem::UnterminatedQuote:
+        return QStringLiteral("a single-quoted value of the options is not closed");
+    case ConnectionOptions::Problem::SetByHostIni:
+        return QStringLiteral("the options must not set %1; use the host.ini key or the tool's own option")
+            .arg(finding.key);
+    }
     return {};
 }
 

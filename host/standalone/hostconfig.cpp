@@ -1,5 +1,6 @@
 #include "hostconfig.h"
 
+#include "connectionoptions.h"
 #include "host/hosterror.h"
 #include "inifile.h"
 
@@ -21,15 +22,6 @@ QString hostDirectoryFromEnvironment()
 }
 
 } // namespace
-
-bool holdsPassword(const QString &options)
-{
-    for (const QString &option : options.split(u';', Qt::SkipEmptyParts)) {
-        if (option.section(u'=', 0, 0).trimmed().compare(QLatin1String("password"), Qt::CaseInsensitive) == 0)
-            return true;
-    }
-    return false;
-}
 
 HostConfig::HostConfig()
     : HostConfig(QDir(hostDirectoryFromEnvironment()).filePath(QStringLiteral("host.ini")))
@@ -53,11 +45,47 @@ void HostConfig::validate()
         throw HostError(QStringLiteral("In %1 verlangt [Einstellungen] Speicher=Datenbank den Treiber QPSQL: "
                                        "die SQLite-Filialdatenbank wird nur gelesen.")
                             .arg(iniPath()));
-    // A password in host.ini would be readable by every user of the workstation.
-    if (holdsPassword(branch.options))
-        throw HostError(QStringLiteral("In %1 darf [Datenbank] Optionen kein Passwort enthalten; es gehört "
-                                       "in die Passwortdatei von libpq (~/.pgpass).")
-                            .arg(iniPath()));
+    checkOptions(branch);
+}
+
+// Connection options hold no password (host.ini is readable by every user of the workstation), are
+// whole key=value words (libpq would quote a malformed one, a URI with its password, in its message),
+// and leave host.ini's own keys alone (libpq takes the last value of a key, so an option would win).
+// The messages name no option text.
+void HostConfig::checkOptions(const BranchDatabaseSettings &branch)
+{
+    QString why;
+    if (branch.driver == QLatin1String("QODBC")) {
+        if (ConnectionOptions::odbc(branch.name).problem != ConnectionOptions::Problem::None ||
+            ConnectionOptions::odbc(branch.options).problem != ConnectionOptions::Problem::None)
+            why = QStringLiteral("Name oder Optionen mit einem Passwort (PWD) ungültig; es gehört in die "
+                                 "Datenquelle des ODBC-Treibers oder in dessen Passwortdatei.");
+    } else if (branch.driver == QLatin1String("QPSQL")) {
+        const ConnectionOptions::Finding finding = ConnectionOptions::libpq(branch.options);
+        switch (finding.problem) {
+        case ConnectionOptions::Problem::None:
+            break;
+        case ConnectionOptions::Problem::Password:
+            why = QStringLiteral("Optionen mit einem Passwort ungültig; es gehört in die Passwortdatei von "
+                                 "libpq (~/.pgpass) oder eine Dienstdatei.");
+            break;
+        case ConnectionOptions::Problem::NotKeyValue:
+            why = QStringLiteral("Optionen ungültig: jede Option hat die Form Schlüssel=Wert (eine "
+                                 "Verbindungs-URI ist nicht erlaubt).");
+            break;
+        case ConnectionOptions::Problem::UnterminatedQuote:
+            why = QStringLiteral("Optionen ungültig: ein Wert in einfachen Anführungszeichen ist nicht "
+                                 "abgeschlossen.");
+            break;
+        case ConnectionOptions::Problem::SetByHostIni:
+            why = QStringLiteral("Optionen ungültig: %1 setzt host.ini selbst (Host, Port, Name, Benutzer, "
+                                 "Zeitlimit).")
+                      .arg(finding.key);
+            break;
+        }
+    }
+    if (!why.isEmpty())
+        throw HostError(QStringLiteral("In %1 ist [Datenbank] %2").arg(iniPath(), why));
 }
 
 QString HostConfig::choice(const QString &key, const QStringList &allowed)
@@ -170,12 +198,33 @@ BranchDatabaseSettings HostConfig::database()
         choice(QStringLiteral("Datenbank/Treiber"), {QStringLiteral("QSQLITE"), QStringLiteral("QPSQL")});
     settings.path = databasePath();
     settings.host = trimmedText(QStringLiteral("Datenbank/Host"));
-    settings.port = number(QStringLiteral("Datenbank/Port"), -1, 1, 65535);
+    readPorts(settings);
     settings.name = trimmedText(QStringLiteral("Datenbank/Name"));
     settings.user = trimmedText(QStringLiteral("Datenbank/Benutzer"));
     settings.options = trimmedText(QStringLiteral("Datenbank/Optionen"));
     settings.timeoutSeconds = number(QStringLiteral("Datenbank/Zeitlimit"), 5, 1, 3600);
     return settings;
+}
+
+// One port, or for a list of hosts one port per host, passed to libpq as it is.
+void HostConfig::readPorts(BranchDatabaseSettings &settings)
+{
+    const QString key = QStringLiteral("Datenbank/Port");
+    const QString value = trimmedText(key);
+    if (!value.contains(u','))
+        settings.port = number(key, -1, 1, 65535);
+    else {
+        QStringList ports;
+        for (const QString &part : value.split(u',')) {
+            bool ok = false;
+            const int port = part.trimmed().toInt(&ok);
+            if (!ok || port < 1 || port > 65535)
+                throw HostError(QStringLiteral("In %1 ist %2=\"%3\" keine Liste von Portnummern (1 bis 65535).")
+                                    .arg(iniPath(), key, value));
+            ports << QString::number(port);
+        }
+        settings.portList = ports.join(u',');
+    }
 }
 
 bool HostConfig::settingsInDatabase()

@@ -15,14 +15,12 @@ struct BranchDatabaseSettings
     QString path;    // QSQLITE
     QString host;    // QPSQL: empty for libpq's default
     int port = -1;   // QPSQL: -1 for libpq's default
+    QString portList; // QPSQL: one port per host of a list (Port=5432,5433); then port is -1
     QString name;    // QPSQL
     QString user;    // QPSQL
     QString options; // QPSQL: further libpq options, key=value;key=value
     int timeoutSeconds = 5;
 };
-
-// True when libpq options "key=value;key=value" name a password, which belongs in libpq's own sources.
-bool holdsPassword(const QString &options);
 
 // The host directory and its host.ini. The environment is read when the object is made; host.ini is
 // read on first use and kept. A host.ini that cannot be read fails every operation that needs it.
@@ -38,7 +36,8 @@ public:
     QString iniPath() const { return m_iniPath; }
     QString logPath() const;
 
-    // Throws HostError when host.ini exists but cannot be read.
+    // Throws HostError when host.ini exists but cannot be read, or its connection settings are unsafe
+    // or contradict themselves.
     void validate();
 
     QString terminalId();
@@ -60,6 +59,8 @@ private:
     QString absolutePath(const QString &path) const;
     QString choice(const QString &key, const QStringList &allowed);
     int number(const QString &key, int defaultValue, int minimum, int maximum);
+    void readPorts(BranchDatabaseSettings &settings);
+    void checkOptions(const BranchDatabaseSettings &settings);
 
     QString m_hostDirectory;
     QString m_iniPath;

@@ -12,6 +12,10 @@ inline void configureServerConnection(QSqlDatabase &db, const BranchDatabaseSett
     db.setPort(settings.port);
     db.setDatabaseName(settings.name);
     db.setUserName(settings.user);
-    db.setConnectOptions(
-        QStringLiteral("connect_timeout=%1;%2").arg(settings.timeoutSeconds).arg(settings.options));
+    // QPSQL takes one port as a number; a list for the hosts of a list goes to libpq as an option.
+    const QString ports =
+        settings.portList.isEmpty() ? QString() : QStringLiteral("port=%1;").arg(settings.portList);
+    db.setConnectOptions(QStringLiteral("connect_timeout=%1;%2%3")
+                             .arg(settings.timeoutSeconds)
+                             .arg(ports, settings.options));
 }

@@ -1,6 +1,7 @@
 #include "standalonehost.h"
 
 #include "branchdatabase.h"
+#include "connectionoptions.h"
 #include "hostconfig.h"
 #include "processlauncher.h"
 #include "settingsstore.h"
@@ -48,12 +49,19 @@ void StandaloneHost::applicationTerminate()
 void StandaloneHost::log(const QString &label, const QString &message, bool toStandardError) noexcept
 {
     QString terminal = QStringLiteral("?");
+    QString text = message;
     try {
         terminal = m_config->terminalId();
     } catch (...) {
         // The report matters more than the terminal id that could not be had.
     }
-    m_log.write(terminal, label, message, toStandardError);
+    try {
+        // libpq quotes an option it could not read in its message.
+        text = ConnectionOptions::sanitized(message, m_config->database().options);
+    } catch (...) {
+        // host.ini's own fault is the report; it holds no option text.
+    }
+    m_log.write(terminal, label, text, toStandardError);
 }
 
 bool StandaloneHost::canShowDialogs()

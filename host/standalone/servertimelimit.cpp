@@ -1,0 +1,83 @@
+#include "servertimelimit.h"
+
+#include "host/hosterror.h"
+#include "host/runningroutine.h"
+
+#include <QCoreApplication>
+#include <QTimer>
+
+#include <algorithm>
+
+namespace {
+
+// The label when server work runs outside every guarded routine (the tools' own code does not).
+const QString ProgramLabel = QStringLiteral("TQVXProgramm.ShowException");
+
+} // namespace
+
+ServerTimeLimit::Work::~Work()
+{
+    if (m_limit)
+        m_limit->finish();
+}
+
+ServerTimeLimit::ServerTimeLimit(int seconds, const QString &server)
+    : m_limitMs(qint64(seconds) * 1000), m_server(server)
+{
+}
+
+ServerTimeLimit::Work ServerTimeLimit::statement()
+{
+    resetWhenTheEventLoopTurns();
+    const qint64 left = m_limitMs - m_usedMs;
+    if (left < 1)
+        throw HostError(QStringLiteral("Filialdatenbank %1: das Zeitlimit von %2 s ist in diesem Schritt "
+                                       "schon aufgebraucht.")
+                            .arg(m_server)
+                            .arg(m_limitMs / 1000));
+    Work work(this);
+    start(work, left, true);
+    return work;
+}
+
+ServerTimeLimit::Work ServerTimeLimit::connecting(int hosts)
+{
+    Work work(this);
+    start(work, m_limitMs * std::max(hosts, 1), false);
+    return work;
+}
+
+void ServerTimeLimit::start(Work &work, qint64 ms, bool counts)
+{
+    work.m_ms = ms;
+    m_counting = counts;
+    m_clock.start();
+    QString label = RunningRoutine::innermost();
+    if (label.isEmpty())
+        label = ProgramLabel;
+    m_watchdog.arm(QDeadlineTimer(ms + MarginMs),
+                   label,
+                   QStringLiteral("Filialdatenbank %1: keine Antwort innerhalb von %2 s; das Programm endet.")
+                       .arg(m_server)
+                       .arg((ms + MarginMs) / 1000));
+}
+
+void ServerTimeLimit::finish()
+{
+    m_watchdog.disarm();
+    if (m_counting)
+        m_usedMs += m_clock.elapsed();
+    m_counting = false;
+}
+
+// A step ends when the program waits for the user again: its event loop turns.
+void ServerTimeLimit::resetWhenTheEventLoopTurns()
+{
+    if (m_resetPending || !QCoreApplication::instance())
+        return;
+    m_resetPending = true;
+    QTimer::singleShot(0, &m_context, [this] {
+        m_usedMs = 0;
+        m_resetPending = false;
+    });
+}

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QDeadlineTimer>
+#include <QMutex>
+#include <QString>
+#include <QWaitCondition>
+
+#include <memory>
+
+class QThread;
+
+// Bounds a wait on a server that libpq's and the server's own limits cannot end: a server process
+// that is alive but silent. While armed, a thread of its own waits for the deadline; when it passes,
+// the message goes to the error service under the label and the process ends with exit code 0, as
+// every run of the program does. Disarming after the deadline waits for that end.
+class ServerWatchdog final
+{
+public:
+    ServerWatchdog();
+    ~ServerWatchdog();
+    ServerWatchdog(const ServerWatchdog &) = delete;
+    ServerWatchdog &operator=(const ServerWatchdog &) = delete;
+
+    void arm(QDeadlineTimer deadline, const QString &label, const QString &message);
+    void disarm();
+
+private:
+    void watch();
+    [[noreturn]] void expire();
+
+    QMutex m_mutex;
+    QWaitCondition m_changed;
+    std::unique_ptr<QThread> m_thread;
+    bool m_armed = false;
+    bool m_stopping = false;
+    QDeadlineTimer m_deadline;
+    QString m_label;
+    QString m_message;
+};
