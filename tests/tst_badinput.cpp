@@ -10,6 +10,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStringDecoder>
+#include <QSysInfo>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -57,6 +58,9 @@ public:
     HostDirectory &operator=(const HostDirectory &) = delete;
 
     QString path() const { return m_dir.path(); }
+    // What ORDOVANT_HOME names: the directory, or a place below it.
+    QString home() const { return m_home.isEmpty() ? path() : filePath(m_home); }
+    void setHome(const QString &relative) { m_home = relative; }
     QString filePath(const QString &relative) const { return m_dir.filePath(relative); }
     QString error() const { return m_error; }
     QString skipReason() const { return m_skipReason; }
@@ -141,6 +145,7 @@ private:
     QString lockConnection() const { return QStringLiteral("badinput-writer-") + path(); }
 
     QTemporaryDir m_dir;
+    QString m_home;
     QString m_error;
     QString m_skipReason;
     bool m_lockWanted = false;
@@ -152,6 +157,7 @@ enum class Outcome {
     EndsQuietly,     // ends by itself with exit code 0 and writes no report
     EndsWithReport,  // ends by itself with exit code 0 and reports the failure
     ReportsAndWaits, // reports the failure and goes on to its notice, which waits for the user
+    EndsWithReportOnStandardError, // as EndsWithReport, where no log can be written
 };
 
 struct Preparation
@@ -310,6 +316,25 @@ void TestBadInput::endsWithoutHarm_data()
         [](HostDirectory &dir) { dir.write(QStringLiteral("host.ini"), randomBytes(2048, 1)); }, {},
         Outcome::EndsWithReport, ShowException, QStringLiteral("host.ini"), QStringLiteral("?"));
     addRow(
+        "host home does not exist", [](HostDirectory &dir) { dir.setHome(QStringLiteral("fehlt")); }, {},
+        Outcome::EndsWithReportOnStandardError, ShowException, QStringLiteral("ORDOVANT_HOME"),
+        QSysInfo::machineHostName());
+    // A terminal id with a separator would store its choice under another workstation's key.
+    addRow(
+        "terminal id with a slash",
+        [](HostDirectory &dir) {
+            dir.write(QStringLiteral("host.ini"), "[Terminal]\nID=07/\n[Warenabgabe]\n17=42\n");
+            dir.write(QStringLiteral("einstellungen.ini"), "[ORDOVANT/DM]\nGV07=RESERV\nHERKUNFT07=K\n");
+        },
+        {"-O"}, Outcome::EndsWithReport, ShowException, QStringLiteral("07/"), QStringLiteral("?"));
+    addRow(
+        "terminal id with a backslash",
+        [](HostDirectory &dir) {
+            dir.write(QStringLiteral("host.ini"), "[Terminal]\r\nID=07\\\r\n[Warenabgabe]\r\n17=42\r\n");
+            dir.write(QStringLiteral("einstellungen.ini"), "[ORDOVANT]\nDM\\GV07=RESERV\n");
+        },
+        {"-O"}, Outcome::EndsWithReport, ShowException, QStringLiteral("07\\"), QStringLiteral("?"));
+    addRow(
         "host.ini plain text",
         [](HostDirectory &dir) { dir.write(QStringLiteral("host.ini"), "Filiale 42\nTerminal 07\n"); }, {},
         Outcome::EndsWithReport, ShowException, QStringLiteral("host.ini"), QStringLiteral("?"));
@@ -325,6 +350,12 @@ void TestBadInput::endsWithoutHarm_data()
            QStringLiteral("Zeitlimit"));
 
     // Branch database: the check that needs it reports, counts nothing and shows nothing.
+    addRow(
+        "database path with a drive letter",
+        [](HostDirectory &dir) {
+            dir.write(QStringLiteral("host.ini"), hostIni("42", "[Datenbank]\r\nPfad=D:\\Filiale\\filiale.db\r\n"));
+        },
+        {}, Outcome::EndsWithReport, SortOutCheck, QStringLiteral("D:\\Filiale\\filiale.db"));
     const auto noDatabase = [](HostDirectory &dir) { dir.write(QStringLiteral("host.ini"), hostIni()); };
     addRow("database missing", noDatabase, {}, Outcome::EndsWithReport, SortOutCheck,
            QStringLiteral("filiale.db"));
@@ -386,6 +417,15 @@ void TestBadInput::endsWithoutHarm_data()
             });
         },
         {"-KD"}, Outcome::ReportsAndWaits, SettingsRead, QStringLiteral("einstellungen.ini"));
+    addRow(
+        "settings store a copied log",
+        [](HostDirectory &dir) {
+            storeInPlace(dir, [](HostDirectory &d) {
+                d.write(QStringLiteral("einstellungen.ini"),
+                        "2026-12-08T07:55:01 07 TDMOrdovant.Einstellung_laden: GV07=RESERV\n");
+            });
+        },
+        {"-KD"}, Outcome::ReportsAndWaits, SettingsRead, QStringLiteral("kein Einstellungsspeicher"));
 
     // Branch number: not a number gives message 1004 and no check; one outside 16 bits would name
     // another branch when cut down, so the check refuses it. The decoy branches hold work that a
@@ -516,7 +556,7 @@ void TestBadInput::endsWithoutHarm()
     QProcess ordovant;
     ordovant.setProcessChannelMode(QProcess::MergedChannels);
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("ORDOVANT_HOME"), dir.path());
+    environment.insert(QStringLiteral("ORDOVANT_HOME"), dir.home());
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     ordovant.setProcessEnvironment(environment);
     startProgram(ordovant, arguments);
@@ -539,9 +579,11 @@ void TestBadInput::checkRun(HostDirectory &dir, QProcess &ordovant, Outcome outc
                             const QString &label, const QString &fragment)
 {
     const auto log = [&] { return HostFiles::logLines(dir.path()); };
+    // Everything the program printed so far: each message of a check reads it.
+    QString printed;
     const auto output = [&] {
-        return QString::fromLocal8Bit(ordovant.readAll()) + QStringLiteral("\nordovant.log:\n") +
-               log().join(u'\n');
+        printed += QString::fromLocal8Bit(ordovant.readAll());
+        return printed + QStringLiteral("\nordovant.log:\n") + log().join(u'\n');
     };
     if (outcome == Outcome::ReportsAndWaits) {
         QTRY_VERIFY2_WITH_TIMEOUT(HostFiles::hasReport(log(), terminal, label, fragment),
@@ -554,10 +596,14 @@ void TestBadInput::checkRun(HostDirectory &dir, QProcess &ordovant, Outcome outc
         QFAIL(qPrintable(QStringLiteral("still running: a window waits or the program hangs\n") + output()));
     QCOMPARE(ordovant.exitStatus(), QProcess::NormalExit);
     QVERIFY2(ordovant.exitCode() == 0, qPrintable(output()));
-    if (outcome == Outcome::EndsQuietly)
+    if (outcome == Outcome::EndsQuietly) {
         QVERIFY2(log().isEmpty(), qPrintable(output()));
-    else
+    } else if (outcome == Outcome::EndsWithReportOnStandardError) {
+        const QString text = output();
+        QVERIFY2(HostFiles::hasReport(printed.split(u'\n'), terminal, label, fragment), qPrintable(text));
+    } else {
         QVERIFY2(HostFiles::hasReport(log(), terminal, label, fragment), qPrintable(output()));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestBadInput)

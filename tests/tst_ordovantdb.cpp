@@ -228,6 +228,8 @@ void TestOrdovantDb::badArgumentsAreRefused_data()
 {
     QTest::addColumn<QStringList>("arguments");
     QTest::newRow("no command") << QStringList{};
+    QTest::newRow("empty file name") << QStringList{QStringLiteral("create"), QString(), QStringLiteral("--task"),
+                                                    QStringLiteral("42,3,1")};
     QTest::newRow("unknown command") << QStringList{QStringLiteral("drop"), QStringLiteral("x.db")};
     QTest::newRow("task not a number") << QStringList{QStringLiteral("create"), QStringLiteral("x.db"),
                                                       QStringLiteral("--task"), QStringLiteral("7,x,1")};

@@ -7,7 +7,13 @@
 
 #include <QProcess>
 #include <QSettings>
+#include <QSize>
 #include <QtTest>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -49,6 +55,68 @@ int runSettingsWriter(const QStringList &arguments)
     return 0;
 }
 
+// Every key of INI content with its value, as QSettings reads it.
+QVariantMap settingsIn(const QByteArray &content)
+{
+    IniSnapshot snapshot(content, QStringLiteral("test"));
+    QVariantMap values;
+    for (const QString &key : snapshot.settings().allKeys())
+        values.insert(key, snapshot.settings().value(key));
+    return values;
+}
+
+// A store shared with other programs, as QSettings writes it: escaped names, lists, variants, the
+// General section.
+QByteArray writtenByQSettings()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("geteilt.ini"));
+    {
+        QSettings settings(path, QSettings::IniFormat);
+        settings.setValue(QStringLiteral("ORDOVANT/DM/GV07"), QStringLiteral("KUNDBEST|RESERV"));
+        settings.setValue(QStringLiteral("ORDOVANT/DM/GVKASSE 07"), QStringLiteral("\"A B\"|C"));
+        settings.setValue(QStringLiteral("ORDOVANT/DM/HERKUNFTKäse"), QStringLiteral("Ü"));
+        settings.setValue(QStringLiteral("oben"), QStringLiteral("ohne Gruppe"));
+        settings.setValue(QStringLiteral("General/x"), 1);
+        settings.setValue(QStringLiteral("ANDERE/Liste"), QStringList{QStringLiteral("a"), QStringLiteral("b")});
+        settings.setValue(QStringLiteral("ANDERE/Bytes"), QByteArray("\x01\xff", 2));
+        settings.setValue(QStringLiteral("ANDERE/Größe"), QSize(3, 4));
+        settings.setValue(QStringLiteral("ANDERE/Text"), QStringLiteral("eins\nzwei\tdrei; vier # fünf = sechs"));
+        settings.setValue(QStringLiteral("ANDERE/Pfad"), QStringLiteral("C:\\Torvelin\\bin"));
+    }
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+#ifdef Q_OS_UNIX
+struct Account
+{
+    uid_t user;
+    gid_t group;
+    QString groups; // supplementary, comma-separated
+};
+
+// The settings writer of this test as another user; the exit code and what it printed.
+std::pair<int, QByteArray> writeAs(const Account &account, const QString &home, const QString &prefix)
+{
+    QStringList arguments{QStringLiteral("--reuid=%1").arg(account.user),
+                          QStringLiteral("--regid=%1").arg(account.group)};
+    arguments << (account.groups.isEmpty() ? QStringLiteral("--clear-groups")
+                                           : QStringLiteral("--groups=%1").arg(account.groups));
+    arguments << QStringLiteral("--") << QCoreApplication::applicationFilePath() << WriterSwitch << prefix
+              << QStringLiteral("1");
+    QProcess writer;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("ORDOVANT_HOME"), home);
+    writer.setProcessEnvironment(environment);
+    writer.setProcessChannelMode(QProcess::MergedChannels);
+    writer.start(QStringLiteral("setpriv"), arguments);
+    if (!writer.waitForFinished(60000) || writer.exitStatus() != QProcess::NormalExit)
+        return {-1, writer.readAll()};
+    return {writer.exitCode(), writer.readAll()};
+}
+#endif
+
 } // namespace
 
 class TestSettingsStore : public QObject
@@ -61,7 +129,8 @@ private slots:
     void roundTrip();
     void defaultWhenMissing();
     void emptyStoredValueIsNotTheDefault();
-    void emptyKeyIsRefused();
+    void keyOfMoreThanOneNameIsRefused_data();
+    void keyOfMoreThanOneNameIsRefused();
     void changeKeyValuesRebindsGroup();
     void facadeStoresUnderSectionAndSubsection();
 
@@ -81,6 +150,12 @@ private slots:
     void unwritablePathFails();
     void readOnlyStoreFails_data();
     void readOnlyStoreFails();
+
+    // Stores of other writers
+    void storeInAnyFormQSettingsWritesIsTaken_data();
+    void storeInAnyFormQSettingsWritesIsTaken();
+    void saveKeepsTheStoreWritableForOthers_data();
+    void saveKeepsTheStoreWritableForOthers();
 };
 
 // --- Round trips ---
@@ -135,13 +210,28 @@ void TestSettingsStore::emptyStoredValueIsNotTheDefault()
     QVERIFY(value.isEmpty());
 }
 
-void TestSettingsStore::emptyKeyIsRefused()
+void TestSettingsStore::keyOfMoreThanOneNameIsRefused_data()
 {
+    QTest::addColumn<QString>("key");
+    QTest::newRow("empty") << QString();
+    QTest::newRow("slash at the end") << QStringLiteral("GV07/");
+    QTest::newRow("slash inside") << QStringLiteral("GV0/7");
+    QTest::newRow("backslash at the end") << QStringLiteral("GV07\\");
+    QTest::newRow("backslash inside") << QStringLiteral("GV\\07");
+}
+
+// QSettings would store "GV07/" as "GV07", the key of another workstation.
+void TestSettingsStore::keyOfMoreThanOneNameIsRefused()
+{
+    QFETCH(QString, key);
     StandaloneHostHome home;
     StandaloneHost host;
     auto store = openStore(host);
-    QVERIFY_THROWS_EXCEPTION(HostError, store->writeLocal(QString(), QStringLiteral("x")));
-    QVERIFY_THROWS_EXCEPTION(HostError, store->readLocalDef(QString(), QStringLiteral("x")));
+    store->writeLocal(QStringLiteral("GV07"), QStringLiteral("RESERV"));
+    const QByteArray before = home.readFile(QStringLiteral("einstellungen.ini"));
+    QVERIFY_THROWS_EXCEPTION(HostError, store->writeLocal(key, QStringLiteral("KUNDBEST")));
+    QVERIFY_THROWS_EXCEPTION(HostError, store->readLocalDef(key, QStringLiteral("x")));
+    QCOMPARE(home.readFile(QStringLiteral("einstellungen.ini")), before);
 }
 
 void TestSettingsStore::changeKeyValuesRebindsGroup()
@@ -265,6 +355,12 @@ void TestSettingsStore::garbageStoreIsNeverOverwritten_data()
     QTest::newRow("open section") << QByteArray("[ORDOVANT\nDM\\07GV=X\n");
     QTest::newRow("binary") << QByteArray("\x89PNG\r\n\x1a\n\x00\x00\x00\rIHDR", 16);
     QTest::newRow("latin-1") << QByteArray("[ORDOVANT]\nDM\\07GV=\xdc\x62\x65rpr\xfc\x66ung\n");
+    // Every line holds a "=", but the keys are no names.
+    QTest::newRow("a copied log") << QByteArray(
+        "2026-12-08T07:55:01 07 TDMOrdovant.Einstellung_laden: Pfad=einstellungen.ini\n"
+        "2026-12-08T07:55:02 07 TQVXProgramm.ShowException: In host.ini ist Zeitlimit=\"0\" falsch\n");
+    QTest::newRow("keys without a section") << QByteArray("PATH=/usr/bin\nLANG=de_DE.UTF-8\n");
+    QTest::newRow("section name with a blank") << QByteArray("[Desktop Entry]\nName=ordovant\n");
 }
 
 void TestSettingsStore::garbageStoreIsNeverOverwritten()
@@ -335,6 +431,110 @@ void TestSettingsStore::readOnlyStoreFails()
     QCOMPARE(storedValue(path, QStringLiteral("ORDOVANT/DM/07GV")), QVariant(QStringLiteral("ALT")));
 }
 
+// --- Stores of other writers ---
+
+void TestSettingsStore::storeInAnyFormQSettingsWritesIsTaken_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    const QByteArray written = writtenByQSettings();
+    QVERIFY(written.contains("[ORDOVANT]"));
+    QByteArray windows = written;
+    windows.replace("\n", "\r\n");
+    QTest::newRow("as QSettings writes it") << written;
+    QTest::newRow("as QSettings writes it on Windows") << windows;
+    QTest::newRow("saved by Notepad with a byte order mark") << "\xef\xbb\xbf" + windows;
+    QTest::newRow("by hand") << QByteArray("; Filiale 42\n[ORDOVANT/DM]\nGV07 = KUNDBEST|RESERV\n"
+                                           "# alt: GV07=KUNDBEST\n  HERKUNFT07=O|K\n\n[ANDERE]\nx=a, b\n");
+}
+
+// A save keeps every other value of the store as QSettings reads it.
+void TestSettingsStore::storeInAnyFormQSettingsWritesIsTaken()
+{
+    QFETCH(QByteArray, content);
+    StandaloneHostHome home;
+    QVERIFY(home.writeFile(QStringLiteral("einstellungen.ini"), content));
+    QVariantMap expected = settingsIn(content);
+    StandaloneHost host;
+    auto store = openStore(host);
+    QCOMPARE(store->readLocalDef(QStringLiteral("GV07"), QString()), QStringLiteral("KUNDBEST|RESERV"));
+    store->writeLocal(QStringLiteral("GV08"), QStringLiteral("RESERV"));
+    expected.insert(QStringLiteral("ORDOVANT/DM/GV08"), QStringLiteral("RESERV"));
+    QCOMPARE(settingsIn(home.readFile(QStringLiteral("einstellungen.ini"))), expected);
+    QCOMPARE(store->readLocalDef(QStringLiteral("GV07"), QString()), QStringLiteral("KUNDBEST|RESERV"));
+}
+
+void TestSettingsStore::saveKeepsTheStoreWritableForOthers_data()
+{
+    QTest::addColumn<int>("directoryMode");
+    QTest::addColumn<int>("storeMode");
+    QTest::addColumn<uint>("writer"); // its group is its own id
+    QTest::addColumn<QString>("groups");
+    QTest::addColumn<QString>("refusal"); // empty: the save works
+    QTest::newRow("a member of the store's group") << 0775 << 0664 << 1001u << QStringLiteral("2000") << QString();
+    QTest::newRow("root") << 0775 << 0640 << 0u << QString() << QString();
+    QTest::newRow("not in the store's group") << 0777 << 0666 << 1002u << QString() << QStringLiteral("Gruppe");
+    // Another user's file in a sticky directory cannot be replaced; tried again for a while, as on Windows.
+    QTest::newRow("sticky directory") << 01777 << 0666 << 1001u << QStringLiteral("2000")
+                                      << QStringLiteral("ersetzt");
+}
+
+// A store 0664 of user 1000 and group 2000; another user saves. The new file keeps the group and the
+// permission bits (the owner only where the writer may set it), so user 1000 can still save; where
+// that cannot be, nothing changes.
+void TestSettingsStore::saveKeepsTheStoreWritableForOthers()
+{
+#ifdef Q_OS_UNIX
+    QFETCH(int, directoryMode);
+    QFETCH(int, storeMode);
+    QFETCH(uint, writer);
+    QFETCH(QString, groups);
+    QFETCH(QString, refusal);
+    if (::geteuid() != 0 || QStandardPaths::findExecutable(QStringLiteral("setpriv")).isEmpty())
+        QSKIP("Needs root and setpriv to act as other users");
+    constexpr uid_t Owner = 1000;
+    constexpr gid_t SharedGroup = 2000;
+    QTemporaryDir dir;
+    const QString store = dir.filePath(QStringLiteral("einstellungen.ini"));
+    const QByteArray encoded = QFile::encodeName(store);
+    QVERIFY(::chown(QFile::encodeName(dir.path()).constData(), 0, SharedGroup) == 0);
+    QVERIFY(::chmod(QFile::encodeName(dir.path()).constData(), mode_t(directoryMode)) == 0);
+    const QByteArray content("[ORDOVANT]\nDM\\GV07=RESERV\n");
+    {
+        QFile file(store);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
+    }
+    QVERIFY(::chown(encoded.constData(), Owner, SharedGroup) == 0);
+    QVERIFY(::chmod(encoded.constData(), mode_t(storeMode)) == 0);
+
+    const auto [exitCode, output] = writeAs({writer, writer, groups}, dir.path(), QStringLiteral("W"));
+    struct stat after = {};
+    QVERIFY(::stat(encoded.constData(), &after) == 0);
+    QCOMPARE(after.st_gid, SharedGroup);
+    QCOMPARE(int(after.st_mode & 07777), storeMode);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList{QStringLiteral("einstellungen.ini")});
+    if (!refusal.isEmpty()) {
+        QVERIFY2(exitCode == 1 && output.contains(refusal.toUtf8()), output.constData());
+        QCOMPARE(after.st_uid, Owner);
+        QFile file(store);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), content);
+        return;
+    }
+    QVERIFY2(exitCode == 0, output.constData());
+    QCOMPARE(after.st_uid, writer == 0 ? Owner : uid_t(writer));
+    // The owner of before, in the group, saves after the other user.
+    const auto [ownerExitCode, ownerOutput] =
+        writeAs({Owner, Owner, QString::number(SharedGroup)}, dir.path(), QStringLiteral("O"));
+    QVERIFY2(ownerExitCode == 0, ownerOutput.constData());
+    QCOMPARE(storedValue(store, QStringLiteral("ORDOVANT/DM/GV07")), QVariant(QStringLiteral("RESERV")));
+    QCOMPARE(storedValue(store, QStringLiteral("ORDOVANT/DM/W-0")), QVariant(QStringLiteral("W-0-wert")));
+    QCOMPARE(storedValue(store, QStringLiteral("ORDOVANT/DM/O-0")), QVariant(QStringLiteral("O-0-wert")));
+#else
+    QSKIP("Unix owners, groups and permission bits");
+#endif
+}
+
 // --- Reading ---
 
 void TestSettingsStore::readsWhatQSettingsReads_data()
@@ -343,6 +543,7 @@ void TestSettingsStore::readsWhatQSettingsReads_data()
     QTest::newRow("plain") << QByteArray(
         "[ORDOVANT/DM]\nGV07=KUNDBEST|RESERV\nHERKUNFT07=O|K\n[Terminal]\nID=07\n");
     QTest::newRow("as QSettings writes it") << QByteArray("[ORDOVANT]\nDM\\GV07=KUNDBEST\n");
+    QTest::newRow("byte order mark and CRLF") << QByteArray("\xef\xbb\xbf[ORDOVANT]\r\nDM\\GV07=KUNDBEST\r\n");
     QTest::newRow("blanks, tabs, CRLF, comments")
         << QByteArray("; Kommentar\r\n[A]\r\nx = 1 \t\r\n\r\ny=\t\r\nz=a\tb\n");
     QTest::newRow("umlauts and equals signs") << QByteArray("[A]\nx=Grüße=ok\n");

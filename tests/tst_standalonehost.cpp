@@ -78,8 +78,16 @@ void TestStandaloneHost::terminalId_data()
     QTest::newRow("BOM and CRLF") << QByteArray("\xef\xbb\xbf[Terminal]\r\nID=KASSE08\r\n")
                                   << QStringLiteral("KASSE08");
     QTest::newRow("umlaut") << QByteArray("[Terminal]\nID=K\xc3\xa4se\n") << QStringLiteral("Käse");
+    QTest::newRow("CRLF") << QByteArray("[Terminal]\r\nID=KASSE09\r\n") << QStringLiteral("KASSE09");
+    QTest::newRow("quoted blank") << QByteArray("[Terminal]\nID=\"KASSE 07\" ; Kommentar\n")
+                                  << QStringLiteral("KASSE 07");
     QTest::newRow("empty") << QByteArray("[Terminal]\nID=\n") << QString();
     QTest::newRow("blank") << QByteArray("[Terminal]\nID=   \n") << QString();
+    // The store reads "/" and "\\" in a key as group separators: "GV07/" would be stored as "GV07".
+    QTest::newRow("slash at the end") << QByteArray("[Terminal]\nID=07/\n") << QString();
+    QTest::newRow("slash inside") << QByteArray("[Terminal]\nID=0/7\n") << QString();
+    QTest::newRow("backslash at the end") << QByteArray("[Terminal]\nID=07\\\n") << QString();
+    QTest::newRow("backslash inside") << QByteArray("[Terminal]\r\nID=K\\07\r\n") << QString();
 }
 
 void TestStandaloneHost::terminalId()
@@ -90,10 +98,14 @@ void TestStandaloneHost::terminalId()
     if (!ini.isNull())
         QVERIFY(home.writeIni(ini));
     auto host = home.makeHost();
-    if (expected.isEmpty())
+    if (expected.isEmpty()) {
         QVERIFY_THROWS_EXCEPTION(HostError, host->terminalId());
-    else
+        // Such a workstation does not start: it could not keep its choice.
+        QVERIFY_THROWS_EXCEPTION(HostError, host->programmInit(QStringLiteral("ORDOVANT"), {}, 1, 0, false));
+    } else {
         QCOMPARE(host->terminalId(), expected);
+        host->programmInit(QStringLiteral("ORDOVANT"), {}, 1, 0, false);
+    }
 }
 
 void TestStandaloneHost::checkParameter_data()
@@ -135,6 +147,17 @@ void TestStandaloneHost::directoryByName_data()
     QTest::newRow("unknown name") << QByteArray("[Verzeichnisse]\nANDERES=x\n") << QString();
     QTest::newRow("empty") << QByteArray("[Verzeichnisse]\nFERTIG=\n") << QString();
     QTest::newRow("no host.ini") << QByteArray() << QString();
+    // Written with Notepad: a backslash is no escape ("\\t" is no tab), CRLF, byte order mark.
+    QTest::newRow("drive letter") << QByteArray("[Verzeichnisse]\r\nFERTIG=C:\\Torvelin\\bin\r\n")
+                                  << QStringLiteral("C:\\Torvelin\\bin");
+    QTest::newRow("blanks and \\t") << QByteArray("\xef\xbb\xbf[Verzeichnisse]\r\n"
+                                                "FERTIG=Z:\\tmp\\host mit Leerzeichen\\Torvelin Bin\r\n")
+                                     << QStringLiteral("Z:\\tmp\\host mit Leerzeichen\\Torvelin Bin");
+    QTest::newRow("backslash at the end") << QByteArray("[Verzeichnisse]\nFERTIG=C:\\Torvelin\\\n[Andere]\nx=1\n")
+                                          << QStringLiteral("C:\\Torvelin\\");
+    QTest::newRow("quoted, with comments") << QByteArray("# Pfade\n[Verzeichnisse]\n; alt: x\n"
+                                                         "FERTIG = \"prog;neu\" ; Kommentar\n")
+                                           << QStringLiteral("prog;neu");
 }
 
 void TestStandaloneHost::directoryByName()
@@ -148,7 +171,8 @@ void TestStandaloneHost::directoryByName()
     if (relativeToHome.isEmpty())
         QVERIFY_THROWS_EXCEPTION(HostError, GetDirWwsByName(QStringLiteral("FERTIG"), QString(), true));
     else
-        QCOMPARE(GetDirWwsByName(QStringLiteral("FERTIG"), QString(), true), home.filePath(relativeToHome));
+        QCOMPARE(GetDirWwsByName(QStringLiteral("FERTIG"), QString(), true),
+                 QDir::cleanPath(home.filePath(QDir::fromNativeSeparators(relativeToHome))));
 }
 
 void TestStandaloneHost::businessDate_data()

@@ -244,6 +244,9 @@ Command parse(const QStringList &arguments)
         parser.showHelp(0);
 
     const QStringList positional = parser.positionalArguments();
+    // SQLite opens a temporary database for an empty name, which would vanish with the tool.
+    if (positional.size() == 2 && positional[1].trimmed().isEmpty())
+        throw UsageError("FILE or STORE must not be empty");
     Command command;
     command.name = positional.value(0);
     command.database = database(parser);

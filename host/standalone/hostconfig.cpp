@@ -2,7 +2,8 @@
 
 #include "connectionoptions.h"
 #include "host/hosterror.h"
-#include "inifile.h"
+#include "hostinifile.h"
+#include "settingsstorage.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -40,6 +41,11 @@ QString HostConfig::logPath() const
 
 void HostConfig::validate()
 {
+    // Nothing could be read there, and no report written to its log.
+    if (!QFileInfo(m_hostDirectory).isDir())
+        throw HostError(QStringLiteral("Das Host-Verzeichnis %1 (ORDOVANT_HOME) gibt es nicht.")
+                            .arg(QDir::toNativeSeparators(m_hostDirectory)));
+    terminalId();
     const BranchDatabaseSettings branch = database();
     if (settingsInDatabase() && branch.driver == QLatin1String("QSQLITE"))
         throw HostError(QStringLiteral("In %1 verlangt [Einstellungen] Speicher=Datenbank den Treiber QPSQL: "
@@ -120,7 +126,7 @@ const QHash<QString, QString> &HostConfig::values()
 {
     if (!m_values) {
         const QString path = iniPath();
-        m_values = IniFile::values(IniFile::read(path), path);
+        m_values = HostIni::read(path);
     }
     return *m_values;
 }
@@ -141,17 +147,24 @@ QString HostConfig::trimmedText(const QString &key)
 
 QString HostConfig::absolutePath(const QString &path) const
 {
-    return QDir::cleanPath(QDir(m_hostDirectory).absoluteFilePath(path));
+    return QDir::cleanPath(QDir(m_hostDirectory).absoluteFilePath(QDir::fromNativeSeparators(path)));
 }
 
+// The id becomes part of the settings keys ("GV07"); the store would read a separator in it as a
+// group and so file the values of "07/" under "07", another workstation's.
 QString HostConfig::terminalId()
 {
     const auto id = text(QStringLiteral("Terminal/ID"));
-    if (!id)
-        return QSysInfo::machineHostName();
-    if (id->trimmed().isEmpty())
+    const QString terminal = id ? id->trimmed() : QSysInfo::machineHostName();
+    if (id && terminal.isEmpty())
         throw HostError(QStringLiteral("In %1 ist [Terminal] ID leer.").arg(iniPath()));
-    return id->trimmed();
+    if (holdsKeySeparator(terminal))
+        throw HostError(QStringLiteral("Die Terminal-ID \"%1\" enthält / oder \\, die der Einstellungsspeicher "
+                                       "als Gruppentrenner liest: die Einstellungen landeten bei einem anderen "
+                                       "Arbeitsplatz. Tragen Sie in %2 unter [Terminal] eine ID ohne diese "
+                                       "Zeichen ein.")
+                            .arg(terminal, iniPath()));
+    return terminal;
 }
 
 bool HostConfig::parameter(const QString &name)

@@ -10,41 +10,53 @@
 
 namespace {
 
-bool isIniLine(QStringView line)
-{
-    const QStringView trimmed = line.trimmed();
-    if (trimmed.isEmpty() || trimmed.startsWith(u';') || trimmed.startsWith(u'#'))
-        return true;
-    if (trimmed.startsWith(u'['))
-        return trimmed.endsWith(u']');
-    return trimmed.contains(u'=');
-}
+constexpr char ByteOrderMark[] = "\xef\xbb\xbf";
 
 // Invalid or cut-off sequences come back as replacement characters; a byte order mark does not come
 // back at all.
 bool isUtf8(QByteArrayView data)
 {
-    if (data.startsWith("\xef\xbb\xbf"))
+    if (data.startsWith(ByteOrderMark))
         data = data.sliced(3);
     return QString::fromUtf8(data).toUtf8() == data;
 }
 
-// QSettings reads almost any bytes as INI without complaint and rewrites them on the next save; a
-// file of other content must not be taken for an empty store and then be overwritten.
-bool isIniText(const QByteArray &data)
+// A section or key name as QSettings writes it (letters, digits, "_-.", "%" escapes, a backslash between
+// groups) or as people write it ("/" between groups).
+bool isStoreName(QStringView name)
 {
-    if (data.contains('\0'))
+    if (name.isEmpty())
         return false;
-    if (!isUtf8(data))
-        return false;
-    const QString text = QString::fromUtf8(data);
-    bool continued = false;
-    for (const QStringView line : QStringView(text).split(u'\n')) {
-        if (!continued && !isIniLine(line))
+    for (const QChar c : name) {
+        if (!c.isLetterOrNumber() && !QStringView(u"_-.%/\\").contains(c))
             return false;
-        continued = line.trimmed().endsWith(u'\\');
     }
     return true;
+}
+
+// The number (from 1) of the first line that a settings store would not hold, or 0. QSettings reads
+// almost any text as INI and rewrites it on the next save, so a copied log whose lines all hold a "="
+// would become a store; its keys are not names.
+qsizetype foreignLine(const QByteArray &content)
+{
+    const QStringList all = IniFile::lines(content);
+    bool inSection = false;
+    bool continued = false;
+    for (qsizetype n = 0; n < all.size(); ++n) {
+        const QStringView line = QStringView(all[n]).trimmed();
+        const bool continuation = continued;
+        continued = line.endsWith(u'\\');
+        if (continuation || line.isEmpty() || line.startsWith(u';') || line.startsWith(u'#'))
+            continue;
+        if (line.startsWith(u'[') && line.endsWith(u']') && isStoreName(line.sliced(1, line.size() - 2))) {
+            inSection = true;
+            continue;
+        }
+        const qsizetype equals = line.indexOf(u'=');
+        if (!inSection || equals <= 0 || !isStoreName(line.first(equals).trimmed()))
+            return n + 1;
+    }
+    return 0;
 }
 
 bool isPlainKeyCharacter(char c)
@@ -87,7 +99,7 @@ bool isPlainLine(QByteArrayView line)
     return true;
 }
 
-QList<QByteArrayView> linesOf(const QByteArray &content)
+QList<QByteArrayView> linesOf(QByteArrayView content)
 {
     QList<QByteArrayView> lines;
     qsizetype start = 0;
@@ -95,7 +107,7 @@ QList<QByteArrayView> linesOf(const QByteArray &content)
         qsizetype end = content.indexOf('\n', start);
         if (end < 0)
             end = content.size();
-        lines.append(QByteArrayView(content).sliced(start, end - start));
+        lines.append(content.sliced(start, end - start));
         start = end + 1;
     }
     return lines;
@@ -109,9 +121,12 @@ std::optional<QHash<QString, QString>> plainValues(const QByteArray &content)
 {
     if (!isUtf8(content))
         return std::nullopt;
+    QByteArrayView text(content);
+    if (text.startsWith(ByteOrderMark))
+        text = text.sliced(3);
     QHash<QString, QString> values;
     QString section;
-    for (QByteArrayView line : linesOf(content)) {
+    for (QByteArrayView line : linesOf(text)) {
         if (line.endsWith('\r'))
             line.chop(1);
         if (!isPlainLine(line))
@@ -159,7 +174,7 @@ QHash<QString, QString> IniFile::values(const QByteArray &content, const QString
     return values;
 }
 
-QByteArray IniFile::read(const QString &path)
+QByteArray IniFile::readText(const QString &path)
 {
     const QFileInfo info(path);
     if (!info.exists())
@@ -171,8 +186,31 @@ QByteArray IniFile::read(const QString &path)
     if (file.error() != QFileDevice::NoError)
         throw HostError(
             QStringLiteral("Die Datei %1 kann nicht gelesen werden: %2").arg(path, file.errorString()));
-    if (!isIniText(content))
-        throw HostError(QStringLiteral("Die Datei %1 ist keine gültige INI-Datei.").arg(path));
+    if (content.contains('\0') || !isUtf8(content))
+        throw HostError(
+            QStringLiteral("Die Datei %1 ist keine gültige INI-Datei: sie ist kein UTF-8-Text.").arg(path));
+    return content;
+}
+
+QStringList IniFile::lines(const QByteArray &content)
+{
+    QByteArrayView data(content);
+    if (data.startsWith(ByteOrderMark))
+        data = data.sliced(3);
+    QString text = QString::fromUtf8(data);
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    text.replace(u'\r', u'\n');
+    return text.split(u'\n');
+}
+
+QByteArray IniFile::read(const QString &path)
+{
+    QByteArray content = readText(path);
+    if (const qsizetype line = foreignLine(content))
+        throw HostError(QStringLiteral("Die Datei %1 ist kein Einstellungsspeicher und wird nicht angetastet: "
+                                       "Zeile %2 ist weder ein Abschnitt [Name] noch Name=Wert in einem "
+                                       "Abschnitt (ein Name besteht aus Buchstaben, Ziffern und _ - . % / \\).")
+                            .arg(path, QString::number(line)));
     return content;
 }
 

@@ -3,13 +3,24 @@
 #include <QByteArray>
 #include <QHash>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 
-// Reading of the INI files that people may edit by hand: host.ini and the settings store.
+// Reading of the INI files that people may edit by hand. The settings store is written by QSettings
+// and read by QSettings' rules; host.ini has rules of its own (HostIni).
 namespace IniFile {
 
 // The content of the file, empty when there is none. Throws HostError when the file exists but
-// cannot be read or is not INI text.
+// cannot be read or is not UTF-8 text (a byte order mark is allowed).
+QByteArray readText(const QString &path);
+
+// The lines of UTF-8 text without its byte order mark and line ends (LF, CRLF or CR).
+QStringList lines(const QByteArray &content);
+
+// The content of the settings store, empty when there is none. Throws HostError as readText() does,
+// and when the file does not look like a store: a store holds sections and keys with plain names,
+// as QSettings writes them. Anything else is refused rather than read as an empty store and then
+// overwritten by the next save.
 QByteArray read(const QString &path);
 
 // The text of a value as written in the file: QSettings hands an unquoted "a,b" back as a list.

@@ -1,5 +1,6 @@
 #include "inisettingsstorage.h"
 
+#include "filereplacement.h"
 #include "host/hosterror.h"
 #include "inifile.h"
 #include "inisnapshot.h"
@@ -9,7 +10,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
-#include <QSaveFile>
 #include <QThread>
 
 namespace {
@@ -46,14 +46,6 @@ void checkWritable(const QString &path)
         throw HostError(QStringLiteral("Der Einstellungsspeicher %1 ist schreibgeschützt.").arg(path));
 }
 
-void replaceContent(const QString &path, const QByteArray &content)
-{
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size() || !file.commit())
-        throw HostError(QStringLiteral("Der Einstellungsspeicher %1 kann nicht geschrieben werden: %2")
-                            .arg(path, file.errorString()));
-}
-
 } // namespace
 
 std::optional<QString> IniSettingsStorage::read(const QString &key)
@@ -74,5 +66,5 @@ void IniSettingsStorage::write(const QString &key, const QString &value)
     IniSnapshot snapshot(IniFile::read(m_path), m_path);
     checkWritable(m_path);
     snapshot.settings().setValue(key, value);
-    replaceContent(m_path, snapshot.save());
+    replaceFile(m_path, snapshot.save());
 }

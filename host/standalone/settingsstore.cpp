@@ -4,6 +4,7 @@
 #include "host/hosterror.h"
 #include "hostconfig.h"
 #include "inisettingsstorage.h"
+#include "settingsstorage.h"
 
 namespace {
 
@@ -32,6 +33,11 @@ QString SettingsStore::fullKey(const QString &key) const
 {
     if (key.isEmpty())
         throw HostError(QStringLiteral("Ein Einstellungsschlüssel darf nicht leer sein."));
+    // Else "GV07/" would be stored as "GV07", another workstation's key.
+    if (holdsKeySeparator(key))
+        throw HostError(
+            QStringLiteral("Der Einstellungsschlüssel \"%1\" enthält / oder \\ und ist darum kein einzelner Name.")
+                .arg(key));
     return m_group + u'/' + key;
 }
 

@@ -1,0 +1,76 @@
+#include "filereplacement.h"
+
+#include "host/hosterror.h"
+
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QSaveFile>
+#include <QThread>
+
+#ifdef Q_OS_UNIX
+#include <grp.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+// Windows refuses to replace a file while a reader, a virus scanner or the indexer has it open
+// without delete sharing; they hold it for milliseconds. Writers wait for the store's lock far longer.
+constexpr int ReplaceTimeoutMs = 3000;
+constexpr int ReplaceRetryMs = 20;
+
+#ifdef Q_OS_UNIX
+QString groupName(gid_t group)
+{
+    const struct group *entry = ::getgrgid(group);
+    return entry ? QString::fromLocal8Bit(entry->gr_name) : QString::number(group);
+}
+
+// Without this, a store that several users share through its group would after one user's save
+// belong to that user's own group, and the others could no longer write it.
+void keepAccess(QSaveFile &replacement, const QString &path)
+{
+    struct stat old = {};
+    struct stat fresh = {};
+    if (::stat(QFile::encodeName(path).constData(), &old) != 0)
+        return; // a new file
+    const int handle = replacement.handle();
+    if (::fstat(handle, &fresh) != 0)
+        throw HostError(QStringLiteral("Die neue Fassung von %1 kann nicht geprüft werden.").arg(path));
+    // Only root may give a file away; otherwise the owner becomes the saving user.
+    if (fresh.st_uid != old.st_uid && ::fchown(handle, old.st_uid, old.st_gid) == 0)
+        fresh.st_gid = old.st_gid;
+    if (fresh.st_gid != old.st_gid && ::fchown(handle, uid_t(-1), old.st_gid) != 0)
+        throw HostError(QStringLiteral("Die Datei %1 gehört der Gruppe %2, der dieser Benutzer nicht angehört: die neue "
+                                       "Fassung verlöre die Gruppe, und deren andere Mitglieder könnten nicht "
+                                       "mehr speichern. Es wurde nichts geändert; nehmen Sie den Benutzer in die "
+                                       "Gruppe auf.")
+                            .arg(path, groupName(old.st_gid)));
+    // After a change of owner or group the system clears the set-id bits; the mode goes last.
+    if (::fchmod(handle, old.st_mode & 07777) != 0)
+        throw HostError(QStringLiteral("Die neue Fassung von %1 kann die Rechte der alten nicht erhalten.")
+                            .arg(path));
+}
+#else
+// Elsewhere the new file takes the access rules of its folder.
+void keepAccess(QSaveFile &, const QString &) {}
+#endif
+
+} // namespace
+
+void replaceFile(const QString &path, const QByteArray &content)
+{
+    const QDeadlineTimer deadline(ReplaceTimeoutMs);
+    for (;;) {
+        QSaveFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
+            throw HostError(QStringLiteral("Die Datei %1 kann nicht geschrieben werden: %2").arg(path, file.errorString()));
+        keepAccess(file, path);
+        if (file.commit())
+            return;
+        if (file.error() != QFileDevice::RenameError || deadline.hasExpired())
+            throw HostError(QStringLiteral("Die Datei %1 kann nicht ersetzt werden: %2").arg(path, file.errorString()));
+        QThread::msleep(ReplaceRetryMs);
+    }
+}

@@ -1,0 +1,63 @@
+#include "hostinifile.h"
+
+#include "host/hosterror.h"
+#include "inifile.h"
+
+namespace {
+
+// The value as written after "=": quotes removed, the text after an unquoted ";" dropped, and blanks
+// at the ends dropped unless quoted.
+QString valueText(QStringView written)
+{
+    QString value;
+    qsizetype kept = 0; // the length up to the last character that is quoted or not blank
+    bool quoted = false;
+    for (const QChar c : written) {
+        if (c == u'"') {
+            quoted = !quoted;
+            kept = value.size();
+            continue;
+        }
+        if (!quoted && c == u';')
+            break;
+        if (value.isEmpty() && !quoted && c.isSpace())
+            continue;
+        value += c;
+        if (quoted || !c.isSpace())
+            kept = value.size();
+    }
+    value.truncate(kept);
+    return value;
+}
+
+} // namespace
+
+QHash<QString, QString> HostIni::values(const QByteArray &content, const QString &origin)
+{
+    QHash<QString, QString> values;
+    QString section;
+    const QStringList lines = IniFile::lines(content);
+    for (qsizetype n = 0; n < lines.size(); ++n) {
+        const QStringView line = QStringView(lines[n]).trimmed();
+        if (line.isEmpty() || line.startsWith(u';') || line.startsWith(u'#'))
+            continue;
+        if (line.startsWith(u'[') && line.endsWith(u']')) {
+            section = line.sliced(1, line.size() - 2).trimmed().toString();
+            continue;
+        }
+        const qsizetype equals = line.indexOf(u'=');
+        const QStringView name = equals > 0 ? line.first(equals).trimmed() : QStringView();
+        if (name.isEmpty() || line.startsWith(u'['))
+            throw HostError(QStringLiteral("Die Datei %1 ist keine gültige INI-Datei: Zeile %2 ist weder ein "
+                                           "Abschnitt [Name] noch Name=Wert.")
+                                .arg(origin, QString::number(n + 1)));
+        const QString key = section.isEmpty() ? name.toString() : section + u'/' + name.toString();
+        values.insert(key, valueText(line.sliced(equals + 1)));
+    }
+    return values;
+}
+
+QHash<QString, QString> HostIni::read(const QString &path)
+{
+    return values(IniFile::readText(path), path);
+}
