@@ -4,7 +4,8 @@
 set -euo pipefail
 
 packages=(cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libqt6sql6-psql
-          libsqlite3-dev libgl-dev fonts-liberation xvfb xauth xdotool postgresql postgresql-common)
+          libsqlite3-dev libgl-dev fonts-liberation xvfb xauth xdotool postgresql postgresql-common
+          pgbouncer)
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 "$root/scripts/install-missing.sh" "${packages[@]}"
