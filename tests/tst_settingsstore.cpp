@@ -551,6 +551,7 @@ void TestSettingsStore::readsWhatQSettingsReads_data()
         << QByteArray("[A]\nx=\"a b\"\ny=a,b\nz=\\\"q\\\"|r\nw=a ; Rest\n");
     QTest::newRow("continued line") << QByteArray("[A]\nx=a\\\n  b\n");
     QTest::newRow("same key twice") << QByteArray("[A/B]\nx=2\n[A]\nB/x=1\n[A/B]\nx=3\n");
+    QTest::newRow("same key in another letter case") << QByteArray("[ORDOVANT/DM]\nGVkasse=A\nGVKASSE=B\n[a/b]\nx=1\n[A/B]\nX=2\n");
     QTest::newRow("general section and variants")
         << QByteArray("[General]\nx=1\n[A]\ny=@Invalid()\nz=@@at\n");
     QTest::newRow("escaped and odd names") << QByteArray("[A%20B]\nx%C4=1\n[C//D/]\ny=2\n[E]\nGV 07=3\n");

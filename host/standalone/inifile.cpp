@@ -5,6 +5,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 
 #include <optional>
 
@@ -125,6 +126,8 @@ std::optional<QHash<QString, QString>> plainValues(const QByteArray &content)
     if (text.startsWith(ByteOrderMark))
         text = text.sliced(3);
     QHash<QString, QString> values;
+    // On Windows QSettings takes names in any letter case as one.
+    QSet<QString> foldedKeys;
     QString section;
     for (QByteArrayView line : linesOf(text)) {
         if (line.endsWith('\r'))
@@ -153,8 +156,10 @@ std::optional<QHash<QString, QString>> plainValues(const QByteArray &content)
         if (!key || value.startsWith('@'))
             return std::nullopt;
         const QString fullKey = section + *key;
-        if (values.contains(fullKey))
+        const QString folded = fullKey.toLower();
+        if (foldedKeys.contains(folded))
             return std::nullopt;
+        foldedKeys.insert(folded);
         values.insert(fullKey, QString::fromUtf8(value));
     }
     return values;
