@@ -11,14 +11,11 @@
 
 namespace {
 
-constexpr char ByteOrderMark[] = "\xef\xbb\xbf";
-
 // Invalid or cut-off sequences come back as replacement characters; a byte order mark does not come
 // back at all.
 bool isUtf8(QByteArrayView data)
 {
-    if (data.startsWith(ByteOrderMark))
-        data = data.sliced(3);
+    data = IniFile::withoutByteOrderMark(data);
     return QString::fromUtf8(data).toUtf8() == data;
 }
 
@@ -122,9 +119,7 @@ std::optional<QHash<QString, QString>> plainValues(const QByteArray &content)
 {
     if (!isUtf8(content))
         return std::nullopt;
-    QByteArrayView text(content);
-    if (text.startsWith(ByteOrderMark))
-        text = text.sliced(3);
+    const QByteArrayView text = IniFile::withoutByteOrderMark(content);
     QHash<QString, QString> values;
     // On Windows QSettings takes names in any letter case as one.
     QSet<QString> foldedKeys;
@@ -197,12 +192,14 @@ QByteArray IniFile::readText(const QString &path)
     return content;
 }
 
+QByteArrayView IniFile::withoutByteOrderMark(QByteArrayView content)
+{
+    return content.startsWith("\xef\xbb\xbf") ? content.sliced(3) : content;
+}
+
 QStringList IniFile::lines(const QByteArray &content)
 {
-    QByteArrayView data(content);
-    if (data.startsWith(ByteOrderMark))
-        data = data.sliced(3);
-    QString text = QString::fromUtf8(data);
+    QString text = QString::fromUtf8(withoutByteOrderMark(content));
     text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     text.replace(u'\r', u'\n');
     return text.split(u'\n');

@@ -14,6 +14,9 @@ namespace IniFile {
 // cannot be read or is not UTF-8 text (a byte order mark is allowed).
 QByteArray readText(const QString &path);
 
+// The content without a UTF-8 byte order mark (Notepad's "UTF-8 with BOM").
+QByteArrayView withoutByteOrderMark(QByteArrayView content);
+
 // The lines of UTF-8 text without its byte order mark and line ends (LF, CRLF or CR).
 QStringList lines(const QByteArray &content);
 

@@ -1,25 +1,17 @@
 #include "inisnapshot.h"
 
 #include "host/hosterror.h"
+#include "inifile.h"
 
 #include <QDir>
 #include <QFile>
 
-namespace {
-
-// QSettings reads past a byte order mark, as Notepad writes it, but its save then fails with a format
-// error; the mark means nothing to it, so the copy goes without.
-QByteArrayView withoutByteOrderMark(QByteArrayView content)
-{
-    return content.startsWith("\xef\xbb\xbf") ? content.sliced(3) : content;
-}
-
-} // namespace
-
 IniSnapshot::IniSnapshot(const QByteArray &content, const QString &origin)
     : m_origin(origin), m_file(QDir(QDir::tempPath()).filePath(QStringLiteral("ordovant-XXXXXX.ini")))
 {
-    const QByteArrayView text = withoutByteOrderMark(content);
+    // QSettings reads past a byte order mark, as Notepad writes it, but its save then fails with a
+    // format error; the mark means nothing to it, so the copy goes without.
+    const QByteArrayView text = IniFile::withoutByteOrderMark(content);
     if (!m_file.open() || m_file.write(text.data(), text.size()) != text.size() || !m_file.flush())
         throw HostError(QStringLiteral("Für %1 kann keine Arbeitskopie angelegt werden: %2")
                             .arg(m_origin, m_file.errorString()));
