@@ -6,6 +6,7 @@
 #include "host/standalone/branchsql.h"
 #include "host/standalone/inifile.h"
 #include "host/standalone/serverconnection.h"
+#include "host/standalone/settingsstorage.h"
 
 #include <QFileInfo>
 #include <QSqlDatabase>
@@ -13,6 +14,7 @@
 #include <QSqlQuery>
 #include <QStringList>
 
+#include <cstdio>
 #include <optional>
 
 namespace {
@@ -225,10 +227,16 @@ qsizetype copySettings(const QString &store, const BranchDatabaseSettings &setti
     if (!QFileInfo(store).exists())
         throw ToolError(QStringLiteral("the settings store %1 does not exist").arg(store));
     QList<std::pair<QString, QString>> values;
+    QStringList notCopied;
     const QHash<QString, QString> all = IniFile::values(IniFile::read(store), store);
+    const QString group = SettingsGroup + u'/';
     for (auto it = all.cbegin(); it != all.cend(); ++it) {
-        // The group's own keys only: the program reads nothing below it.
-        if (it.key().section(u'/', 0, -2) == SettingsGroup)
+        if (!it.key().startsWith(group))
+            continue; // another program's
+        // Below the group: written for a terminal id with "/" or "\", which no workstation reads.
+        if (holdsKeySeparator(QStringView(it.key()).sliced(group.size())))
+            notCopied.append(QStringLiteral("%1=%2").arg(it.key(), it.value()));
+        else
             values.append({it.key(), it.value()});
     }
     Server server(settings);
@@ -240,5 +248,15 @@ qsizetype copySettings(const QString &store, const BranchDatabaseSettings &setti
         server.exec(write, "writing the settings");
     }
     server.commit();
+    if (!notCopied.isEmpty()) {
+        notCopied.sort();
+        for (const QString &value : std::as_const(notCopied))
+            std::fprintf(stderr, "ordovant-db: not copied, no workstation reads it: %s\n", qUtf8Printable(value));
+        throw ToolError(QStringLiteral("copied %1 values into einstellung, %2 not: their keys lie below [%3] "
+                                       "(a terminal id with / or \\)")
+                            .arg(values.size())
+                            .arg(notCopied.size())
+                            .arg(SettingsGroup));
+    }
     return values.size();
 }
