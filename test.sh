@@ -17,7 +17,8 @@ fi
 
 "$root/scripts/setup.sh" "$build_dir" "${cmake_args[@]}"
 export QT_QPA_PLATFORM=offscreen
-# The server tests run against a throw-away PostgreSQL cluster, with a PgBouncer in front of it, that
-# live as long as ctest.
-pg_virtualenv -t "$root/tests/support/with-postgresql.sh" "$root/tests/support/with-pgbouncer.sh" \
+# The server tests run against a throw-away PostgreSQL cluster, with a PgBouncer in front of it, and a
+# throw-away MariaDB server reached through ODBC, that live as long as ctest.
+pg_virtualenv -t "$root/tests/support/with-postgresql.sh" "$root/tests/support/with-mariadb.sh" \
+    "$root/tests/support/with-pgbouncer.sh" \
     ctest --test-dir "$build_dir" --output-on-failure -j"$(nproc)"

@@ -24,10 +24,12 @@ CREATE TABLE IF NOT EXISTS beleg (
 );
 CREATE INDEX IF NOT EXISTS beleg_offen ON beleg (filiale, erledigt, art);
 
--- One row per workstation setting, keyed as in the INI store: ORDOVANT/DM/GV07.
+-- One row per branch and workstation setting, keyed as in the INI store: ORDOVANT/DM/GV07.
 CREATE TABLE IF NOT EXISTS einstellung (
-    schluessel text PRIMARY KEY,
-    wert       text NOT NULL
+    filiale    integer NOT NULL,
+    schluessel text NOT NULL,
+    wert       text NOT NULL,
+    PRIMARY KEY (filiale, schluessel)
 );
 
 DO $$

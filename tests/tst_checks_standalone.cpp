@@ -7,13 +7,13 @@
 #include <QTest>
 
 // Both checks and the settings against the standalone host: a real host.ini, a real branch database
-// (a SQLite file, then the same cases on a PostgreSQL server) and a stand-in branch program that notes
-// how it was started.
+// (a SQLite file, then the same cases on each server route: PostgreSQL through QPSQL and through ODBC,
+// MariaDB through ODBC) and a stand-in branch program that notes how it was started.
 
 namespace {
 
 // The terminal id holds a quote, which goes into every settings key.
-QByteArray hostIni(int filiale, const BranchFixture &branch)
+QByteArray hostIni(int filiale, BranchFixture &branch)
 {
     return QByteArrayLiteral("[Terminal]\nID=KASSE'07\n"
                              "[Startparameter]\nTORVELIN=1\n"

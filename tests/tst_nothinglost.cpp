@@ -31,7 +31,9 @@ bool writeFile(const QString &path, const QByteArray &content)
 
 QByteArray hostIni(const QString &terminal, const QString &storePath)
 {
-    return QStringLiteral("[Terminal]\nID=%1\n[Einstellungen]\nPfad=%2\n").arg(terminal, storePath).toUtf8();
+    return QStringLiteral("[Terminal]\nID=%1\n[Warenabgabe]\n17=42\n[Einstellungen]\nPfad=%2\n")
+        .arg(terminal, storePath)
+        .toUtf8();
 }
 
 // "GV=..." and "HERKUNFT=..." lines of a writer: the last values it wrote.
@@ -115,6 +117,8 @@ void TestNothingLost::concurrentWritersKeepEveryValue_data()
     QTest::addColumn<QString>("driver");
     QTest::newRow("INI file") << QStringLiteral("QSQLITE");
     QTest::newRow("server table") << QStringLiteral("QPSQL");
+    QTest::newRow("server table through ODBC") << QStringLiteral("QODBC-PostgreSQL");
+    QTest::newRow("MariaDB table through ODBC") << QStringLiteral("QODBC-MariaDB");
 }
 
 void TestNothingLost::concurrentWritersKeepEveryValue()
@@ -129,9 +133,9 @@ void TestNothingLost::concurrentWritersKeepEveryValue()
     const QString store = root.filePath(QStringLiteral("gemeinsam/einstellungen.ini"));
     // Values of a workstation that does not take part and of another program sharing the store.
     QVERIFY(writeFile(store, "[ANDERES]\nSchluessel=bleibt\n[ORDOVANT/DM]\nGV99=RESERV|FILUML\n"));
-    QVERIFY(
-        !branch.isServer() ||
-        branch.exec(QStringLiteral("INSERT INTO einstellung VALUES ('ORDOVANT/DM/GV99', 'RESERV|FILUML')")));
+    QVERIFY(!branch.isServer() ||
+            branch.exec(QStringLiteral("INSERT INTO einstellung (filiale, schluessel, wert) "
+                                       "VALUES (42, 'ORDOVANT/DM/GV99', 'RESERV|FILUML')")));
     const auto hostIni = [&](const QString &terminal) {
         return ::hostIni(terminal, store) + branch.hostIniSection() + branch.settingsInDatabase();
     };

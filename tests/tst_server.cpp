@@ -30,14 +30,18 @@ const QString SettingsWrite = QStringLiteral("TDMOrdovant.Einstellung_speichern"
 
 const QVector<TaskRow> OpenTasksOf42{{42, 3, 11}, {42, 4, 1}};
 
+// The server routes of the fixture.
+const QStringList ServerRoutes{QStringLiteral("QPSQL"), QStringLiteral("QODBC-PostgreSQL"),
+                               QStringLiteral("QODBC-MariaDB")};
+
 // A host directory of terminal 07 of branch 42 whose branch database is a fresh one on the server.
 class ServerBranch final
 {
 public:
-    ServerBranch() : branch(QStringLiteral("QPSQL"), home.path()) {}
+    explicit ServerBranch(const QString &route) : branch(route, home.path()) {}
 
-    // Terminal 07 of branch 42, the database at `host`:`port`.
-    QByteArray hostIni(const QString &role = QStringLiteral("ordovant")) const
+    // Terminal 07 of branch 42, the database at `host`:`port` (empty: the test server).
+    QByteArray hostIni(const QString &role = QStringLiteral("ordovant"))
     {
         return "[Terminal]\nID=07\n[Startparameter]\nTORVELIN=ja\n[Warenabgabe]\n17=42\n" +
                branch.hostIniSection(role, Zeitlimit, host, port);
@@ -45,12 +49,11 @@ public:
 
     StandaloneHostHome home;
     BranchFixture branch;
-    QString host = qEnvironmentVariable("PGHOST");
-    QString port = qEnvironmentVariable("PGPORT");
+    QString host;
+    QString port;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    // What a fault keeps alive while the program runs: a silent listener, a locking session.
+    // What a fault keeps alive while the program runs: a silent listener.
     std::unique_ptr<QTcpServer> silentServer;
-    std::unique_ptr<QSqlDatabase> lockingSession;
 };
 
 using Fault = std::function<bool(ServerBranch &)>;
@@ -62,26 +65,9 @@ QString freePort()
     return QString::number(probe.serverPort());
 }
 
-bool lockTasks(ServerBranch &server)
+bool skipUnavailable(const QString &route)
 {
-    const QString name = QStringLiteral("locking-session");
-    server.lockingSession =
-        std::make_unique<QSqlDatabase>(QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name));
-    server.lockingSession->setDatabaseName(server.branch.databaseName());
-    return server.lockingSession->open() && server.lockingSession->transaction() &&
-           QSqlQuery(*server.lockingSession)
-               .exec(QStringLiteral("LOCK TABLE absortieraufgabe IN ACCESS EXCLUSIVE MODE"));
-}
-
-void releaseLock(ServerBranch &server)
-{
-    if (!server.lockingSession)
-        return;
-    const QString name = server.lockingSession->connectionName();
-    server.lockingSession->rollback();
-    server.lockingSession->close();
-    server.lockingSession.reset();
-    QSqlDatabase::removeDatabase(name);
+    return !BranchFixture::unavailable(route).isEmpty();
 }
 
 } // namespace
@@ -97,49 +83,66 @@ private slots:
 
     void faultEndsTheRunCleanly_data();
     void faultEndsTheRunCleanly();
+    void serverGoneBetweenTwoChecks_data();
     void serverGoneBetweenTwoChecks();
+    void refusedWriteKeepsTheStoredValue_data();
     void refusedWriteKeepsTheStoredValue();
 };
 
 void TestServer::initTestCase()
 {
-    if (const QString reason = BranchFixture::unavailable(QStringLiteral("QPSQL")); !reason.isEmpty())
-        QSKIP(qPrintable(reason));
+    for (const QString &route : ServerRoutes) {
+        if (const QString reason = BranchFixture::unavailable(route); !reason.isEmpty())
+            qWarning("%s skipped: %s", qPrintable(route), qPrintable(reason));
+    }
 }
 
 void TestServer::faultEndsTheRunCleanly_data()
 {
+    QTest::addColumn<QString>("route");
     QTest::addColumn<Fault>("fault");
     QTest::addColumn<bool>("withTables");
 
-    QTest::newRow("nothing listening") << Fault([](ServerBranch &s) {
+    const auto nothingListening = Fault([](ServerBranch &s) {
         s.host = QStringLiteral("127.0.0.1");
         s.port = freePort();
         return true;
-    }) << true;
-    QTest::newRow("accepts and never answers") << Fault([](ServerBranch &s) {
+    });
+    const auto wrongPassword = Fault([](ServerBranch &s) {
+        s.environment.insert(QStringLiteral("PGPASSWORD"), QStringLiteral("falsch"));
+        s.branch.setOdbcPassword(QStringLiteral("falsch"));
+        return true;
+    });
+    const auto tableLocked = Fault([](ServerBranch &s) { return s.branch.lockTasks(); });
+    const auto noFault = Fault([](ServerBranch &) { return true; });
+    const auto columnMissing = Fault([](ServerBranch &s) {
+        return s.branch.exec(QStringLiteral("ALTER TABLE absortieraufgabe DROP COLUMN herkunft"));
+    });
+    for (const QString &route : ServerRoutes) {
+        const QByteArray r = route.toUtf8();
+        QTest::addRow("%s: nothing listening", r.constData()) << route << nothingListening << true;
+        QTest::addRow("%s: table locked by another session", r.constData()) << route << tableLocked << true;
+        QTest::addRow("%s: wrong password", r.constData()) << route << wrongPassword << true;
+        QTest::addRow("%s: missing table", r.constData()) << route << noFault << false;
+        QTest::addRow("%s: missing column", r.constData()) << route << columnMissing << true;
+    }
+    QTest::newRow("QPSQL: accepts and never answers") << QStringLiteral("QPSQL") << Fault([](ServerBranch &s) {
         s.silentServer = std::make_unique<QTcpServer>();
         s.host = QStringLiteral("127.0.0.1");
         s.port = QString::number(
             s.silentServer->listen(QHostAddress::LocalHost) ? s.silentServer->serverPort() : 0);
         return s.silentServer->isListening();
     }) << true;
-    QTest::newRow("table locked by another session") << Fault(lockTasks) << true;
-    QTest::newRow("wrong password") << Fault([](ServerBranch &s) {
-        s.environment.insert(QStringLiteral("PGPASSWORD"), QStringLiteral("falsch"));
-        return true;
-    }) << true;
-    QTest::newRow("missing table") << Fault([](ServerBranch &) { return true; }) << false;
-    QTest::newRow("missing column") << Fault([](ServerBranch &s) {
-        return s.branch.exec(QStringLiteral("ALTER TABLE absortieraufgabe DROP COLUMN herkunft"));
-    }) << true;
 }
 
 void TestServer::faultEndsTheRunCleanly()
 {
+    QFETCH(QString, route);
     QFETCH(Fault, fault);
     QFETCH(bool, withTables);
-    ServerBranch server;
+    if (skipUnavailable(route))
+        QSKIP(qPrintable(BranchFixture::unavailable(route)));
+    ServerBranch server(route);
     QVERIFY2(server.branch.create(OpenTasksOf42, {}, withTables), qPrintable(server.branch.error()));
     QVERIFY(fault(server));
     QVERIFY(server.home.writeIni(server.hostIni()));
@@ -148,13 +151,15 @@ void TestServer::faultEndsTheRunCleanly()
     QProcess ordovant;
     server.environment.insert(QStringLiteral("ORDOVANT_HOME"), server.home.path());
     server.environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    if (server.branch.isOdbc())
+        server.environment.insert(QStringLiteral("ODBCINI"), server.branch.odbcIni());
     ordovant.setProcessEnvironment(server.environment);
     QElapsedTimer clock;
     clock.start();
     ordovant.start(QStringLiteral(ORDOVANT_BINARY), QStringList());
     const bool finished = ordovant.waitForFinished(EndsWithinMs);
     const qint64 elapsed = clock.elapsed();
-    releaseLock(server);
+    server.branch.releaseLock();
     if (!finished) {
         ordovant.kill();
         ordovant.waitForFinished();
@@ -167,13 +172,27 @@ void TestServer::faultEndsTheRunCleanly()
     const QStringList log = HostFiles::logLines(server.home.path());
     QVERIFY2(HostFiles::hasReport(log, QStringLiteral("07"), SortOutCheck, QStringLiteral("Filialdatenbank")),
              qPrintable(log.join(u'\n')));
-    QVERIFY(!log.join(u'\n').contains(qEnvironmentVariable("PGPASSWORD")));
+    for (const char *password : {"PGPASSWORD", "ORDOVANT_TEST_MARIADB_PASSWORD"}) {
+        if (!qEnvironmentVariableIsEmpty(password))
+            QVERIFY(!log.join(u'\n').contains(qEnvironmentVariable(password)));
+    }
     QCOMPARE(HostFiles::describeChanges(before, HostFiles::snapshot(server.home.path())), QString());
+}
+
+void TestServer::serverGoneBetweenTwoChecks_data()
+{
+    QTest::addColumn<QString>("route");
+    // The connections of the database are ended from the PostgreSQL side.
+    QTest::newRow("QPSQL") << QStringLiteral("QPSQL");
+    QTest::newRow("QODBC-PostgreSQL") << QStringLiteral("QODBC-PostgreSQL");
 }
 
 void TestServer::serverGoneBetweenTwoChecks()
 {
-    ServerBranch server;
+    QFETCH(QString, route);
+    if (skipUnavailable(route))
+        QSKIP(qPrintable(BranchFixture::unavailable(route)));
+    ServerBranch server(route);
     QVERIFY2(server.branch.create(OpenTasksOf42), qPrintable(server.branch.error()));
     QVERIFY(server.home.writeIni(server.hostIni()));
     InstalledStandaloneHost host;
@@ -190,12 +209,22 @@ void TestServer::serverGoneBetweenTwoChecks()
     QCOMPARE(dm.GetAnzAufgaben(), 2);
 }
 
+void TestServer::refusedWriteKeepsTheStoredValue_data()
+{
+    QTest::addColumn<QString>("route");
+    for (const QString &route : ServerRoutes)
+        QTest::newRow(qPrintable(route)) << route;
+}
+
 void TestServer::refusedWriteKeepsTheStoredValue()
 {
-    ServerBranch server;
+    QFETCH(QString, route);
+    if (skipUnavailable(route))
+        QSKIP(qPrintable(BranchFixture::unavailable(route)));
+    ServerBranch server(route);
     QVERIFY2(server.branch.create({}), qPrintable(server.branch.error()));
-    QVERIFY(server.branch.exec(
-        QStringLiteral("INSERT INTO einstellung VALUES ('ORDOVANT/DM/GV07', 'KUNDBEST|RESERV')")));
+    QVERIFY(server.branch.exec(QStringLiteral(
+        "INSERT INTO einstellung (filiale, schluessel, wert) VALUES (42, 'ORDOVANT/DM/GV07', 'KUNDBEST|RESERV')")));
     QVERIFY(server.home.writeIni(server.hostIni(QStringLiteral("ordovant_lesend")) +
                                  server.branch.settingsInDatabase()));
     InstalledStandaloneHost host;

@@ -16,6 +16,7 @@ namespace {
 
 const QString Sqlite = QStringLiteral("QSQLITE");
 const QString Postgres = QStringLiteral("QPSQL");
+const QString Odbc = QStringLiteral("QODBC");
 const QString Create = QStringLiteral("create");
 const QString CopySettings = QStringLiteral("copy-settings");
 
@@ -24,19 +25,22 @@ const char *const Description =
 
 Commands:
   create [FILE]        Make the SQLite file FILE with the tables and the rows the options give.
-                       With a server (--driver QPSQL, or a host.ini that names one) fill the
-                       server's tables instead: they must exist already, made by an administrator
-                       from schema/postgresql.sql; this tool never creates or alters a table on a
+                       With a server (--driver QPSQL or QODBC, or a host.ini that names one) fill
+                       the server's tables instead: they must exist already, made by an administrator
+                       from schema/postgresql.sql or schema/mariadb.sql; this tool never creates or
+                       alters a table on a
                        server. Tables that hold rows are refused unless --force, which deletes the
                        rows of absortieraufgabe and beleg first. One transaction: all or nothing.
   copy-settings STORE  Copy the values of the group [ORDOVANT/DM] of the INI settings store STORE
-                       into the server's table einstellung; a key that is there already gets the
+                       into the server's table einstellung as the rows of one branch (--filiale,
+                       else [Warenabgabe] 17 of --host-ini); a key that is there already gets the
                        store's value, other rows stay. One transaction: all or nothing.
 
 The database: FILE, or the [Datenbank] section of --host-ini (Treiber, Pfad, Host, Port, Name,
 Benutzer, Optionen, Zeitlimit); the server options below override its values, empty ones take
 libpq's defaults (PGHOST, PGPORT, PGDATABASE, PGUSER). A password is never given here: libpq reads it
-from ~/.pgpass, PGPASSFILE, a service file or PGPASSWORD.)";
+from ~/.pgpass, PGPASSFILE, a service file or PGPASSWORD; with QODBC, --name is a data source of
+odbc.ini, which keeps the password, or a connection string with DRIVER=.)";
 
 qint64 number(const QString &text, const QString &what)
 {
@@ -110,7 +114,37 @@ std::optional<QString> driverNamed(const QString &text)
         return Sqlite;
     if (value.compare(Postgres, Qt::CaseInsensitive) == 0)
         return Postgres;
+    if (value.compare(Odbc, Qt::CaseInsensitive) == 0)
+        return Odbc;
     return std::nullopt;
+}
+
+// The connection options of either server driver; an ODBC data source name or connection string may
+// not carry a password either.
+QString connectionProblem(const BranchDatabaseSettings &settings)
+{
+    if (settings.driver != Odbc)
+        return optionsProblem(settings.options);
+    if (ConnectionOptions::odbc(settings.name).problem != ConnectionOptions::Problem::None ||
+        ConnectionOptions::odbc(settings.options).problem != ConnectionOptions::Problem::None)
+        return QStringLiteral("the ODBC connection must not hold a password (PWD); it belongs in the data "
+                              "source (odbc.ini) or the driver's own store");
+    return {};
+}
+
+// The branch whose settings copy-settings writes: --filiale, else [Warenabgabe] 17 of --host-ini.
+qint32 branchNumber(const QCommandLineParser &parser)
+{
+    QString text;
+    if (parser.isSet(QStringLiteral("filiale")))
+        text = parser.value(QStringLiteral("filiale"));
+    else if (parser.isSet(QStringLiteral("host-ini")))
+        text = HostConfig(parser.value(QStringLiteral("host-ini"))).warenabgabeSetting(17, QString());
+    bool ok = false;
+    const qint32 filiale = text.trimmed().toInt(&ok);
+    if (!ok || filiale <= 0)
+        throw UsageError("copy-settings needs the branch: --filiale N, or a host.ini with [Warenabgabe] 17=N");
+    return filiale;
 }
 
 // The [Datenbank] section of a host.ini, read by the program's own code.
@@ -124,7 +158,7 @@ BranchDatabaseSettings readHostIni(const QString &path)
     } catch (const HostError &e) {
         throw ToolError(QString::fromStdString(e.what()));
     }
-    if (const QString problem = optionsProblem(settings.options); !problem.isEmpty())
+    if (const QString problem = connectionProblem(settings); !problem.isEmpty())
         throw ToolError(QStringLiteral("%1: [Datenbank] Optionen: %2").arg(path, problem));
     return settings;
 }
@@ -137,6 +171,7 @@ struct Command
     bool force = false;
     bool indexes = true;
     BranchRows rows;
+    qint32 filiale = 0; // copy-settings
 };
 
 // The database from --host-ini and the driver and server options.
@@ -149,7 +184,7 @@ BranchDatabaseSettings database(const QCommandLineParser &parser)
     if (parser.isSet(QStringLiteral("driver"))) {
         const std::optional<QString> driver = driverNamed(parser.value(QStringLiteral("driver")));
         if (!driver || parser.value(QStringLiteral("driver")).trimmed().isEmpty())
-            throw UsageError("--driver must be QSQLITE or QPSQL");
+            throw UsageError("--driver must be QSQLITE, QPSQL or QODBC");
         settings.driver = *driver;
     }
     bool serverOption = false;
@@ -167,9 +202,12 @@ BranchDatabaseSettings database(const QCommandLineParser &parser)
             throw UsageError("--port must be 1..65535");
         serverOption = true;
     }
-    if (serverOption && settings.driver != Postgres)
-        throw UsageError("--host, --port, --name, --user and --options are for a server: --driver QPSQL");
-    if (const QString problem = optionsProblem(settings.options); !problem.isEmpty())
+    if (serverOption && settings.driver == Sqlite)
+        throw UsageError(
+            "--host, --port, --name, --user and --options are for a server: --driver QPSQL or QODBC");
+    if (settings.driver == Odbc && (parser.isSet(QStringLiteral("host")) || parser.isSet(QStringLiteral("port"))))
+        throw UsageError("--host and --port are for QPSQL; with QODBC --name names the data source");
+    if (const QString problem = connectionProblem(settings); !problem.isEmpty())
         throw UsageError(("--options: " + problem).toStdString());
     return settings;
 }
@@ -180,12 +218,14 @@ void addOptions(QCommandLineParser &parser)
         {QStringLiteral("host-ini"),
          QStringLiteral("Take the database from the [Datenbank] section of this host.ini."),
          QStringLiteral("PATH")},
-        {QStringLiteral("driver"), QStringLiteral("QSQLITE (a file, the default) or QPSQL (a server)."),
+        {QStringLiteral("driver"), QStringLiteral("QSQLITE (a file, the default), QPSQL or QODBC (a server)."),
          QStringLiteral("DRIVER")},
         {QStringLiteral("host"), QStringLiteral("Server: the host name or socket directory."),
          QStringLiteral("HOST")},
         {QStringLiteral("port"), QStringLiteral("Server: the port."), QStringLiteral("PORT")},
-        {QStringLiteral("name"), QStringLiteral("Server: the database."), QStringLiteral("DB")},
+        {QStringLiteral("name"),
+         QStringLiteral("Server: the database; QODBC: the data source (DSN) or a connection string."),
+         QStringLiteral("DB")},
         {QStringLiteral("user"), QStringLiteral("Server: the role."), QStringLiteral("ROLE")},
         {QStringLiteral("options"), QStringLiteral("Server: further libpq options, key=value;key=value."),
          QStringLiteral("OPTIONS")},
@@ -205,6 +245,10 @@ void addOptions(QCommandLineParser &parser)
          QStringLiteral("B"), QStringLiteral("1")},
         {QStringLiteral("open-percent"), QStringLiteral("Share of open generated tasks (default 100)."),
          QStringLiteral("P"), QStringLiteral("100")},
+        {QStringLiteral("filiale"),
+         QStringLiteral("copy-settings: the branch whose settings these are (default: [Warenabgabe] 17 of "
+                        "--host-ini)."),
+         QStringLiteral("N")},
         {QStringLiteral("seed"), QStringLiteral("Seed of the generator (default 1)."), QStringLiteral("S"),
          QStringLiteral("1")},
     });
@@ -250,7 +294,7 @@ Command parse(const QStringList &arguments)
     Command command;
     command.name = positional.value(0);
     command.database = database(parser);
-    const bool server = command.database.driver == Postgres;
+    const bool server = command.database.driver != Sqlite;
     if (command.name == Create && positional.size() <= 2) {
         if (positional.size() == 2 && server)
             throw UsageError("create: FILE is for an SQLite file, not for a server");
@@ -259,11 +303,11 @@ Command parse(const QStringList &arguments)
         else if (!server && parser.isSet(QStringLiteral("host-ini")))
             command.path = command.database.path;
         else if (!server)
-            throw UsageError("create: give FILE, --host-ini or --driver QPSQL");
+            throw UsageError("create: give FILE, --host-ini or --driver QPSQL/QODBC");
         command.force = parser.isSet(QStringLiteral("force"));
         command.indexes = !parser.isSet(QStringLiteral("no-index"));
         if (server && !command.indexes)
-            throw UsageError("--no-index is for a file: a server's tables come from schema/postgresql.sql");
+            throw UsageError("--no-index is for a file: a server's tables come from the schema in schema/");
         command.rows = rows(parser);
         return command;
     }
@@ -276,7 +320,8 @@ Command parse(const QStringList &arguments)
         }
         if (!server)
             throw UsageError(
-                "copy-settings needs a server (--driver QPSQL, or a host.ini with Treiber=QPSQL)");
+                "copy-settings needs a server (--driver QPSQL or QODBC, or a host.ini that names one)");
+        command.filiale = branchNumber(parser);
         command.path = positional[1];
         return command;
     }
@@ -288,9 +333,9 @@ Command parse(const QStringList &arguments)
 int run(const Command &command)
 {
     if (command.name == CopySettings) {
-        const qsizetype copied = copySettings(command.path, command.database);
+        const qsizetype copied = copySettings(command.path, command.database, command.filiale);
         std::printf("copied %lld values into einstellung\n", static_cast<long long>(copied));
-    } else if (command.database.driver == Postgres) {
+    } else if (command.database.driver != Sqlite) {
         fillServer(command.database, command.rows, command.force);
     } else {
         createFile(command.path, command.rows, command.force, command.indexes);

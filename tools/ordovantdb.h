@@ -81,6 +81,6 @@ void createFile(const QString &file, const BranchRows &rows, bool force, bool in
 // is an error; with it their rows are deleted first.
 void fillServer(const BranchDatabaseSettings &server, const BranchRows &rows, bool force);
 
-// Copies the values of the group ORDOVANT/DM of an INI settings store into the table einstellung in
-// one transaction and returns how many there were.
-qsizetype copySettings(const QString &store, const BranchDatabaseSettings &server);
+// Copies the values of the group ORDOVANT/DM of an INI settings store into the table einstellung, as
+// the rows of branch `filiale`, in one transaction and returns how many there were.
+qsizetype copySettings(const QString &store, const BranchDatabaseSettings &server, qint32 filiale);

@@ -1,8 +1,10 @@
-// The branch database on a PostgreSQL server, through Qt's QPSQL driver. Messages name the server and
-// the database, never the connection options; libpq never puts a password into its own.
+// The branch database on a server, through Qt's QPSQL or QODBC driver, with the same set-up as the
+// program. Messages name the server and the database, never the connection options; neither libpq
+// nor the ODBC driver put a password into their own.
 
 #include "ordovantdb.h"
 
+#include "host/hosterror.h"
 #include "host/standalone/branchsql.h"
 #include "host/standalone/inifile.h"
 #include "host/standalone/serverconnection.h"
@@ -10,6 +12,7 @@
 
 #include <QFileInfo>
 #include <QSqlDatabase>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStringList>
@@ -27,6 +30,9 @@ constexpr int RowsPerStatement = 1000;
 
 QString label(const BranchDatabaseSettings &settings)
 {
+    if (settings.driver == QLatin1String("QODBC"))
+        return settings.name.contains(u'=') ? QStringLiteral("the ODBC connection string")
+                                            : QStringLiteral("the ODBC data source \"%1\"").arg(settings.name);
     const QString database = settings.name.isEmpty() ? QStringLiteral("the default database")
                                                      : QStringLiteral("database \"%1\"").arg(settings.name);
     const QString host = settings.host.isEmpty() ? QStringLiteral("the default host") : settings.host;
@@ -40,17 +46,20 @@ class Server final
 public:
     explicit Server(const BranchDatabaseSettings &settings) : m_label(label(settings))
     {
-        if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL")))
-            throw ToolError(
-                QStringLiteral("the Qt Sql driver QPSQL is not installed (Debian package libqt6sql6-psql)"));
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), ConnectionName);
-        configureServerConnection(db, settings);
+        const std::unique_ptr<ServerConnection> connection = ServerConnection::forSettings(settings);
+        if (!QSqlDatabase::isDriverAvailable(settings.driver))
+            throw ToolError(QStringLiteral("the Qt Sql driver %1 is not installed (Debian package %2)")
+                                .arg(settings.driver, connection->driverPackage()));
+        QSqlDatabase db = QSqlDatabase::addDatabase(settings.driver, ConnectionName);
+        try {
+            connection->configure(db);
+        } catch (const HostError &e) {
+            throw ToolError(QString::fromUtf8(e.what()));
+        }
         if (!db.open())
             fail("connecting", db.lastError());
-        // Bulk statements may rightly take long; only waiting for another session's lock is limited.
-        QSqlQuery limit = prepare(QStringLiteral("SELECT set_config('lock_timeout', ?, false)"));
-        limit.bindValue(0, QString::number(settings.timeoutSeconds * 1000));
-        exec(limit, "setting the lock timeout");
+        m_postgres = db.driver()->dbmsType() == QSqlDriver::PostgreSQL;
+        m_lockTimeoutMs = settings.timeoutSeconds * 1000;
     }
     ~Server()
     {
@@ -87,12 +96,26 @@ public:
             fail(what, query.lastError());
         return query.value(0);
     }
+    // Bulk statements may rightly take long; on PostgreSQL only waiting for another session's lock is
+    // limited, for this transaction alone.
     void begin()
     {
         QSqlDatabase db = QSqlDatabase::database(ConnectionName, false);
         if (!db.transaction())
             fail("beginning the transaction", db.lastError());
         m_inTransaction = true;
+        if (m_postgres) {
+            QSqlQuery limit = prepare(QStringLiteral("SELECT set_config('lock_timeout', ?, true)"));
+            limit.addBindValue(QString::number(m_lockTimeoutMs));
+            exec(limit, "setting the lock timeout");
+        }
+    }
+    // True when the statement runs; a table that is missing fails it. Outside a transaction, which a
+    // failed statement would end on PostgreSQL.
+    bool runs(const QString &sql)
+    {
+        QSqlQuery query(QSqlDatabase::database(ConnectionName, false));
+        return query.exec(sql);
     }
     void commit()
     {
@@ -121,6 +144,8 @@ public:
 private:
     QString m_label;
     bool m_inTransaction = false;
+    bool m_postgres = false;
+    int m_lockTimeoutMs = 0;
 };
 
 // Inserts rows many at a time with one multi-row statement; its text is made of placeholders only.
@@ -182,24 +207,21 @@ private:
 void fillServer(const BranchDatabaseSettings &settings, const BranchRows &rows, bool force)
 {
     Server server(settings);
+    if (!server.runs(QStringLiteral("SELECT 1 FROM absortieraufgabe WHERE 1 = 0")) ||
+        !server.runs(QStringLiteral("SELECT 1 FROM beleg WHERE 1 = 0")))
+        server.fail(QStringLiteral("the tables absortieraufgabe and beleg are missing; load the schema "
+                                   "(schema/postgresql.sql, schema/mariadb.sql) into the database first"));
     server.begin();
-    if (!server
-             .value(QStringLiteral("SELECT to_regclass('absortieraufgabe') IS NOT NULL "
-                                   "AND to_regclass('beleg') IS NOT NULL"),
-                    "looking for the tables")
-             .toBool())
-        server.fail(QStringLiteral("the tables absortieraufgabe and beleg are missing; load "
-                                   "schema/postgresql.sql into the database first"));
     if (force) {
         QSqlQuery remove = server.prepare(QStringLiteral("DELETE FROM absortieraufgabe"));
         server.exec(remove, "deleting the tasks");
         remove = server.prepare(QStringLiteral("DELETE FROM beleg"));
         server.exec(remove, "deleting the documents");
     } else if (server
-                   .value(QStringLiteral("SELECT EXISTS (SELECT 1 FROM absortieraufgabe) "
-                                         "OR EXISTS (SELECT 1 FROM beleg)"),
+                   .value(QStringLiteral("SELECT CASE WHEN EXISTS (SELECT 1 FROM absortieraufgabe) "
+                                         "OR EXISTS (SELECT 1 FROM beleg) THEN 1 ELSE 0 END"),
                           "looking for rows")
-                   .toBool()) {
+                   .toInt() != 0) {
         server.fail(QStringLiteral("absortieraufgabe or beleg holds rows; use --force to delete them first"));
     }
     {
@@ -221,7 +243,7 @@ void fillServer(const BranchDatabaseSettings &settings, const BranchRows &rows, 
     server.commit();
 }
 
-qsizetype copySettings(const QString &store, const BranchDatabaseSettings &settings)
+qsizetype copySettings(const QString &store, const BranchDatabaseSettings &settings, qint32 filiale)
 {
     // The whole store is read before anything is written: a store that cannot be read writes nothing.
     if (!QFileInfo(store).exists())
@@ -241,11 +263,30 @@ qsizetype copySettings(const QString &store, const BranchDatabaseSettings &setti
     }
     Server server(settings);
     server.begin();
-    QSqlQuery write = server.prepare(BranchSql::WriteSetting);
+    // The program's own statements: UPDATE, and INSERT where no row was. The tool's one transaction
+    // holds the rows it wrote until it ends; a workstation saving at the same moment waits for it.
+    QSqlQuery update = server.prepare(BranchSql::UpdateSetting);
+    QSqlQuery read = server.prepare(BranchSql::ReadSetting);
+    QSqlQuery insert = server.prepare(BranchSql::InsertSetting);
     for (const auto &[key, value] : values) {
-        write.bindValue(0, key);
-        write.bindValue(1, value);
-        server.exec(write, "writing the settings");
+        update.addBindValue(value);
+        update.addBindValue(filiale);
+        update.addBindValue(key);
+        server.exec(update, "writing the settings");
+        if (update.numRowsAffected() > 0)
+            continue;
+        // A server that counts changed rows only (MariaDB) touches none where the value is there.
+        read.addBindValue(filiale);
+        read.addBindValue(key);
+        server.exec(read, "reading the settings");
+        const bool present = read.next();
+        read.finish();
+        if (present)
+            continue;
+        insert.addBindValue(filiale);
+        insert.addBindValue(key);
+        insert.addBindValue(value);
+        server.exec(insert, "writing the settings");
     }
     server.commit();
     if (!notCopied.isEmpty()) {

@@ -2,32 +2,54 @@
 
 #include <QString>
 
-// The statements of the checks and of the settings table, one text for every driver: standard SQL
-// with bound values. The expiry is worked out against the bound business date; date() reads the
-// ISO text of a SQLite file and is a plain cast on a server's date column.
+// Every statement of the checks and of the settings table, with bound values only. One text serves
+// every server where standard SQL has the form (EXISTS instead of LIMIT, the expiry compared with the
+// bound business date, the settings write as UPDATE and INSERT); a driver that needs a form of its
+// own has it here, beside the others.
 namespace BranchSql {
 
 inline const QString CountOpenTasks =
     QStringLiteral("SELECT gv, herkunft, COUNT(*) FROM absortieraufgabe "
                    "WHERE filiale = ? AND erledigt = 0 GROUP BY gv, herkunft");
 
-inline const QString HasOpenTask = QStringLiteral("SELECT COUNT(*) FROM (SELECT 1 FROM absortieraufgabe "
-                                                  "WHERE filiale = ? AND erledigt = 0 LIMIT 1) AS offen");
+inline const QString HasOpenTask =
+    QStringLiteral("SELECT CASE WHEN EXISTS (SELECT 1 FROM absortieraufgabe "
+                   "WHERE filiale = ? AND erledigt = 0) THEN 1 ELSE 0 END");
 
-// Followed by one placeholder per document kind and a closing parenthesis.
+// Followed by one placeholder per document kind and a closing parenthesis. A server keeps the expiry
+// as a date and compares it with the bound business date.
 inline const QString OpenBelegeOfKinds =
     QStringLiteral("SELECT art, CASE WHEN ablaufdatum IS NULL THEN 0 ELSE 1 END, "
-                   "CASE WHEN date(ablaufdatum) < date(?) THEN 1 ELSE 0 END FROM beleg "
+                   "CASE WHEN ablaufdatum < ? THEN 1 ELSE 0 END FROM beleg "
                    "WHERE filiale = ? AND erledigt = 0 AND art IN (");
 
-inline const QString ReadSetting = QStringLiteral("SELECT wert FROM einstellung WHERE schluessel = ?");
+// SQLite keeps the expiry as ISO text: date() turns text that is no date into NULL, which never
+// expires, where a plain text comparison would expire "1x" and not "2026-3-1".
+inline const QString OpenBelegeOfKindsSqlite =
+    QStringLiteral("SELECT art, CASE WHEN ablaufdatum IS NULL THEN 0 ELSE 1 END, "
+                   "CASE WHEN date(ablaufdatum) < ? THEN 1 ELSE 0 END FROM beleg "
+                   "WHERE filiale = ? AND erledigt = 0 AND art IN (");
 
-// One statement, so that workstations saving at the same moment cannot lose a value.
-inline const QString WriteSetting =
-    QStringLiteral("INSERT INTO einstellung (schluessel, wert) VALUES (?, ?) "
-                   "ON CONFLICT (schluessel) DO UPDATE SET wert = excluded.wert");
+inline const QString ReadSetting =
+    QStringLiteral("SELECT wert FROM einstellung WHERE filiale = ? AND schluessel = ?");
 
-// The server's limit for each statement, in milliseconds.
-inline const QString SetStatementTimeout = QStringLiteral("SELECT set_config('statement_timeout', ?, false)");
+// The settings write: UPDATE, and INSERT when it touched no row. An INSERT that another workstation
+// got in first fails on the key; the writer then runs the UPDATE again (ServerBranch::writeSetting).
+inline const QString UpdateSetting =
+    QStringLiteral("UPDATE einstellung SET wert = ? WHERE filiale = ? AND schluessel = ?");
+inline const QString InsertSetting =
+    QStringLiteral("INSERT INTO einstellung (filiale, schluessel, wert) VALUES (?, ?, ?)");
+
+// PostgreSQL: the limit of the statements of one transaction, in milliseconds; true makes it local to
+// the transaction, so that nothing stays on a connection that a pooler hands on.
+inline const QString SetLocalStatementTimeout =
+    QStringLiteral("SELECT set_config('statement_timeout', ?, true)");
+
+// MariaDB: the limit of one statement, put before it. The server takes no placeholder there; the
+// number is the program's own (Zeitlimit, 1 to 3600 seconds), never text from outside.
+inline QString limitedOnMariaDb(const QString &sql, int timeoutSeconds)
+{
+    return QStringLiteral("SET STATEMENT max_statement_time=%1 FOR ").arg(timeoutSeconds) + sql;
+}
 
 } // namespace BranchSql

@@ -48,7 +48,8 @@ void HostConfig::validate()
     terminalId();
     const BranchDatabaseSettings branch = database();
     if (settingsInDatabase() && branch.driver == QLatin1String("QSQLITE"))
-        throw HostError(QStringLiteral("In %1 verlangt [Einstellungen] Speicher=Datenbank den Treiber QPSQL: "
+        throw HostError(QStringLiteral("In %1 verlangt [Einstellungen] Speicher=Datenbank einen Server "
+                                       "(Treiber QPSQL oder QODBC): "
                                        "die SQLite-Filialdatenbank wird nur gelesen.")
                             .arg(iniPath()));
     checkOptions(branch);
@@ -208,7 +209,8 @@ BranchDatabaseSettings HostConfig::database()
 {
     BranchDatabaseSettings settings;
     settings.driver =
-        choice(QStringLiteral("Datenbank/Treiber"), {QStringLiteral("QSQLITE"), QStringLiteral("QPSQL")});
+        choice(QStringLiteral("Datenbank/Treiber"),
+               {QStringLiteral("QSQLITE"), QStringLiteral("QPSQL"), QStringLiteral("QODBC")});
     settings.path = databasePath();
     settings.host = trimmedText(QStringLiteral("Datenbank/Host"));
     readPorts(settings);

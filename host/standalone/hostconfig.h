@@ -11,13 +11,13 @@
 // The password never comes from here; libpq finds it in its own sources.
 struct BranchDatabaseSettings
 {
-    QString driver;  // QSQLITE or QPSQL
+    QString driver;  // QSQLITE, QPSQL or QODBC
     QString path;    // QSQLITE
     QString host;    // QPSQL: empty for libpq's default
     int port = -1;   // QPSQL: -1 for libpq's default
     QString portList; // QPSQL: one port per host of a list (Port=5432,5433); then port is -1
-    QString name;    // QPSQL
-    QString user;    // QPSQL
+    QString name;    // QPSQL: the database; QODBC: the data source or connection string
+    QString user;    // QPSQL, QODBC
     QString options; // QPSQL: further libpq options, key=value;key=value
     int timeoutSeconds = 5;
 };

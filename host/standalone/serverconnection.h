@@ -2,20 +2,46 @@
 
 #include "hostconfig.h"
 
-#include <QSqlDatabase>
+#include <QSqlError>
 
-// A QPSQL connection to the branch server as host.ini describes it; libpq finds the password itself.
-inline void configureServerConnection(QSqlDatabase &db, const BranchDatabaseSettings &settings)
+#include <memory>
+
+class QSqlDatabase;
+class QSqlQuery;
+
+// How one Qt Sql driver reaches the branch server: the connection set-up from host.ini's keys, and
+// what each piece of server work needs from the driver to leave nothing on the connection. The
+// server work itself (ServerBranch) is the same for every driver.
+class ServerConnection
 {
-    if (!settings.host.isEmpty())
-        db.setHostName(settings.host);
-    db.setPort(settings.port);
-    db.setDatabaseName(settings.name);
-    db.setUserName(settings.user);
-    // QPSQL takes one port as a number; a list for the hosts of a list goes to libpq as an option.
-    const QString ports =
-        settings.portList.isEmpty() ? QString() : QStringLiteral("port=%1;").arg(settings.portList);
-    db.setConnectOptions(QStringLiteral("connect_timeout=%1;%2%3")
-                             .arg(settings.timeoutSeconds)
-                             .arg(ports, settings.options));
-}
+public:
+    virtual ~ServerConnection() = default;
+
+    // The set-up for host.ini's driver: QPSQL or QODBC.
+    static std::unique_ptr<ServerConnection> forSettings(const BranchDatabaseSettings &settings);
+
+    // Names the server in messages; never a connection option, which may hold a secret.
+    virtual QString serverName() const = 0;
+    // The Debian package that brings the driver.
+    virtual QString driverPackage() const = 0;
+    // Host, database, user and the connect limit; throws HostError for keys the driver cannot take.
+    virtual void configure(QSqlDatabase &db) const = 0;
+    // Called once the connection is open: learns what the server is.
+    virtual void opened(const QSqlDatabase &db) = 0;
+    // Right after BEGIN: the limit of this transaction's statements, `limitMs` (what the step has
+    // left of its time). An invalid error is success.
+    virtual QSqlError beginWork(QSqlDatabase &db, qint64 limitMs) = 0;
+    // The text of a statement as this server takes it (by default as it is).
+    virtual QString statement(const QString &sql) const { return sql; }
+    // After prepare(), before the first exec(): the limit of a statement that the transaction's does
+    // not bound.
+    virtual QSqlError limitStatement(QSqlQuery &query) = 0;
+    // A text value as the driver binds it (by default as it is).
+    virtual QVariant text(const QString &value) const { return value; }
+    // After a statement failed and before its query objects go: makes the transaction usable again,
+    // so that what the driver frees on the way out is freed inside it.
+    virtual void recover(QSqlDatabase &db) = 0;
+};
+
+// The statement limit of a PostgreSQL transaction, for every driver that reaches PostgreSQL.
+QSqlError limitPostgresTransaction(QSqlDatabase &db, qint64 limitMs);

@@ -4,13 +4,18 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
+#include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 
 namespace {
 
-const QByteArray TemplateVariable = "ORDOVANT_TEST_PG_TEMPLATE";
+const QString Sqlite = QStringLiteral("QSQLITE");
+const QString Postgres = QStringLiteral("QPSQL");
+const QString OdbcPostgres = QStringLiteral("QODBC-PostgreSQL");
+const QString OdbcMariaDb = QStringLiteral("QODBC-MariaDB");
 
 QString nextDatabaseName()
 {
@@ -18,29 +23,25 @@ QString nextDatabaseName()
     return QStringLiteral("ordovant_test_%1_%2").arg(QCoreApplication::applicationPid()).arg(++counter);
 }
 
-// A connection of the fixture's own for the time of one job; libpq takes the cluster from PG*.
+// A connection of the fixture's own for the time of one job.
 class Connection final
 {
 public:
-    Connection(const QString &driver, const QString &database)
+    explicit Connection(const QString &driver) : m_db(QSqlDatabase::addDatabase(driver, m_name)) {}
+    ~Connection()
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase(driver, m_name);
-        db.setDatabaseName(database);
-        m_open = db.open();
-        m_error = db.lastError().text();
+        m_db.close();
+        m_db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(m_name);
     }
-    ~Connection() { QSqlDatabase::removeDatabase(m_name); }
     Connection(const Connection &) = delete;
     Connection &operator=(const Connection &) = delete;
 
-    QSqlDatabase db() const { return QSqlDatabase::database(m_name, false); }
-    bool isOpen() const { return m_open; }
-    QString error() const { return m_error; }
+    QSqlDatabase &db() { return m_db; }
 
 private:
     QString m_name = QStringLiteral("branch-fixture");
-    bool m_open = false;
-    QString m_error;
+    QSqlDatabase m_db;
 };
 
 bool insertAll(QSqlQuery &query, const QString &sql, const QVector<QVariantList> &rows)
@@ -58,35 +59,76 @@ bool insertAll(QSqlQuery &query, const QString &sql, const QVector<QVariantList>
 
 } // namespace
 
-BranchFixture::BranchFixture(QString driver, QString directory)
-    : m_driver(std::move(driver)), m_directory(std::move(directory))
+BranchFixture::BranchFixture(QString route, QString directory)
+    : m_route(std::move(route)), m_directory(std::move(directory))
 {
     m_name = isServer() ? nextDatabaseName() : QDir(m_directory).filePath(QStringLiteral("filiale.db"));
+    if (isOdbc()) {
+        m_previousOdbcIni = qgetenv("ODBCINI");
+        qputenv("ODBCINI", QFile::encodeName(odbcIni()));
+    }
 }
 
 BranchFixture::~BranchFixture()
 {
+    releaseLock();
     // FORCE also ends a connection that the program under test still holds.
-    if (m_created && isServer())
-        runOnServer(QStringLiteral("postgres"),
-                    QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(m_name));
+    if (m_created && isMariaDb())
+        runAsAdministrator(QString(), QStringLiteral("DROP DATABASE IF EXISTS %1").arg(m_name));
+    else if (m_created)
+        runAsAdministrator(QStringLiteral("postgres"),
+                           QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(m_name));
+    if (isOdbc())
+        qputenv("ODBCINI", m_previousOdbcIni);
 }
 
-QString BranchFixture::unavailable(const QString &driver)
+QStringList BranchFixture::drivers()
 {
+    return {Sqlite, Postgres, OdbcPostgres, OdbcMariaDb};
+}
+
+QString BranchFixture::driver() const
+{
+    return isOdbc() ? QStringLiteral("QODBC") : m_route;
+}
+
+QString BranchFixture::unavailable(const QString &route)
+{
+    const QString driver = route.startsWith(QLatin1String("QODBC")) ? QStringLiteral("QODBC") : route;
     if (!QSqlDatabase::isDriverAvailable(driver))
         return QStringLiteral("the Qt Sql driver %1 is not installed").arg(driver);
-    if (driver == QLatin1String("QPSQL") && qEnvironmentVariableIsEmpty(TemplateVariable))
+    if (route != Sqlite && route != OdbcMariaDb && qEnvironmentVariableIsEmpty("ORDOVANT_TEST_PG_TEMPLATE"))
         return QStringLiteral("no test server: run under tests/support/with-postgresql.sh (./test.sh does)");
+    if (route == OdbcPostgres && !QSqlDatabase::isDriverAvailable(Postgres))
+        return QStringLiteral("the Qt Sql driver QPSQL, which makes the test databases, is not installed");
+    if (route == OdbcMariaDb && qEnvironmentVariableIsEmpty("ORDOVANT_TEST_ODBC_MARIADB_ADMIN_DSN"))
+        return QStringLiteral("no MariaDB test server: run under tests/support/with-mariadb.sh (./test.sh does)");
     return {};
 }
 
-bool BranchFixture::runOnServer(const QString &database, const QString &sql)
+bool BranchFixture::openAdministrator(QSqlDatabase &db, const QString &database)
 {
-    Connection connection(m_driver, database);
+    if (isMariaDb()) {
+        db.setDatabaseName(qEnvironmentVariable("ORDOVANT_TEST_ODBC_MARIADB_ADMIN_DSN"));
+        if (!db.open())
+            return false;
+        return database.isEmpty() || QSqlQuery(db).exec(QStringLiteral("USE %1").arg(database));
+    }
+    // libpq takes the cluster and its superuser from PG*.
+    db.setDatabaseName(database);
+    return db.open();
+}
+
+bool BranchFixture::runAsAdministrator(const QString &database, const QString &sql)
+{
+    Connection connection(isMariaDb() ? QStringLiteral("QODBC") : Postgres);
+    if (!openAdministrator(connection.db(), database)) {
+        m_error = connection.db().lastError().text();
+        return false;
+    }
     QSqlQuery query(connection.db());
-    if (!connection.isOpen() || !query.exec(sql)) {
-        m_error = connection.isOpen() ? query.lastError().text() : connection.error();
+    if (!query.exec(sql)) {
+        m_error = query.lastError().text();
         return false;
     }
     return true;
@@ -94,16 +136,39 @@ bool BranchFixture::runOnServer(const QString &database, const QString &sql)
 
 bool BranchFixture::exec(const QString &sql)
 {
-    return runOnServer(m_name, sql);
+    return runAsAdministrator(m_name, sql);
+}
+
+// The shipped schema, through the server's own client as an administrator loads it.
+bool BranchFixture::loadMariaDbSchema()
+{
+    QProcess client;
+    client.setStandardInputFile(qEnvironmentVariable("ORDOVANT_TEST_MARIADB_SCHEMA"));
+    client.start(QStringLiteral("mariadb"),
+                 {QStringLiteral("--no-defaults"),
+                  QStringLiteral("--socket=") + qEnvironmentVariable("ORDOVANT_TEST_MARIADB_SOCKET"),
+                  QStringLiteral("--user=root"), m_name});
+    if (!client.waitForFinished(60000) || client.exitStatus() != QProcess::NormalExit ||
+        client.exitCode() != 0) {
+        m_error = QString::fromLocal8Bit(client.readAllStandardError()) + client.errorString();
+        return false;
+    }
+    return exec(QStringLiteral("GRANT SELECT ON %1.einstellung TO ordovant_lesend").arg(m_name));
 }
 
 bool BranchFixture::create(const QVector<TaskRow> &tasks, const QVector<BelegRow> &belege, bool withTables)
 {
-    if (isServer()) {
+    if (isMariaDb()) {
+        if (!runAsAdministrator(QString(), QStringLiteral("CREATE DATABASE %1").arg(m_name)))
+            return false;
+        m_created = true;
+        if (withTables && !loadMariaDbSchema())
+            return false;
+    } else if (isServer()) {
         const QString source =
-            withTables ? qEnvironmentVariable(TemplateVariable) : QStringLiteral("template0");
-        if (!runOnServer(QStringLiteral("postgres"),
-                         QStringLiteral("CREATE DATABASE %1 TEMPLATE %2").arg(m_name, source)))
+            withTables ? qEnvironmentVariable("ORDOVANT_TEST_PG_TEMPLATE") : QStringLiteral("template0");
+        if (!runAsAdministrator(QStringLiteral("postgres"),
+                                QStringLiteral("CREATE DATABASE %1 TEMPLATE %2").arg(m_name, source)))
             return false;
         m_created = true;
     }
@@ -122,19 +187,22 @@ bool BranchFixture::fill(const QVector<TaskRow> &tasks, const QVector<BelegRow> 
              isServer() && !b.ablaufdatum.isNull() ? QVariant(b.ablaufdatum.toDate()) : b.ablaufdatum,
              b.erledigt});
 
-    Connection connection(m_driver, m_name);
-    QSqlDatabase db = connection.db();
+    Connection connection(isServer() ? (isMariaDb() ? QStringLiteral("QODBC") : Postgres) : Sqlite);
+    QSqlDatabase &db = connection.db();
+    bool ok = isServer() ? openAdministrator(db, m_name) : (db.setDatabaseName(m_name), db.open());
     QSqlQuery query(db);
-    bool ok = connection.isOpen();
     if (ok && !isServer() && withTables) {
         for (const char *sql : BranchSchema::tables)
             ok = ok && query.exec(QString::fromLatin1(sql));
         for (const char *sql : BranchSchema::indexes)
             ok = ok && query.exec(QString::fromLatin1(sql));
     }
-    if (ok && !withTables)
+    if (ok && !withTables) {
         ok = query.exec(QStringLiteral("CREATE TABLE lager (artikel INTEGER, menge INTEGER)"));
-    else if (ok)
+        // MariaDB lets a user into a database only where it holds a grant.
+        if (ok && isMariaDb())
+            ok = query.exec(QStringLiteral("GRANT SELECT ON %1.lager TO ordovant").arg(m_name));
+    } else if (ok) {
         ok = db.transaction() &&
              insertAll(
                  query,
@@ -146,19 +214,52 @@ bool BranchFixture::fill(const QVector<TaskRow> &tasks, const QVector<BelegRow> 
                            "INSERT INTO beleg (filiale, art, ablaufdatum, erledigt) VALUES (?, ?, ?, ?)"),
                        belegRows) &&
              db.commit();
+    }
     if (!ok)
-        m_error = connection.isOpen() ? query.lastError().text() : connection.error();
+        m_error = db.isOpen() ? query.lastError().text() : db.lastError().text();
     return ok;
 }
 
+QString BranchFixture::odbcIni() const
+{
+    return isOdbc() ? m_odbcDirectory.filePath(QStringLiteral("odbc.ini")) : QString();
+}
+
 QByteArray BranchFixture::hostIniSection(const QString &role, int zeitlimit, const QString &host,
-                                         const QString &port) const
+                                         const QString &port)
 {
     if (!isServer())
         return QByteArrayLiteral("[Datenbank]\nPfad=filiale.db\n");
-    return QStringLiteral(
-               "[Datenbank]\nTreiber=QPSQL\nHost=%1\nPort=%2\nName=%3\nBenutzer=%4\nZeitlimit=%5\n")
-        .arg(host, port, m_name, role)
+    if (!isOdbc())
+        return QStringLiteral(
+                   "[Datenbank]\nTreiber=QPSQL\nHost=%1\nPort=%2\nName=%3\nBenutzer=%4\nZeitlimit=%5\n")
+            .arg(host.isEmpty() ? qEnvironmentVariable("PGHOST") : host,
+                 port.isEmpty() ? qEnvironmentVariable("PGPORT") : port, m_name, role)
+            .arg(zeitlimit)
+            .toUtf8();
+    QString source;
+    if (isMariaDb()) {
+        const QString password =
+            m_odbcPassword.isEmpty() ? qEnvironmentVariable("ORDOVANT_TEST_MARIADB_PASSWORD") : m_odbcPassword;
+        const QString where =
+            host.isEmpty() ? QStringLiteral("Socket=%1\n").arg(qEnvironmentVariable("ORDOVANT_TEST_MARIADB_SOCKET"))
+                           : QStringLiteral("Server=%1\nPort=%2\n").arg(host, port);
+        source = QStringLiteral("Driver=MariaDB Unicode\n%1User=ordovant\nPassword=%2\nDatabase=%3\n")
+                     .arg(where, password, m_name);
+    } else {
+        const QString password =
+            m_odbcPassword.isEmpty() ? qEnvironmentVariable("PGPASSWORD") : m_odbcPassword;
+        source = QStringLiteral("Driver=PostgreSQL Unicode\nServername=%1\nPort=%2\nUsername=ordovant\n"
+                                "Password=%3\nDatabase=%4\n")
+                     .arg(host.isEmpty() ? qEnvironmentVariable("PGHOST") : host,
+                          port.isEmpty() ? qEnvironmentVariable("PGPORT") : port, password, m_name);
+    }
+    QFile ini(odbcIni());
+    if (!ini.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+        ini.write((u'[' + m_name + QStringLiteral("]\n") + source).toUtf8()) < 0)
+        m_error = ini.errorString();
+    return QStringLiteral("[Datenbank]\nTreiber=QODBC\nName=%1\nBenutzer=%2\nZeitlimit=%3\n")
+        .arg(m_name, role)
         .arg(zeitlimit)
         .toUtf8();
 }
@@ -166,4 +267,33 @@ QByteArray BranchFixture::hostIniSection(const QString &role, int zeitlimit, con
 QByteArray BranchFixture::settingsInDatabase() const
 {
     return isServer() ? QByteArrayLiteral("[Einstellungen]\nSpeicher=Datenbank\n") : QByteArray();
+}
+
+bool BranchFixture::lockTasks()
+{
+    m_lockingConnection = QStringLiteral("locking-session");
+    QSqlDatabase db =
+        QSqlDatabase::addDatabase(isMariaDb() ? QStringLiteral("QODBC") : Postgres, m_lockingConnection);
+    if (!openAdministrator(db, m_name))
+        return false;
+    if (isMariaDb())
+        return QSqlQuery(db).exec(QStringLiteral("LOCK TABLES absortieraufgabe WRITE"));
+    return db.transaction() &&
+           QSqlQuery(db).exec(QStringLiteral("LOCK TABLE absortieraufgabe IN ACCESS EXCLUSIVE MODE"));
+}
+
+void BranchFixture::releaseLock()
+{
+    if (m_lockingConnection.isEmpty())
+        return;
+    {
+        QSqlDatabase db = QSqlDatabase::database(m_lockingConnection, false);
+        if (isMariaDb())
+            QSqlQuery(db).exec(QStringLiteral("UNLOCK TABLES"));
+        else
+            db.rollback();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(m_lockingConnection);
+    m_lockingConnection.clear();
 }

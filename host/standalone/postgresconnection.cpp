@@ -1,0 +1,62 @@
+#include "postgresconnection.h"
+
+#include "branchsql.h"
+
+#include <QSqlDatabase>
+#include <QSqlQuery>
+
+namespace {
+
+const QString Savepoint = QStringLiteral("SAVEPOINT ordovant_arbeit");
+const QString BackToSavepoint = QStringLiteral("ROLLBACK TO SAVEPOINT ordovant_arbeit");
+
+} // namespace
+
+QSqlError limitPostgresTransaction(QSqlDatabase &db, qint64 limitMs)
+{
+    QSqlQuery limit(db);
+    if (!limit.prepare(BranchSql::SetLocalStatementTimeout))
+        return limit.lastError();
+    limit.addBindValue(QString::number(limitMs));
+    if (!limit.exec())
+        return limit.lastError();
+    return {};
+}
+
+QString PostgresConnection::serverName() const
+{
+    const QString host = m_settings.host.isEmpty() ? QStringLiteral("Standardserver") : m_settings.host;
+    const QString port = m_settings.port > 0 ? QStringLiteral(":%1").arg(m_settings.port) : QString();
+    return QStringLiteral("\"%1\" auf %2%3").arg(m_settings.name, host, port);
+}
+
+void PostgresConnection::configure(QSqlDatabase &db) const
+{
+    if (!m_settings.host.isEmpty())
+        db.setHostName(m_settings.host);
+    db.setPort(m_settings.port);
+    db.setDatabaseName(m_settings.name);
+    db.setUserName(m_settings.user);
+    // A list of hosts has one port per host, which libpq takes only as an option.
+    const QString ports =
+        m_settings.portList.isEmpty() ? QString() : QStringLiteral("port=%1;").arg(m_settings.portList);
+    db.setConnectOptions(QStringLiteral("connect_timeout=%1;%2%3")
+                             .arg(m_settings.timeoutSeconds)
+                             .arg(ports, m_settings.options));
+}
+
+QSqlError PostgresConnection::beginWork(QSqlDatabase &db, qint64 limitMs)
+{
+    if (QSqlError error = limitPostgresTransaction(db, limitMs); error.isValid())
+        return error;
+    QSqlQuery savepoint(db);
+    if (!savepoint.exec(Savepoint))
+        return savepoint.lastError();
+    return {};
+}
+
+void PostgresConnection::recover(QSqlDatabase &db)
+{
+    // A statement without values is sent as it is, without PREPARE.
+    QSqlQuery(db).exec(BackToSavepoint);
+}

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "branchsource.h"
+#include "serverconnection.h"
+#include "servertimelimit.h"
+
+#include <QSqlDatabase>
+
+#include <memory>
+
+class QSqlQuery;
+
+// The branch database on a server, through the Qt Sql driver of host.ini. One connection, opened at
+// the first question and closed after a failure. Every piece of work (a count, an existence test, the
+// document load, a settings read or write) is one transaction that carries its own statement limit;
+// its query objects live only inside it, so that nothing of it stays on the connection: no setting,
+// no prepared statement. Values are always bound.
+class ServerBranch final : public BranchSource
+{
+public:
+    explicit ServerBranch(const BranchDatabaseSettings &settings);
+    ~ServerBranch() override;
+    ServerBranch(const ServerBranch &) = delete;
+    ServerBranch &operator=(const ServerBranch &) = delete;
+
+    qint32 countOpenTasks(qint16 filiale, TQVX_Herkunfts_Integer_Array &nachHerkunft,
+                          TQVX_Aufgabe_GV_Integer_Array &nachGV) override;
+    bool hasOpenTask(qint16 filiale) override;
+    QVector<Beleg> openBelege(qint16 filiale, const QList<int> &kinds, const QDate &stichtag) override;
+    std::optional<QString> readSetting(qint32 filiale, const QString &key) override;
+    void writeSetting(qint32 filiale, const QString &key, const QString &value) override;
+    void close() override;
+
+private:
+    QSqlDatabase database();
+    // Runs `work` in one transaction and commits; on a failure rolls back and closes the connection.
+    template <typename Work> auto inTransaction(Work &&work);
+    // A query of the running transaction, prepared and limited.
+    QSqlQuery prepare(QSqlDatabase &db, const QString &sql, const QString &what);
+    void run(QSqlQuery &query, QSqlDatabase &db, const QString &what);
+    // Inside a transaction: makes it usable again, then throws.
+    [[noreturn]] void fail(QSqlDatabase &db, const QString &what, const QSqlError &error);
+    QString message(const QString &what, const QSqlError &error) const;
+
+    QString m_driver;
+    std::unique_ptr<ServerConnection> m_connection;
+    QString m_connectionName;
+    bool m_connectionAdded = false;
+    int m_hostCount = 1;
+    ServerTimeLimit m_timeLimit;
+};
