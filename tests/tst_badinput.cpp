@@ -154,9 +154,9 @@ private:
 
 // What a row expects of the run.
 enum class Outcome {
-    EndsQuietly,     // ends by itself with exit code 0 and writes no report
-    EndsWithReport,  // ends by itself with exit code 0 and reports the failure
-    ReportsAndWaits, // reports the failure and goes on to its notice, which waits for the user
+    EndsQuietly,                   // ends by itself with exit code 0 and writes no report
+    EndsWithReport,                // ends by itself with exit code 0 and reports the failure
+    ReportsAndWaits,               // reports the failure and goes on to its notice, which waits for the user
     EndsWithReportOnStandardError, // as EndsWithReport, where no log can be written
 };
 
@@ -353,7 +353,8 @@ void TestBadInput::endsWithoutHarm_data()
     addRow(
         "database path with a drive letter",
         [](HostDirectory &dir) {
-            dir.write(QStringLiteral("host.ini"), hostIni("42", "[Datenbank]\r\nPfad=D:\\Filiale\\filiale.db\r\n"));
+            dir.write(QStringLiteral("host.ini"),
+                      hostIni("42", "[Datenbank]\r\nPfad=D:\\Filiale\\filiale.db\r\n"));
         },
         {}, Outcome::EndsWithReport, SortOutCheck, QStringLiteral("D:\\Filiale\\filiale.db"));
     const auto noDatabase = [](HostDirectory &dir) { dir.write(QStringLiteral("host.ini"), hostIni()); };

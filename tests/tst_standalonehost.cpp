@@ -4,8 +4,8 @@
 #include "host/dmwarenabgabe.h"
 #include "host/hosterror.h"
 #include "host/hostfunctions.h"
-#include "host/standalone/processlauncher.h"
 #include "host/qvxinfo.h"
+#include "host/standalone/processlauncher.h"
 
 #include <QApplication>
 #include <QEventLoop>
@@ -151,10 +151,11 @@ void TestStandaloneHost::directoryByName_data()
     QTest::newRow("drive letter") << QByteArray("[Verzeichnisse]\r\nFERTIG=C:\\Torvelin\\bin\r\n")
                                   << QStringLiteral("C:\\Torvelin\\bin");
     QTest::newRow("blanks and \\t") << QByteArray("\xef\xbb\xbf[Verzeichnisse]\r\n"
-                                                "FERTIG=Z:\\tmp\\host mit Leerzeichen\\Torvelin Bin\r\n")
-                                     << QStringLiteral("Z:\\tmp\\host mit Leerzeichen\\Torvelin Bin");
-    QTest::newRow("backslash at the end") << QByteArray("[Verzeichnisse]\nFERTIG=C:\\Torvelin\\\n[Andere]\nx=1\n")
-                                          << QStringLiteral("C:\\Torvelin\\");
+                                                  "FERTIG=Z:\\tmp\\host mit Leerzeichen\\Torvelin Bin\r\n")
+                                    << QStringLiteral("Z:\\tmp\\host mit Leerzeichen\\Torvelin Bin");
+    QTest::newRow("backslash at the end")
+        << QByteArray("[Verzeichnisse]\nFERTIG=C:\\Torvelin\\\n[Andere]\nx=1\n")
+        << QStringLiteral("C:\\Torvelin\\");
     QTest::newRow("quoted, with comments") << QByteArray("# Pfade\n[Verzeichnisse]\n; alt: x\n"
                                                          "FERTIG = \"prog;neu\" ; Kommentar\n")
                                            << QStringLiteral("prog;neu");

@@ -41,16 +41,19 @@ void keepAccess(QSaveFile &replacement, const QString &path)
     // Only root may give a file away; otherwise the owner becomes the saving user.
     if (fresh.st_uid != old.st_uid && ::fchown(handle, old.st_uid, old.st_gid) == 0)
         fresh.st_gid = old.st_gid;
-    if (fresh.st_gid != old.st_gid && ::fchown(handle, uid_t(-1), old.st_gid) != 0)
-        throw HostError(QStringLiteral("Die Datei %1 gehört der Gruppe %2, der dieser Benutzer nicht angehört: die neue "
-                                       "Fassung verlöre die Gruppe, und deren andere Mitglieder könnten nicht "
-                                       "mehr speichern. Es wurde nichts geändert; nehmen Sie den Benutzer in die "
-                                       "Gruppe auf.")
-                            .arg(path, groupName(old.st_gid)));
+    // A group that may do no more than everybody else may go (the owner's file in the group root).
+    const bool groupGrantsMore = ((old.st_mode >> 3) & ~old.st_mode & 07) != 0;
+    if (fresh.st_gid != old.st_gid && ::fchown(handle, uid_t(-1), old.st_gid) != 0 && groupGrantsMore)
+        throw HostError(
+            QStringLiteral("Die Datei %1 gehört der Gruppe %2, der dieser Benutzer nicht angehört: die neue "
+                           "Fassung verlöre die Gruppe, und deren andere Mitglieder könnten nicht "
+                           "mehr speichern. Es wurde nichts geändert; nehmen Sie den Benutzer in die "
+                           "Gruppe auf.")
+                .arg(path, groupName(old.st_gid)));
     // After a change of owner or group the system clears the set-id bits; the mode goes last.
     if (::fchmod(handle, old.st_mode & 07777) != 0)
-        throw HostError(QStringLiteral("Die neue Fassung von %1 kann die Rechte der alten nicht erhalten.")
-                            .arg(path));
+        throw HostError(
+            QStringLiteral("Die neue Fassung von %1 kann die Rechte der alten nicht erhalten.").arg(path));
 }
 #else
 // Elsewhere the new file takes the access rules of its folder.
@@ -65,12 +68,14 @@ void replaceFile(const QString &path, const QByteArray &content)
     for (;;) {
         QSaveFile file(path);
         if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
-            throw HostError(QStringLiteral("Die Datei %1 kann nicht geschrieben werden: %2").arg(path, file.errorString()));
+            throw HostError(QStringLiteral("Die Datei %1 kann nicht geschrieben werden: %2")
+                                .arg(path, file.errorString()));
         keepAccess(file, path);
         if (file.commit())
             return;
         if (file.error() != QFileDevice::RenameError || deadline.hasExpired())
-            throw HostError(QStringLiteral("Die Datei %1 kann nicht ersetzt werden: %2").arg(path, file.errorString()));
+            throw HostError(
+                QStringLiteral("Die Datei %1 kann nicht ersetzt werden: %2").arg(path, file.errorString()));
         QThread::msleep(ReplaceRetryMs);
     }
 }

@@ -209,10 +209,11 @@ QByteArray IniFile::read(const QString &path)
 {
     QByteArray content = readText(path);
     if (const qsizetype line = foreignLine(content))
-        throw HostError(QStringLiteral("Die Datei %1 ist kein Einstellungsspeicher und wird nicht angetastet: "
-                                       "Zeile %2 ist weder ein Abschnitt [Name] noch Name=Wert in einem "
-                                       "Abschnitt (ein Name besteht aus Buchstaben, Ziffern und _ - . % / \\).")
-                            .arg(path, QString::number(line)));
+        throw HostError(
+            QStringLiteral("Die Datei %1 ist kein Einstellungsspeicher und wird nicht angetastet: "
+                           "Zeile %2 ist weder ein Abschnitt [Name] noch Name=Wert in einem "
+                           "Abschnitt (ein Name besteht aus Buchstaben, Ziffern und _ - . % / \\).")
+                .arg(path, QString::number(line)));
     return content;
 }
 

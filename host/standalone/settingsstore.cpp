@@ -36,7 +36,8 @@ QString SettingsStore::fullKey(const QString &key) const
     // Else "GV07/" would be stored as "GV07", another workstation's key.
     if (holdsKeySeparator(key))
         throw HostError(
-            QStringLiteral("Der Einstellungsschlüssel \"%1\" enthält / oder \\ und ist darum kein einzelner Name.")
+            QStringLiteral(
+                "Der Einstellungsschlüssel \"%1\" enthält / oder \\ und ist darum kein einzelner Name.")
                 .arg(key));
     return m_group + u'/' + key;
 }
