@@ -63,18 +63,27 @@ QStringList column(const QString &database, const QString &sql,
     return values;
 }
 
-QStringList serverRows(const BranchFixture &server, const QString &sql)
+QStringList serverRows(BranchFixture &server, const QString &sql)
 {
+    if (server.isMariaDb())
+        return server.rows(sql);
     return column(server.databaseName(), sql, QStringLiteral("QPSQL"));
 }
 
 const QString TaskRows =
     QStringLiteral("SELECT filiale, gv, herkunft, erledigt FROM absortieraufgabe ORDER BY id");
 const QString BelegRows = QStringLiteral("SELECT filiale, art, ablaufdatum, erledigt FROM beleg ORDER BY id");
-const QString SettingRows = QStringLiteral("SELECT schluessel, wert FROM einstellung ORDER BY schluessel");
+const QString SettingRows =
+    QStringLiteral("SELECT schluessel, wert FROM einstellung WHERE filiale = 42 ORDER BY schluessel");
+const QString OtherBranchRows = QStringLiteral("SELECT schluessel, wert FROM einstellung WHERE filiale = 43");
 
 QStringList onServer(const BranchFixture &server)
 {
+    // MariaDB's administrator, as the throw-away server has it: root on the socket, without a password.
+    if (server.isMariaDb())
+        return {QStringLiteral("--driver"), QStringLiteral("QODBC"), QStringLiteral("--name"),
+                QStringLiteral("DRIVER={MariaDB Unicode};SOCKET=%1;DATABASE=%2;UID=root")
+                    .arg(qEnvironmentVariable("ORDOVANT_TEST_MARIADB_SOCKET"), server.databaseName())};
     return {QStringLiteral("--driver"), QStringLiteral("QPSQL"), QStringLiteral("--name"),
             server.databaseName()};
 }
@@ -110,6 +119,7 @@ private slots:
     void serverRowsAreKeptWithoutForce();
     void serverWithoutTablesIsRefused();
     void copySettingsCopiesTheGroupOnce();
+    void copySettingsThroughOdbc();
     void badStoreWritesNothing_data();
     void badStoreWritesNothing();
 
@@ -296,28 +306,34 @@ QString TestOrdovantDb::writeFile(const QString &name, const QByteArray &content
 // The server gets the same rows as a file made with the same options.
 void TestOrdovantDb::serverGetsTheRowsOfAFile_data()
 {
+    QTest::addColumn<QString>("route");
     QTest::addColumn<QStringList>("rows");
     QTest::addColumn<int>("tasks");
-    QTest::newRow("given") << QStringList{QStringLiteral("--task"),  QStringLiteral("7,2,53"),
+    for (const QString &route : {QStringLiteral("QPSQL"), QStringLiteral("QODBC-MariaDB")}) {
+    QTest::addRow("%s: given", qPrintable(route)) << route << QStringList{QStringLiteral("--task"),  QStringLiteral("7,2,53"),
                                           QStringLiteral("--task"),  QStringLiteral("7,8,0,1"),
                                           QStringLiteral("--beleg"), QStringLiteral("7,39,2024-06-14"),
                                           QStringLiteral("--beleg"), QStringLiteral("8,1,,1")}
                            << 2;
-    QTest::newRow("random") << QStringList{QStringLiteral("--random-tasks"), QStringLiteral("2500"),
+    QTest::addRow("%s: random", qPrintable(route)) << route << QStringList{QStringLiteral("--random-tasks"), QStringLiteral("2500"),
                                            QStringLiteral("--branches"),     QStringLiteral("3"),
                                            QStringLiteral("--open-percent"), QStringLiteral("25"),
                                            QStringLiteral("--seed"),         QStringLiteral("5")}
                             << 2500;
+    }
 }
 
 void TestOrdovantDb::serverGetsTheRowsOfAFile()
 {
-    REQUIRE_TEST_SERVER();
+    QFETCH(QString, route);
     QFETCH(QStringList, rows);
     QFETCH(int, tasks);
-    BranchFixture server(QStringLiteral("QPSQL"), m_dir.path());
+    if (const QString reason = BranchFixture::unavailable(route); !reason.isEmpty())
+        QSKIP(qPrintable(reason));
+    BranchFixture server(route, m_dir.path());
     QVERIFY2(server.create({}), qPrintable(server.error()));
-    const QString file = m_dir.filePath(QStringLiteral("vergleich-%1.db").arg(QTest::currentDataTag()));
+    const QString file = m_dir.filePath(
+        QStringLiteral("vergleich-%1.db").arg(QString::fromUtf8(QTest::currentDataTag()).remove(u':').remove(u' ')));
     QCOMPARE(runTool(QStringList{QStringLiteral("create"), file} + rows).exitCode, 0);
     const ToolRun filled = runTool(QStringList{QStringLiteral("create")} + onServer(server) + rows);
     QVERIFY2(filled.exitCode == 0, filled.errors.constData());
@@ -361,15 +377,18 @@ void TestOrdovantDb::copySettingsCopiesTheGroupOnce()
     REQUIRE_TEST_SERVER();
     BranchFixture server(QStringLiteral("QPSQL"), m_dir.path());
     QVERIFY2(server.create({}), qPrintable(server.error()));
-    QVERIFY2(server.exec(QStringLiteral("INSERT INTO einstellung VALUES ('ORDOVANT/DM/GV07', 'ALT'), "
-                                        "('ORDOVANT/DM/GV08', 'RESERV')")),
+    // Branch 43's row of the same key stays as it is.
+    QVERIFY2(server.exec(QStringLiteral("INSERT INTO einstellung (filiale, schluessel, wert) VALUES "
+                                        "(42, 'ORDOVANT/DM/GV07', 'ALT'), (42, 'ORDOVANT/DM/GV08', 'RESERV'), "
+                                        "(43, 'ORDOVANT/DM/GV07', 'FREMD')")),
              qPrintable(server.error()));
     const QStringList copy{
         QStringLiteral("copy-settings"),
         writeFile(QStringLiteral("kopie.ini"),
                   "[ORDOVANT/DM]\nGV07=KUNDBEST|RESERV\nHERKUNFT07=O|K\nWARENANFOEIGFIL07=a,b\nGV0/7=V\n"
                   "GV07%5C=W\n[ORDOVANT/DM/ALT]\nGV07=X\n[ORDOVANT]\nGV07=Y\n[ANDERE]\nGV07=Z\n"),
-        QStringLiteral("--host-ini"), writeFile(QStringLiteral("host.ini"), server.hostIniSection())};
+        QStringLiteral("--host-ini"),
+        writeFile(QStringLiteral("host.ini"), "[Warenabgabe]\n17=42\n" + server.hostIniSection())};
     const QStringList expected{
         QStringLiteral("ORDOVANT/DM/GV07,KUNDBEST|RESERV"), QStringLiteral("ORDOVANT/DM/GV08,RESERV"),
         QStringLiteral("ORDOVANT/DM/HERKUNFT07,O|K"), QStringLiteral("ORDOVANT/DM/WARENANFOEIGFIL07,a,b")};
@@ -380,6 +399,33 @@ void TestOrdovantDb::copySettingsCopiesTheGroupOnce()
             QVERIFY2(copied.errors.contains(value), copied.errors.constData());
         QVERIFY2(copied.errors.contains("copied 3 values into einstellung, 3 not"), copied.errors.constData());
         QCOMPARE(serverRows(server, SettingRows), expected);
+        QCOMPARE(serverRows(server, OtherBranchRows), QStringList{QStringLiteral("ORDOVANT/DM/GV07,FREMD")});
+    }
+}
+
+// The program's statements through ODBC: the branch from --filiale, a second run changes nothing.
+void TestOrdovantDb::copySettingsThroughOdbc()
+{
+    const QString route = QStringLiteral("QODBC-MariaDB");
+    if (const QString reason = BranchFixture::unavailable(route); !reason.isEmpty())
+        QSKIP(qPrintable(reason));
+    BranchFixture server(route, m_dir.path());
+    QVERIFY2(server.create({}), qPrintable(server.error()));
+    QVERIFY2(server.exec(QStringLiteral("INSERT INTO einstellung (filiale, schluessel, wert) VALUES "
+                                        "(42, 'ORDOVANT/DM/GV07', 'ALT'), (43, 'ORDOVANT/DM/GV07', 'FREMD')")),
+             qPrintable(server.error()));
+    const QStringList copy =
+        QStringList{QStringLiteral("copy-settings"),
+                    writeFile(QStringLiteral("einstellungen-odbc.ini"), "[ORDOVANT/DM]\nGV07=KUNDBEST|Ä|RESERV\nHERKUNFT07=O\n"),
+                    QStringLiteral("--filiale"), QStringLiteral("42")} +
+        onServer(server);
+    for (int run = 1; run <= 2; ++run) {
+        const ToolRun copied = runTool(copy);
+        QVERIFY2(copied.exitCode == 0, copied.errors.constData());
+        QCOMPARE(serverRows(server, SettingRows),
+                 (QStringList{QStringLiteral("ORDOVANT/DM/GV07,KUNDBEST|Ä|RESERV"),
+                              QStringLiteral("ORDOVANT/DM/HERKUNFT07,O")}));
+        QCOMPARE(serverRows(server, OtherBranchRows), QStringList{QStringLiteral("ORDOVANT/DM/GV07,FREMD")});
     }
 }
 
@@ -400,7 +446,8 @@ void TestOrdovantDb::badStoreWritesNothing()
     const QString store = m_dir.filePath(QStringLiteral("kaputt-%1.ini").arg(QTest::currentDataTag()));
     if (!content.isNull())
         QVERIFY(!writeFile(QFileInfo(store).fileName(), content).isEmpty());
-    const ToolRun refused = runTool(QStringList{QStringLiteral("copy-settings"), store} + onServer(server));
+    const ToolRun refused = runTool(QStringList{QStringLiteral("copy-settings"), store} + onServer(server) +
+                                    QStringList{QStringLiteral("--filiale"), QStringLiteral("42")});
     QCOMPARE(refused.exitCode, 1);
     QVERIFY(refused.errors.contains(store.toUtf8()));
     QCOMPARE(serverRows(server, SettingRows), QStringList{});

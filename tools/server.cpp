@@ -46,18 +46,19 @@ class Server final
 public:
     explicit Server(const BranchDatabaseSettings &settings) : m_label(label(settings))
     {
-        const std::unique_ptr<ServerConnection> connection = ServerConnection::forSettings(settings);
+        m_connection = ServerConnection::forSettings(settings);
         if (!QSqlDatabase::isDriverAvailable(settings.driver))
             throw ToolError(QStringLiteral("the Qt Sql driver %1 is not installed (Debian package %2)")
-                                .arg(settings.driver, connection->driverPackage()));
+                                .arg(settings.driver, m_connection->driverPackage()));
         QSqlDatabase db = QSqlDatabase::addDatabase(settings.driver, ConnectionName);
         try {
-            connection->configure(db);
+            m_connection->configure(db);
         } catch (const HostError &e) {
             throw ToolError(QString::fromUtf8(e.what()));
         }
         if (!db.open())
             fail("connecting", db.lastError());
+        m_connection->opened(db);
         m_postgres = db.driver()->dbmsType() == QSqlDriver::PostgreSQL;
         m_lockTimeoutMs = settings.timeoutSeconds * 1000;
     }
@@ -141,7 +142,11 @@ public:
                  .arg(QLatin1String(what), server.isEmpty() ? error.text() : server));
     }
 
+    // A text value as the driver binds it.
+    QVariant text(const QString &value) const { return m_connection->text(value); }
+
 private:
+    std::unique_ptr<ServerConnection> m_connection;
     QString m_label;
     bool m_inTransaction = false;
     bool m_postgres = false;
@@ -269,23 +274,23 @@ qsizetype copySettings(const QString &store, const BranchDatabaseSettings &setti
     QSqlQuery read = server.prepare(BranchSql::ReadSetting);
     QSqlQuery insert = server.prepare(BranchSql::InsertSetting);
     for (const auto &[key, value] : values) {
-        update.addBindValue(value);
+        update.addBindValue(server.text(value));
         update.addBindValue(filiale);
-        update.addBindValue(key);
+        update.addBindValue(server.text(key));
         server.exec(update, "writing the settings");
         if (update.numRowsAffected() > 0)
             continue;
         // A server that counts changed rows only (MariaDB) touches none where the value is there.
         read.addBindValue(filiale);
-        read.addBindValue(key);
+        read.addBindValue(server.text(key));
         server.exec(read, "reading the settings");
         const bool present = read.next();
         read.finish();
         if (present)
             continue;
         insert.addBindValue(filiale);
-        insert.addBindValue(key);
-        insert.addBindValue(value);
+        insert.addBindValue(server.text(key));
+        insert.addBindValue(server.text(value));
         server.exec(insert, "writing the settings");
     }
     server.commit();

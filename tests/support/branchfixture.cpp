@@ -9,6 +9,7 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSqlRecord>
 
 namespace {
 
@@ -132,6 +133,28 @@ bool BranchFixture::runAsAdministrator(const QString &database, const QString &s
         return false;
     }
     return true;
+}
+
+QStringList BranchFixture::rows(const QString &sql)
+{
+    QStringList rows;
+    Connection connection(isMariaDb() ? QStringLiteral("QODBC") : isServer() ? Postgres : Sqlite);
+    if (!isServer())
+        connection.db().setDatabaseName(m_name);
+    if (isServer() ? !openAdministrator(connection.db(), m_name) : !connection.db().open()) {
+        m_error = connection.db().lastError().text();
+        return rows;
+    }
+    QSqlQuery query(connection.db());
+    if (!query.exec(sql))
+        m_error = query.lastError().text();
+    while (query.next()) {
+        QStringList row;
+        for (int i = 0; i < query.record().count(); ++i)
+            row << query.value(i).toString();
+        rows << row.join(u',');
+    }
+    return rows;
 }
 
 bool BranchFixture::exec(const QString &sql)
