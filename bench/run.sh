@@ -16,7 +16,8 @@ process_runs=$((3 * runs))
 
 # --- Build -----------------------------------------------------------------------------------------
 build_all() {
-    "$root/scripts/install-missing.sh" libbenchmark-dev sqlite3 postgresql libpq-dev libqt6sql6-psql >/dev/null
+    "$root/scripts/install-missing.sh" libbenchmark-dev sqlite3 postgresql libpq-dev libqt6sql6-psql \
+        libqt6sql6-odbc unixodbc odbc-postgresql >/dev/null
     echo "Building (Release) into $build ..."
     mkdir -p "$build"
     if ! BUILD_TYPE=Release "$root/scripts/setup.sh" "$build" -DORDOVANT_BENCH=ON -DBUILD_TESTING=OFF \
@@ -166,6 +167,16 @@ Benutzer=ordovant
 Zeitlimit=5"
     local conninfo="host=$PGHOST port=$PGPORT dbname=$db user=ordovant connect_timeout=5"
     home server-nowork 21 "$section"
+    # The same server through psqlODBC: a data source of its own, with the password, as an
+    # administrator keeps it.
+    mkdir -p "$data/odbc"
+    printf '[PostgreSQL Unicode]\nDriver=psqlodbcw.so\n' >"$data/odbc/odbcinst.ini"
+    printf '[ordovant_bench]\nDriver=PostgreSQL Unicode\nServername=%s\nPort=%s\nDatabase=%s\nUsername=ordovant\nPassword=%s\n' \
+        "$PGHOST" "$PGPORT" "$db" "$PGPASSWORD" >"$data/odbc/odbc.ini"
+    chmod 600 "$data/odbc/odbc.ini"
+    home server-odbc-nowork 21 "Treiber=QODBC
+Name=ordovant_bench
+Zeitlimit=5"
     home server-belege 1 "$section"
     for ((i = 1; i <= workstations; i++)); do
         home "server-ws-$(printf %02d "$i")" 21 "$section" "$(printf %02d "$i")"
@@ -174,6 +185,12 @@ Zeitlimit=5"
     ORDOVANT_HOME="$data/home-server-nowork" "$bin/bench_process" --runs "$process_runs" \
         --name "No work, server" --wall-goal 1.2 -- "$build/app/ordovant" ::: "$bin/bare_app_libpq" "$conninfo" 21
     check_log server-nowork
+
+    # What the ODBC layer costs: the same start through QODBC, beside it through QPSQL; no goal.
+    ODBCSYSINI="$data/odbc" ODBCINI="$data/odbc/odbc.ini" ORDOVANT_HOME="$data/home-server-odbc-nowork" \
+        "$bin/bench_process" --runs "$process_runs" --name "No work, server via ODBC (reference: QPSQL)" \
+        -- "$build/app/ordovant" ::: env ORDOVANT_HOME="$data/home-server-nowork" "$build/app/ordovant"
+    check_log server-odbc-nowork
 
     "$bin/bench_concurrent" --rounds "$runs" --instances "$workstations" --homes "$data/home-server-ws-" \
         --name "$workstations workstations at once" -- "$build/app/ordovant"
