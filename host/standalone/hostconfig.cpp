@@ -3,11 +3,11 @@
 #include "connectionoptions.h"
 #include "host/hosterror.h"
 #include "hostinifile.h"
+#include "platform/defaulthostdirectory.h"
 #include "settingsstorage.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QStandardPaths>
 #include <QSysInfo>
 
 namespace {
@@ -17,9 +17,7 @@ QString hostDirectoryFromEnvironment()
     const QString configured = qEnvironmentVariable("ORDOVANT_HOME");
     if (!configured.isEmpty())
         return QDir(configured).absolutePath();
-    const QString appData = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-    QDir().mkpath(appData);
-    return appData;
+    return defaultHostDirectory();
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "processlauncher.h"
 
 #include "host/hosterror.h"
+#include "platform/startwindowstate.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -30,31 +31,30 @@ QString ProcessLauncher::programPath(const QString &directory, const QString &fi
 
 void ProcessLauncher::execute(const AppExecRequest &request)
 {
-    // The window state of another program is not portable; the started program opens as it likes.
     const QString program = programPath(request.exePath, request.exeName);
-    const QString directory = QFileInfo(program).absolutePath();
-    if (request.wait)
-        runAndWait(program, request.parameters, directory);
-    else
-        startDetached(program, request.parameters, directory);
-}
-
-void ProcessLauncher::startDetached(const QString &program, const QStringList &arguments,
-                                    const QString &directory)
-{
-    if (!QProcess::startDetached(program, arguments, directory))
-        throw HostError(QStringLiteral("Das Programm %1 konnte nicht gestartet werden.").arg(program));
-}
-
-void ProcessLauncher::runAndWait(const QString &program, const QStringList &arguments,
-                                 const QString &directory)
-{
     QProcess process;
+    process.setProgram(program);
+    process.setArguments(request.parameters);
+    process.setWorkingDirectory(QFileInfo(program).absolutePath());
+    setStartWindowState(process, request.windowState);
+    if (request.wait)
+        runAndWait(process);
+    else
+        startDetached(process);
+}
+
+void ProcessLauncher::startDetached(QProcess &process)
+{
+    if (!process.startDetached())
+        throw HostError(QStringLiteral("Das Programm %1 konnte nicht gestartet werden.").arg(process.program()));
+}
+
+void ProcessLauncher::runAndWait(QProcess &process)
+{
     process.setProcessChannelMode(QProcess::ForwardedChannels);
-    process.setWorkingDirectory(directory);
-    process.start(program, arguments);
+    process.start();
     if (!process.waitForStarted(-1))
         throw HostError(QStringLiteral("Das Programm %1 konnte nicht gestartet werden: %2")
-                            .arg(program, process.errorString()));
+                            .arg(process.program(), process.errorString()));
     process.waitForFinished(-1);
 }

@@ -2,6 +2,8 @@
 
 #include "host/hostbackend.h"
 
+class QProcess;
+
 // Starts a program as a separate process, without a shell. The branch program's file name is
 // spelt in different letter cases, so a name that is not found exactly is looked up ignoring case.
 class ProcessLauncher final : public AppExecBackend
@@ -13,6 +15,6 @@ public:
     static QString programPath(const QString &directory, const QString &fileName);
 
 private:
-    static void startDetached(const QString &program, const QStringList &arguments, const QString &directory);
-    static void runAndWait(const QString &program, const QStringList &arguments, const QString &directory);
+    static void startDetached(QProcess &process);
+    static void runAndWait(QProcess &process);
 };
