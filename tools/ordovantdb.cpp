@@ -3,6 +3,8 @@
 
 #include "ordovantdb.h"
 
+#include "branchrole.h"
+
 #include "host/hosterror.h"
 #include "host/standalone/connectionoptions.h"
 
@@ -19,6 +21,7 @@ const QString Postgres = QStringLiteral("QPSQL");
 const QString Odbc = QStringLiteral("QODBC");
 const QString Create = QStringLiteral("create");
 const QString CopySettings = QStringLiteral("copy-settings");
+const QString AddBranchRole = QStringLiteral("add-branch-role");
 
 const char *const Description =
     R"(Creates and fills branch databases for ordovant, and moves settings to a branch server.
@@ -35,6 +38,10 @@ Commands:
                        into the server's table einstellung as the rows of one branch (--filiale,
                        else [Warenabgabe] 17 of --host-ini); a key that is there already gets the
                        store's value, other rows stay. One transaction: all or nothing.
+  add-branch-role ROLE On a chain's central server (schema/central-server.sql): make the login
+                       role ROLE of branch --filiale N, a member of ordovant_filiale, which row-level
+                       security keeps to that branch's rows. Run it as an administrator role; it
+                       never takes a password and prints how to set one.
 
 The database: FILE, or the [Datenbank] section of --host-ini (Treiber, Pfad, Host, Port, Name,
 Benutzer, Optionen, Zeitlimit); the server options below override its values, empty ones take
@@ -143,7 +150,8 @@ qint32 branchNumber(const QCommandLineParser &parser)
     bool ok = false;
     const qint32 filiale = text.trimmed().toInt(&ok);
     if (!ok || filiale <= 0)
-        throw UsageError("copy-settings needs the branch: --filiale N, or a host.ini with [Warenabgabe] 17=N");
+        throw UsageError("copy-settings and add-branch-role need the branch: --filiale N, or a host.ini with "
+                         "[Warenabgabe] 17=N");
     return filiale;
 }
 
@@ -325,14 +333,24 @@ Command parse(const QStringList &arguments)
         command.path = positional[1];
         return command;
     }
+    if (command.name == AddBranchRole && positional.size() == 2) {
+        if (command.database.driver != Postgres)
+            throw UsageError("add-branch-role needs a PostgreSQL server (--driver QPSQL, or a host.ini that "
+                             "names one)");
+        command.filiale = branchNumber(parser);
+        command.path = positional[1];
+        return command;
+    }
     throw UsageError(
-        "usage: ordovant-db create [FILE] [options] | ordovant-db copy-settings STORE [options]; "
-        "see --help");
+        "usage: ordovant-db create [FILE] [options] | ordovant-db copy-settings STORE [options] | "
+        "ordovant-db add-branch-role ROLE --filiale N [options]; see --help");
 }
 
 int run(const Command &command)
 {
-    if (command.name == CopySettings) {
+    if (command.name == AddBranchRole) {
+        std::fputs(addBranchRole(command.database, command.path, command.filiale).toUtf8().constData(), stdout);
+    } else if (command.name == CopySettings) {
         const qsizetype copied = copySettings(command.path, command.database, command.filiale);
         std::printf("copied %lld values into einstellung\n", static_cast<long long>(copied));
     } else if (command.database.driver != Sqlite) {

@@ -1,0 +1,442 @@
+// One server for a chain's branches: the program works through PgBouncer in transaction pooling as it
+// does directly, leaving nothing on the pooled connections; each branch's login role sees and writes
+// only its branch's rows, whatever host.ini names; a list of servers whose first is down still
+// answers; and a server process stopped mid-statement ends the run through the watchdog.
+
+#include "standalonehosthome.h"
+
+#include "check/ordovantdm.h"
+#include "support/branchfixture.h"
+#include "support/hostfiles.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTcpServer>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+constexpr int Zeitlimit = 2;
+// A hang is the fault, not a slow machine: the bound is loose.
+constexpr int EndsWithinMs = (Zeitlimit + 8) * 1000;
+const QString SortOutCheck = QStringLiteral("TDMOrdovant.ExistAbsortierAufgaben");
+const QString SettingsWrite = QStringLiteral("TDMOrdovant.Einstellung_speichern");
+const QString SettingsRead = QStringLiteral("TDMOrdovant.Einstellung_laden");
+
+const QVector<TaskRow> TasksOf42And43{{42, 3, 11}, {42, 4, 1}, {43, 1, 2}, {43, 1, 2}, {43, 2, 5}};
+
+QString pgBouncerHost()
+{
+    return qEnvironmentVariable("ORDOVANT_TEST_PGBOUNCER_HOST");
+}
+
+QString pgBouncerPort()
+{
+    return qEnvironmentVariable("ORDOVANT_TEST_PGBOUNCER_PORT");
+}
+
+// Terminal `terminal` of branch `filiale` with its settings on the server at host:port.
+QByteArray hostIni(BranchFixture &branch, int filiale, const QString &role, const QString &host,
+                   const QString &port, const QString &terminal = QStringLiteral("07"),
+                   int zeitlimit = Zeitlimit)
+{
+    return QStringLiteral("[Terminal]\nID=%1\n[Startparameter]\nTORVELIN=ja\n[Warenabgabe]\n17=%2\n")
+               .arg(terminal)
+               .arg(filiale)
+               .toUtf8() +
+           branch.hostIniSection(role, zeitlimit, host, port) + branch.settingsInDatabase();
+}
+
+QString freePort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost);
+    return QString::number(probe.serverPort());
+}
+
+// The route's server: the test cluster itself, or the PgBouncer in front of it.
+struct Route
+{
+    QString host;
+    QString port;
+};
+
+// Runs one statement through `route` as the cluster's administrator (PGUSER) on a connection of its
+// own; the first column of its first row.
+QString answer(const Route &route, const QString &database, const QString &sql)
+{
+    const QString name = QStringLiteral("central-probe");
+    QString result;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
+        db.setHostName(route.host);
+        db.setPort(route.port.toInt());
+        db.setDatabaseName(database);
+        if (db.open()) {
+            QSqlQuery query(db);
+            result = query.exec(sql) && query.next() ? query.value(0).toString()
+                                                     : QStringLiteral("error: ") + query.lastError().text();
+        } else {
+            result = QStringLiteral("error: ") + db.lastError().text();
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+    return result;
+}
+
+QString readWholeFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(Route)
+
+class TestCentralServer : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+
+    // The same questions directly and through the pooler.
+    void countsAndSettingsOnTheRoute_data() { addRoutes(); }
+    void countsAndSettingsOnTheRoute();
+    void manyStartsAtOnce_data() { addRoutes(); }
+    void manyStartsAtOnce();
+    void concurrentWritersLoseNothing_data() { addRoutes(); }
+    void concurrentWritersLoseNothing();
+    void poolKeepsTheServersDefaults();
+
+    // Branch roles on one server.
+    void branchRoleKeepsToItsBranch_data();
+    void branchRoleKeepsToItsBranch();
+
+    // A list of servers.
+    void failoverToTheNextServer_data();
+    void failoverToTheNextServer();
+
+    // A server process that stops answering, a table that stays locked.
+    void stoppedBackendEndsTheRun();
+    void lockedSettingsCostOneLimit();
+
+private:
+    static void addRoutes();
+};
+
+void TestCentralServer::initTestCase()
+{
+    if (const QString reason = BranchFixture::unavailable(QStringLiteral("QPSQL")); !reason.isEmpty())
+        QSKIP(qPrintable(reason));
+}
+
+void TestCentralServer::addRoutes()
+{
+    QTest::addColumn<Route>("route");
+    QTest::newRow("direct") << Route{qEnvironmentVariable("PGHOST"), qEnvironmentVariable("PGPORT")};
+    QTest::newRow("PgBouncer, transaction pooling") << Route{pgBouncerHost(), pgBouncerPort()};
+}
+
+#define REQUIRE_ROUTE(route)                                                                              \
+    if ((route).port.isEmpty())                                                                           \
+    QSKIP("no PgBouncer: run under tests/support/with-pgbouncer.sh (./test.sh does)")
+
+void TestCentralServer::countsAndSettingsOnTheRoute()
+{
+    QFETCH(Route, route);
+    REQUIRE_ROUTE(route);
+    StandaloneHostHome home;
+    BranchFixture branch(QStringLiteral("QPSQL"), home.path());
+    QVERIFY2(branch.create(TasksOf42And43), qPrintable(branch.error()));
+    QVERIFY(home.writeIni(hostIni(branch, 43, QStringLiteral("ordovant"), route.host, route.port)));
+    InstalledStandaloneHost host;
+    TDMOrdovant dm;
+
+    QVERIFY(dm.ExistAbsortierAufgaben(true));
+    QCOMPARE(dm.GetAnzAufgaben(), 3);
+    QCOMPARE(dm.GetAnzNachGV()[1], 2);
+    QVERIFY(dm.ExistAbsortierAufgaben(false));
+    dm.Einstellung_speichern(QStringLiteral("GV"), QStringLiteral("RESERV|FILUML"));
+    QCOMPARE(dm.Einstellung_laden(QStringLiteral("GV"), QString()), QStringLiteral("RESERV|FILUML"));
+    const QStringList log = home.logLines();
+    QVERIFY2(!HostFiles::hasReport(log, QStringLiteral("07"), SortOutCheck), qPrintable(log.join(u'\n')));
+    QVERIFY2(!HostFiles::hasReport(log, QStringLiteral("07"), SettingsWrite), qPrintable(log.join(u'\n')));
+}
+
+// Each start counts branch 42, which has no open task, and so ends by itself; a failure is a report.
+void TestCentralServer::manyStartsAtOnce()
+{
+    QFETCH(Route, route);
+    REQUIRE_ROUTE(route);
+    constexpr int Starts = 24;
+    QTemporaryDir root;
+    BranchFixture branch(QStringLiteral("QPSQL"), root.path());
+    QVERIFY2(branch.create({{43, 1, 2}, {42, 1, 2, 1}}), qPrintable(branch.error()));
+
+    std::vector<std::unique_ptr<QProcess>> starts;
+    for (int i = 0; i < Starts; ++i) {
+        const QString home = root.filePath(QStringLiteral("arbeitsplatz%1").arg(i));
+        QVERIFY(QDir().mkpath(home));
+        QFile ini(QDir(home).filePath(QStringLiteral("host.ini")));
+        QVERIFY(ini.open(QIODevice::WriteOnly));
+        ini.write(hostIni(branch, 42, QStringLiteral("ordovant"), route.host, route.port,
+                          QStringLiteral("%1").arg(i, 2, 10, QLatin1Char('0'))));
+        ini.close();
+        auto process = std::make_unique<QProcess>();
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("ORDOVANT_HOME"), home);
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        process->setProcessEnvironment(environment);
+        process->setProcessChannelMode(QProcess::MergedChannels);
+        starts.push_back(std::move(process));
+    }
+    for (auto &process : starts)
+        process->start(QStringLiteral(ORDOVANT_BINARY), {QStringLiteral("-KD")});
+    for (int i = 0; i < Starts; ++i) {
+        QProcess &process = *starts[i];
+        const bool finished = process.waitForFinished(EndsWithinMs * 3);
+        if (!finished)
+            process.kill();
+        const QString log = readWholeFile(root.filePath(QStringLiteral("arbeitsplatz%1/ordovant.log").arg(i)));
+        QVERIFY2(finished, qPrintable(QStringLiteral("start %1 hung").arg(i)));
+        QCOMPARE(process.exitCode(), 0);
+        QVERIFY2(log.isEmpty(), qPrintable(QStringLiteral("start %1: %2").arg(i).arg(log)));
+    }
+}
+
+// Eight workstations save and read back at the same moment; each keeps its last values.
+void TestCentralServer::concurrentWritersLoseNothing()
+{
+    QFETCH(Route, route);
+    REQUIRE_ROUTE(route);
+    constexpr int Writers = 8;
+    constexpr int Rounds = 5;
+    QTemporaryDir root;
+    BranchFixture branch(QStringLiteral("QPSQL"), root.path());
+    QVERIFY2(branch.create({}), qPrintable(branch.error()));
+
+    std::vector<std::unique_ptr<QProcess>> writers;
+    for (int i = 0; i < Writers; ++i) {
+        const QString terminal = QStringLiteral("T%1").arg(i);
+        const QString home = root.filePath(terminal);
+        QVERIFY(QDir().mkpath(home));
+        QFile ini(QDir(home).filePath(QStringLiteral("host.ini")));
+        QVERIFY(ini.open(QIODevice::WriteOnly));
+        ini.write(hostIni(branch, 42, QStringLiteral("ordovant"), route.host, route.port, terminal));
+        ini.close();
+        auto writer = std::make_unique<QProcess>();
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("ORDOVANT_HOME"), home);
+        writer->setProcessEnvironment(environment);
+        writer->start(QStringLiteral(SETTINGS_WRITER), {terminal, QString::number(Rounds)});
+        QVERIFY(writer->waitForStarted());
+        writers.push_back(std::move(writer));
+    }
+    for (auto &writer : writers)
+        writer->write("los\n");
+    QStringList lastValues;
+    for (auto &writer : writers) {
+        QVERIFY(writer->waitForFinished(EndsWithinMs * 3));
+        const QByteArray errors = writer->readAllStandardError();
+        QVERIFY2(writer->exitCode() == 0, errors.constData());
+        lastValues << QString::fromUtf8(writer->readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+    }
+    // Every writer's last GV is on the server, under its own key of branch 42.
+    for (int i = 0; i < Writers; ++i) {
+        const QString gv = lastValues.filter(QStringLiteral("GV=")).value(i).mid(3);
+        QCOMPARE(answer({qEnvironmentVariable("PGHOST"), qEnvironmentVariable("PGPORT")}, branch.databaseName(),
+                        QStringLiteral("SELECT wert FROM einstellung WHERE filiale = 42 AND "
+                                       "schluessel = 'ORDOVANT/DM/GVT%1'")
+                            .arg(i)),
+                 gv);
+    }
+}
+
+// After the runs above, every server connection of the pool runs with the server's own limit.
+void TestCentralServer::poolKeepsTheServersDefaults()
+{
+    const Route pooler{pgBouncerHost(), pgBouncerPort()};
+    REQUIRE_ROUTE(pooler);
+    const Route direct{qEnvironmentVariable("PGHOST"), qEnvironmentVariable("PGPORT")};
+    const QString defaultLimit = answer(direct, QStringLiteral("postgres"), QStringLiteral("SHOW statement_timeout"));
+    QVERIFY2(!defaultLimit.startsWith(QLatin1String("error")), qPrintable(defaultLimit));
+    // More clients than the pool has connections: each is handed one the program used.
+    for (int i = 0; i < 6; ++i)
+        QCOMPARE(answer(pooler, QStringLiteral("postgres"), QStringLiteral("SHOW statement_timeout")), defaultLimit);
+}
+
+void TestCentralServer::branchRoleKeepsToItsBranch_data()
+{
+    QTest::addColumn<int>("filiale"); // host.ini's branch; the role belongs to 42
+    QTest::addColumn<int>("tasks");
+    QTest::addColumn<bool>("writes");
+
+    QTest::newRow("its own branch") << 42 << 2 << true;
+    QTest::newRow("another branch in host.ini") << 43 << 0 << false;
+}
+
+void TestCentralServer::branchRoleKeepsToItsBranch()
+{
+    QFETCH(int, filiale);
+    QFETCH(int, tasks);
+    QFETCH(bool, writes);
+    StandaloneHostHome home;
+    BranchFixture branch(QStringLiteral("QPSQL"), home.path());
+    QVERIFY2(branch.create(TasksOf42And43), qPrintable(branch.error()));
+    QVERIFY2(branch.exec(readWholeFile(QStringLiteral(CENTRAL_SERVER_SQL))), qPrintable(branch.error()));
+    // The roles are the cluster's: one pair per database.
+    const QString role = branch.databaseName() + QStringLiteral("_k42");
+    QProcess tool;
+    tool.setProcessChannelMode(QProcess::MergedChannels);
+    tool.start(QStringLiteral(ORDOVANT_DB_TOOL),
+               {QStringLiteral("add-branch-role"), role, QStringLiteral("--filiale"), QStringLiteral("42"),
+                QStringLiteral("--driver"), QStringLiteral("QPSQL"), QStringLiteral("--name"),
+                branch.databaseName()});
+    QVERIFY(tool.waitForFinished());
+    const QString toolOutput = QString::fromUtf8(tool.readAll());
+    QVERIFY2(tool.exitCode() == 0, qPrintable(toolOutput));
+    QVERIFY2(toolOutput.contains(QStringLiteral("\\password ") + role), qPrintable(toolOutput));
+    QVERIFY(branch.exec(QStringLiteral("ALTER ROLE %1 PASSWORD '%2'").arg(role, qEnvironmentVariable("PGPASSWORD"))));
+    QVERIFY(branch.exec(QStringLiteral("INSERT INTO einstellung (filiale, schluessel, wert) VALUES "
+                                       "(43, 'ORDOVANT/DM/GV07', 'RESERV')")));
+    QVERIFY(home.writeIni(hostIni(branch, filiale, role, {}, {})));
+    InstalledStandaloneHost host;
+    TDMOrdovant dm;
+
+    QCOMPARE(dm.ExistAbsortierAufgaben(true), tasks > 0);
+    QCOMPARE(dm.GetAnzAufgaben(), tasks);
+    QCOMPARE(dm.Einstellung_laden(QStringLiteral("GV"), QStringLiteral("<vorgabe>")),
+             QStringLiteral("<vorgabe>"));
+    dm.Einstellung_speichern(QStringLiteral("GV"), QStringLiteral("FILUML"));
+    QCOMPARE(HostFiles::hasReport(home.logLines(), QStringLiteral("07"), SettingsWrite), !writes);
+    QCOMPARE(dm.Einstellung_laden(QStringLiteral("GV"), QStringLiteral("<vorgabe>")),
+             writes ? QStringLiteral("FILUML") : QStringLiteral("<vorgabe>"));
+    // Branch 43's own value is untouched.
+    QCOMPARE(answer({qEnvironmentVariable("PGHOST"), qEnvironmentVariable("PGPORT")}, branch.databaseName(),
+                    QStringLiteral("SELECT wert FROM einstellung WHERE filiale = 43")),
+             QStringLiteral("RESERV"));
+}
+
+void TestCentralServer::failoverToTheNextServer_data()
+{
+    QTest::addColumn<bool>("silent"); // the first server accepts and never answers, else nothing listens
+    QTest::newRow("nothing listening first") << false;
+    QTest::newRow("a silent server first") << true;
+}
+
+void TestCentralServer::failoverToTheNextServer()
+{
+    QFETCH(bool, silent);
+    StandaloneHostHome home;
+    BranchFixture branch(QStringLiteral("QPSQL"), home.path());
+    QVERIFY2(branch.create(TasksOf42And43), qPrintable(branch.error()));
+    QTcpServer silentServer;
+    QString firstPort = freePort();
+    if (silent) {
+        QVERIFY(silentServer.listen(QHostAddress::LocalHost));
+        firstPort = QString::number(silentServer.serverPort());
+    }
+    QVERIFY(home.writeIni(hostIni(branch, 42, QStringLiteral("ordovant"),
+                                  QStringLiteral("127.0.0.1,") + qEnvironmentVariable("PGHOST"),
+                                  firstPort + u',' + qEnvironmentVariable("PGPORT"))));
+    InstalledStandaloneHost host;
+    TDMOrdovant dm;
+
+    QVERIFY2(dm.ExistAbsortierAufgaben(true), qPrintable(home.logLines().join(u'\n')));
+    QCOMPARE(dm.GetAnzAufgaben(), 2);
+}
+
+// The program's statement waits for a lock; its server process is stopped, then the lock goes: the
+// server would answer now, but its process cannot. Only the program's own watchdog ends the wait.
+void TestCentralServer::stoppedBackendEndsTheRun()
+{
+    StandaloneHostHome home;
+    BranchFixture branch(QStringLiteral("QPSQL"), home.path());
+    QVERIFY2(branch.create(TasksOf42And43), qPrintable(branch.error()));
+    // Time enough to find and stop the server process before the server's own limit ends the wait.
+    QVERIFY(home.writeIni(hostIni(branch, 42, QStringLiteral("ordovant"), {}, {}, QStringLiteral("07"), 4)));
+    QVERIFY2(branch.lockTasks(), qPrintable(branch.error()));
+    const auto before = HostFiles::snapshot(home.path());
+
+    QProcess ordovant;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("ORDOVANT_HOME"), home.path());
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    ordovant.setProcessEnvironment(environment);
+    ordovant.start(QStringLiteral(ORDOVANT_BINARY), {QStringLiteral("-KD")});
+    QString backend;
+    const Route direct{qEnvironmentVariable("PGHOST"), qEnvironmentVariable("PGPORT")};
+    QTRY_VERIFY_WITH_TIMEOUT(
+        !(backend = answer(direct, QStringLiteral("postgres"),
+                           QStringLiteral("SELECT pid FROM pg_stat_activity WHERE datname = '%1' AND "
+                                          "usename = 'ordovant' AND wait_event_type = 'Lock'")
+                               .arg(branch.databaseName())))
+             .startsWith(QLatin1String("error")),
+        EndsWithinMs);
+    QCOMPARE(QProcess::execute(QStringLiteral("kill"), {QStringLiteral("-STOP"), backend}), 0);
+    branch.releaseLock();
+
+    const bool finished = ordovant.waitForFinished(EndsWithinMs);
+    QProcess::execute(QStringLiteral("kill"), {QStringLiteral("-CONT"), backend});
+    if (!finished) {
+        ordovant.kill();
+        ordovant.waitForFinished();
+    }
+    QVERIFY2(finished, "the program waited for the stopped server process");
+    QCOMPARE(ordovant.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(ordovant.exitCode(), 0);
+    const QStringList log = HostFiles::logLines(home.path());
+    QVERIFY2(HostFiles::hasReport(log, QStringLiteral("07"), SortOutCheck, QStringLiteral("keine Antwort")),
+             qPrintable(log.join(u'\n')));
+    QCOMPARE(HostFiles::describeChanges(before, HostFiles::snapshot(home.path())), QString());
+}
+
+// The notice reads two settings from a table another session holds locked: the first read waits for
+// the step's limit, the second finds none left and is reported at once instead of waiting again.
+void TestCentralServer::lockedSettingsCostOneLimit()
+{
+    StandaloneHostHome home;
+    BranchFixture branch(QStringLiteral("QPSQL"), home.path());
+    QVERIFY2(branch.create(TasksOf42And43), qPrintable(branch.error()));
+    QVERIFY(home.writeIni(hostIni(branch, 42, QStringLiteral("ordovant"), {}, {})));
+    const QString locker = QStringLiteral("settings-locker");
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), locker);
+        db.setDatabaseName(branch.databaseName());
+        QVERIFY2(db.open() && db.transaction() &&
+                     QSqlQuery(db).exec(QStringLiteral("LOCK TABLE einstellung IN ACCESS EXCLUSIVE MODE")),
+                 qPrintable(db.lastError().text()));
+    }
+    {
+        InstalledStandaloneHost host;
+        TDMOrdovant dm;
+        // A read that failed returns its neutral result, the empty text.
+        QCOMPARE(dm.Einstellung_laden(QStringLiteral("GV"), QStringLiteral("KUNDBEST")), QString());
+        QCOMPARE(dm.Einstellung_laden(QStringLiteral("HERKUNFT"), QStringLiteral("O")), QString());
+    }
+    {
+        QSqlDatabase db = QSqlDatabase::database(locker, false);
+        db.rollback();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(locker);
+    const QStringList log = home.logLines();
+    QCOMPARE(log.size(), 2);
+    QVERIFY2(HostFiles::hasReport({log.at(0)}, QStringLiteral("07"), SettingsRead, QStringLiteral("timeout")),
+             qPrintable(log.join(u'\n')));
+    QVERIFY2(HostFiles::hasReport({log.at(1)}, QStringLiteral("07"), SettingsRead, QStringLiteral("aufgebraucht")),
+             qPrintable(log.join(u'\n')));
+}
+
+QTEST_GUILESS_MAIN(TestCentralServer)
+
+#include "tst_centralserver.moc"
