@@ -228,6 +228,9 @@ void TestStandaloneHost::unreadableIniFailsProgrammInit_data()
     QTest::newRow("prose") << QByteArray("Dies ist keine INI-Datei\n");
     QTest::newRow("open section") << QByteArray("[Terminal\nID=1\n");
     QTest::newRow("binary") << QByteArray("\x7f\x45\x4c\x46\x00\x01\xff\xfe", 8);
+    // Notepad's other encodings.
+    QTest::newRow("ANSI") << QByteArray("[Terminal]\r\nID=K\xe4se\r\n");
+    QTest::newRow("UTF-16") << QByteArray("\xff\xfe[\0T\0]\0\r\0\n\0", 12);
     QTest::newRow("directory") << QByteArray();
 }
 
