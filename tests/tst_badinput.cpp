@@ -193,6 +193,23 @@ void startProgram(QProcess &process, const QList<QByteArray> &arguments)
     process.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), script, QStringLiteral(ORDOVANT_BINARY)});
 }
 
+// Why this platform cannot hand the arguments to a program at all; empty where it can.
+QString unpassable(const QList<QByteArray> &arguments)
+{
+#ifdef Q_OS_WIN
+    if (!std::all_of(arguments.cbegin(), arguments.cend(), isUtf8))
+        return QStringLiteral("A Windows command line is UTF-16 text: an argument cannot be other bytes");
+    qsizetype length = 0;
+    for (const QByteArray &argument : arguments)
+        length += argument.size() + 3; // a blank and quotes
+    if (length > 32767)
+        return QStringLiteral("Windows hands a program at most 32767 characters of command line");
+#else
+    Q_UNUSED(arguments)
+#endif
+    return {};
+}
+
 // --- Preparations ---
 
 // Branch 42 has open sort-out tasks: the check finds them and goes on to printing and the notice.
@@ -544,6 +561,8 @@ void TestBadInput::endsWithoutHarm()
     QFETCH(QString, label);
     QFETCH(QString, fragment);
 
+    if (const QString reason = unpassable(arguments); !reason.isEmpty())
+        QSKIP(qPrintable(reason));
     HostDirectory dir;
     QVERIFY(QFileInfo(dir.path()).isDir());
     prepare.run(dir);

@@ -3,14 +3,15 @@
 #include <QByteArray>
 #include <QSettings>
 #include <QString>
-#include <QTemporaryFile>
+#include <QTemporaryDir>
 
 #include <memory>
 
 // INI content parsed by QSettings from a private copy. QSettings keeps parsed files per path for the
 // whole process and trusts an unchanged size and modification time, so a change that another process
 // made to the real file within the same millisecond would go unseen, and a save would write the old
-// content back over it. A copy under a fresh name is always parsed from what was read.
+// content back over it. A copy under a fresh name is always parsed from what was read. It is a plain
+// file in a fresh folder: on Windows QSettings cannot save over a file that QTemporaryFile made.
 class IniSnapshot final
 {
 public:
@@ -27,7 +28,8 @@ private:
     void checkStatus() const;
 
     QString m_origin;
-    QTemporaryFile m_file;
+    QTemporaryDir m_directory;
+    QString m_path;
     // Goes before the file it reads.
     std::unique_ptr<QSettings> m_settings;
 };

@@ -46,7 +46,8 @@ void ProcessLauncher::execute(const AppExecRequest &request)
 void ProcessLauncher::startDetached(QProcess &process)
 {
     if (!process.startDetached())
-        throw HostError(QStringLiteral("Das Programm %1 konnte nicht gestartet werden.").arg(process.program()));
+        throw HostError(
+            QStringLiteral("Das Programm %1 konnte nicht gestartet werden.").arg(process.program()));
 }
 
 void ProcessLauncher::runAndWait(QProcess &process)

@@ -4,6 +4,7 @@
 #include "host/hosterror.h"
 #include "tasktally.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlDriver>
@@ -63,8 +64,8 @@ void SqliteBranch::close()
 
 void SqliteBranch::fail(const QString &what, const QString &driverMessage)
 {
-    const QString message =
-        QStringLiteral("Filialdatenbank %1: %2 fehlgeschlagen: %3").arg(m_path, what, driverMessage);
+    const QString message = QStringLiteral("Filialdatenbank %1: %2 fehlgeschlagen: %3")
+                                .arg(QDir::toNativeSeparators(m_path), what, driverMessage);
     close();
     throw HostError(message);
 }
@@ -74,15 +75,16 @@ sqlite3 *SqliteBranch::connection()
     if (!m_connectionAdded) {
         // QSQLITE would create a missing file even when asked to open it read-only.
         if (!QFileInfo(m_path).isFile())
-            throw HostError(QStringLiteral("Die Filialdatenbank %1 gibt es nicht.").arg(m_path));
+            throw HostError(QStringLiteral("Die Filialdatenbank %1 gibt es nicht.")
+                                .arg(QDir::toNativeSeparators(m_path)));
         if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QSQLITE")))
             throw HostError(QStringLiteral(
                 "Der Datenbanktreiber QSQLITE ist nicht installiert (Paket libqt6sql6-sqlite)."));
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
         m_connectionAdded = true;
         db.setDatabaseName(m_path);
-        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=%1")
-                                 .arg(m_busyTimeoutSeconds * 1000));
+        db.setConnectOptions(
+            QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=%1").arg(m_busyTimeoutSeconds * 1000));
     }
     QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
     if (!db.isOpen() && !db.open()) {

@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# The Windows build: cross-compiles ordovant with the Windows SDK (built first when missing), runs every
+# test under Wine on a virtual display, packs the MSI, tries it under Wine and takes screenshots.
+# Leaves in build-windows/: dist/ordovant/ (the program with everything it needs), ordovant-<version>-x64.msi,
+# notice.png and options.png.
+# Usage: scripts/windows.sh [--no-tests]
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+build="$root/build-windows"
+run_tests=1
+[ "${1:-}" = "--no-tests" ] && run_tests=0
+
+sdk="$("$root/scripts/windows-sdk.sh" | tail -1)"
+"$root/scripts/install-missing.sh" wine wine64 wixl xvfb xauth fonts-liberation ninja-build cmake xdotool x11-utils
+export ORDOVANT_WINDOWS_SDK="$sdk"
+
+echo "== Building for Windows"
+mkdir -p "$build"
+source "$root/scripts/windows/wine-env.sh"
+wine_environment "$build" "$sdk"
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_TOOLCHAIN_FILE="$sdk/lib/cmake/Qt6/qt.toolchain.cmake" \
+    -DQT_CHAINLOAD_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
+    -DCMAKE_CROSSCOMPILING_EMULATOR="$root/scripts/windows/wine-run.sh" \
+    -DCMAKE_INSTALL_BINDIR=. -DORDOVANT_BENCH=ON >/dev/null
+cmake --build "$build" --parallel "$(nproc)"
+rm -rf "$build/dist"
+cmake --install "$build" --prefix "$build/dist/ordovant" >/dev/null
+
+start_wine "$build"
+trap stop_wine EXIT
+
+if [ "$run_tests" = 1 ]; then
+    echo "== Tests under Wine"
+    ctest --test-dir "$build" --output-on-failure -j"$(nproc)"
+fi
+
+echo "== MSI"
+"$root/scripts/windows/make-msi.sh" "$build"
+"$root/scripts/windows/test-msi.sh" "$build"
+
+echo "== Screenshots"
+"$root/scripts/windows/screenshots.sh" "$build"
+echo "Windows build: $build/dist/ordovant, $(ls "$build"/ordovant-*-x64.msi), $build/notice.png, $build/options.png"

@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Packs BUILD/dist/ordovant into BUILD/ordovant-<version>-x64.msi with wixl.
+# Usage: scripts/windows/make-msi.sh BUILD
+set -euo pipefail
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+build="$(cd "$1" && pwd)"
+version="$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")"
+
+# wixl wants the files' paths relative to where it runs.
+cd "$build"
+(cd dist && find ordovant -type f | sort) \
+    | sed 's|^|dist/|' \
+    | wixl-heat --prefix dist/ordovant/ --var var.DistDir --directory-ref INSTALLDIR \
+                --component-group ProgramFiles --win64 > program-files.wxs
+wixl -a x64 -D Win64=yes -D Version="$version" -D DistDir=dist/ordovant -o "ordovant-$version-x64.msi" \
+    "$here/ordovant.wxs" program-files.wxs
+echo "$build/ordovant-$version-x64.msi"

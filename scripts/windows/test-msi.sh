@@ -1,0 +1,70 @@
+#!/usr/bin/env bash
+# Tries the MSI under Wine as an administrator deploys it: silently installed, the program, its autostart
+# and the host directory with its sample host.ini are there; the installed program does a no-work start
+# from the machine-wide host directory; a newer MSI replaces it; a silent uninstall removes the program
+# and its autostart and leaves the host directory alone.
+# Usage: scripts/windows/test-msi.sh BUILD   (inside the Wine set-up of scripts/windows/wine-env.sh)
+set -euo pipefail
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+build="$(cd "$1" && pwd)"
+msi="$(ls "$build"/ordovant-*-x64.msi)"
+version="$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")"
+program_dir="$WINEPREFIX/drive_c/Program Files/ordovant"
+host_dir="$WINEPREFIX/drive_c/ProgramData/ordovant"
+run_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Run'
+failures=0
+
+check() {
+    local what="$1"
+    shift
+    if "$@"; then echo "ok   $what"; else echo "FAIL $what"; failures=$((failures + 1)); fi
+}
+msiexec() { wine msiexec "$@" /qn >/dev/null 2>&1; }
+autostart() { wine reg query "$run_key" /v ordovant 2>/dev/null | tr -d '\r' | grep -F 'REG_SZ'; }
+installed_products() { wine uninstaller --list 2>/dev/null | grep -c '|||ordovant$' || true; }
+
+installed() {
+    local file
+    for file in ordovant.exe ordovant-db.exe Qt6Core.dll Qt6Widgets.dll sqlite3.dll platforms/qwindows.dll \
+                sqldrivers/qsqlite.dll sqldrivers/qsqlodbc.dll styles/qwindowsvistastyle.dll; do
+        [ -f "$program_dir/$file" ] || { echo "missing: $file"; return 1; }
+    done
+}
+autostart_quotes_the_full_path() {
+    autostart | grep -qF '"C:\Program Files\ordovant\ordovant.exe"' || { autostart; return 1; }
+}
+host_directory_has_sample() { cmp -s "$host_dir/host.ini" "$build/dist/ordovant/doc/host.ini.example"; }
+# The sample host.ini and an empty branch database: nothing to do, so the program ends by itself with
+# exit 0 and writes no log. ORDOVANT_HOME is unset: the program finds the machine-wide host directory.
+no_work_start() {
+    wine "$program_dir/ordovant-db.exe" create 'C:\ProgramData\ordovant\filiale.db' >/dev/null 2>&1 || return 1
+    local status=0
+    env -u ORDOVANT_HOME timeout 120 wine "$program_dir/ordovant.exe" >/dev/null 2>&1 || status=$?
+    [ "$status" -eq 0 ] && [ ! -e "$host_dir/ordovant.log" ] || { echo "exit $status"; cat "$host_dir/ordovant.log" 2>/dev/null; return 1; }
+}
+one_product() { [ "$(installed_products)" = 1 ] || { wine uninstaller --list; return 1; }; }
+program_gone() { [ ! -e "$program_dir/ordovant.exe" ] && ! autostart >/dev/null; }
+host_directory_kept() { [ -f "$host_dir/host.ini" ] && [ -f "$host_dir/filiale.db" ]; }
+
+msiexec /x "$msi" || true
+rm -rf "$host_dir"
+
+check "a silent install succeeds" msiexec /i "$msi"
+check "the program and everything it loads are installed" installed
+check "the autostart for every user names the program's quoted full path" autostart_quotes_the_full_path
+check "the host directory holds the sample host.ini" host_directory_has_sample
+check "the installed program ends a no-work start quietly" no_work_start
+
+# A newer build with the same upgrade code replaces this one instead of being installed beside it.
+newer="$build/ordovant-upgrade-test.msi"
+(cd "$build" && wixl -a x64 -D Win64=yes -D Version="$version.1" -D DistDir=dist/ordovant -o "$newer" \
+    "$here/ordovant.wxs" program-files.wxs)
+check "a newer MSI installs silently" msiexec /i "$newer"
+check "the newer MSI replaced the older: one product" one_product
+check "a silent uninstall succeeds" msiexec /x "$newer"
+rm -f "$newer"
+check "the uninstall removed the program and its autostart" program_gone
+check "the uninstall left the host directory and what is in it" host_directory_kept
+
+[ "$failures" -eq 0 ] || { echo "MSI test: $failures failed"; exit 1; }
+echo "MSI test: all passed"
