@@ -7,8 +7,8 @@
 #include <QTest>
 
 // Both checks and the settings against the standalone host: a real host.ini, a real branch database
-// (a SQLite file, then the same cases on each server route: PostgreSQL through QPSQL and through ODBC,
-// MariaDB through ODBC) and a stand-in branch program that notes how it was started.
+// (a SQLite file, then the same cases on each server route: PostgreSQL through QPSQL, through PgBouncer
+// and through ODBC, MariaDB through ODBC) and a stand-in branch program that notes how it was started.
 
 namespace {
 

@@ -17,6 +17,7 @@ const QString Sqlite = QStringLiteral("QSQLITE");
 const QString Postgres = QStringLiteral("QPSQL");
 const QString OdbcPostgres = QStringLiteral("QODBC-PostgreSQL");
 const QString OdbcMariaDb = QStringLiteral("QODBC-MariaDB");
+const QString PgBouncer = QStringLiteral("QPSQL-PgBouncer");
 
 QString nextDatabaseName()
 {
@@ -85,23 +86,27 @@ BranchFixture::~BranchFixture()
 
 QStringList BranchFixture::drivers()
 {
-    return {Sqlite, Postgres, OdbcPostgres, OdbcMariaDb};
+    return {Sqlite, Postgres, PgBouncer, OdbcPostgres, OdbcMariaDb};
 }
 
 QString BranchFixture::driver() const
 {
-    return isOdbc() ? QStringLiteral("QODBC") : m_route;
+    return isOdbc() ? QStringLiteral("QODBC") : m_route == PgBouncer ? Postgres : m_route;
 }
 
 QString BranchFixture::unavailable(const QString &route)
 {
-    const QString driver = route.startsWith(QLatin1String("QODBC")) ? QStringLiteral("QODBC") : route;
+    const QString driver = route.startsWith(QLatin1String("QODBC")) ? QStringLiteral("QODBC")
+                           : route == PgBouncer                     ? Postgres
+                                                                    : route;
     if (!QSqlDatabase::isDriverAvailable(driver))
         return QStringLiteral("the Qt Sql driver %1 is not installed").arg(driver);
     if (route != Sqlite && route != OdbcMariaDb && qEnvironmentVariableIsEmpty("ORDOVANT_TEST_PG_TEMPLATE"))
         return QStringLiteral("no test server: run under tests/support/with-postgresql.sh (./test.sh does)");
     if (route == OdbcPostgres && !QSqlDatabase::isDriverAvailable(Postgres))
         return QStringLiteral("the Qt Sql driver QPSQL, which makes the test databases, is not installed");
+    if (route == PgBouncer && qEnvironmentVariableIsEmpty("ORDOVANT_TEST_PGBOUNCER_PORT"))
+        return QStringLiteral("no PgBouncer: run under tests/support/with-pgbouncer.sh (./test.sh does)");
     if (route == OdbcMariaDb && qEnvironmentVariableIsEmpty("ORDOVANT_TEST_ODBC_MARIADB_ADMIN_DSN"))
         return QStringLiteral("no MariaDB test server: run under tests/support/with-mariadb.sh (./test.sh does)");
     return {};
@@ -253,11 +258,18 @@ QByteArray BranchFixture::hostIniSection(const QString &role, int zeitlimit, con
 {
     if (!isServer())
         return QByteArrayLiteral("[Datenbank]\nPfad=filiale.db\n");
+    // The pooler's route reaches the same cluster through PgBouncer; the fixture itself goes direct.
+    const bool pooled = m_route == PgBouncer;
     if (!isOdbc())
         return QStringLiteral(
                    "[Datenbank]\nTreiber=QPSQL\nHost=%1\nPort=%2\nName=%3\nBenutzer=%4\nZeitlimit=%5\n")
-            .arg(host.isEmpty() ? qEnvironmentVariable("PGHOST") : host,
-                 port.isEmpty() ? qEnvironmentVariable("PGPORT") : port, m_name, role)
+            .arg(!host.isEmpty() ? host
+                 : pooled        ? qEnvironmentVariable("ORDOVANT_TEST_PGBOUNCER_HOST")
+                                 : qEnvironmentVariable("PGHOST"),
+                 !port.isEmpty() ? port
+                 : pooled        ? qEnvironmentVariable("ORDOVANT_TEST_PGBOUNCER_PORT")
+                                 : qEnvironmentVariable("PGPORT"),
+                 m_name, role)
             .arg(zeitlimit)
             .toUtf8();
     QString source;

@@ -30,6 +30,8 @@ struct BelegRow
 // a throw-away server, made from the shipped schema and dropped again with the fixture. The routes:
 //   QSQLITE           the file
 //   QPSQL             the PostgreSQL cluster of tests/support/with-postgresql.sh
+//   QPSQL-PgBouncer   the same cluster through the PgBouncer of tests/support/with-pgbouncer.sh, in
+//                     transaction pooling
 //   QODBC-PostgreSQL  the same cluster through psqlODBC
 //   QODBC-MariaDB     the MariaDB server of tests/support/with-mariadb.sh through its ODBC driver
 // An ODBC route names its database by a data source of its own, written to an odbc.ini of the
