@@ -95,8 +95,23 @@ QSqlError OdbcConnection::beginWork(QSqlDatabase &db, qint64 limitMs)
 {
     // Whole seconds for the statement limits, rounded up: a limit of 0 would be none.
     m_limitSeconds = int(std::clamp<qint64>((limitMs + 999) / 1000, 1, 3600));
-    // psqlODBC's query timeout would set statement_timeout for the session.
-    return m_server == Server::Postgres ? limitPostgresTransaction(db, limitMs) : QSqlError();
+    switch (m_server) {
+    case Server::Postgres:
+        // psqlODBC's query timeout would set statement_timeout for the session.
+        return limitPostgresTransaction(db, limitMs);
+    case Server::MariaDb: {
+        // InnoDB's default level locks the gap an UPDATE finds empty, so two workstations saving new
+        // keys at once deadlock on each other's INSERT. READ COMMITTED, PostgreSQL's level, locks rows
+        // only; without SESSION it holds for this transaction alone.
+        QSqlQuery query(db);
+        if (!query.exec(QStringLiteral("SET TRANSACTION ISOLATION LEVEL READ COMMITTED")))
+            return query.lastError();
+        return {};
+    }
+    case Server::Other:
+        break;
+    }
+    return {};
 }
 
 QString OdbcConnection::statement(const QString &sql) const
