@@ -22,7 +22,7 @@ add_custom_target(ordovant-doc ALL DEPENDS ${ordovant_gzipped})
 install(FILES ${PROJECT_BINARY_DIR}/doc/ordovant.1.gz ${PROJECT_BINARY_DIR}/doc/ordovant-db.1.gz
         DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES README.md doc/host.ini.example schema/postgresql.sql schema/central-server.sql
-              schema/migrate-einstellung-filiale.sql doc/copyright
+              schema/migrate-einstellung-filiale.sql schema/mariadb.sql doc/copyright
               ${PROJECT_BINARY_DIR}/doc/changelog.Debian.gz
         DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
@@ -51,9 +51,9 @@ string(CONCAT CPACK_DEBIAN_PACKAGE_DESCRIPTION
     "dialog choosing what the notice counts. When nothing is found, it ends at once\n"
     "without a window.\n"
     "\n"
-    "The branch data comes from an SQLite file or a PostgreSQL branch server. The\n"
-    "package also holds ordovant-db, which creates branch databases and fills a\n"
-    "branch server's tables.")
+    "The branch data comes from an SQLite file, a PostgreSQL branch server or an\n"
+    "SQL server reached through ODBC. The package also holds ordovant-db, which\n"
+    "creates branch databases and fills a branch server's tables.")
 set(CPACK_DEBIAN_PACKAGE_RELEASE ${ordovant_deb_revision})
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
@@ -61,6 +61,8 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Qt loads its SQL drivers as plugins, so dpkg-shlibdeps cannot see them; only a branch server needs psql.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS libqt6sql6-sqlite)
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS libqt6sql6-psql)
+# Treiber=QODBC is the rarer route and needs a data source set up by hand besides.
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS libqt6sql6-odbc)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${PROJECT_BINARY_DIR}/package/conffiles)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_STRIP_FILES ON)

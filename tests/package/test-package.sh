@@ -46,7 +46,10 @@ files_are_exactly_these() {
         /usr/share/doc/ordovant/README.md
         /usr/share/doc/ordovant/changelog.Debian.gz
         /usr/share/doc/ordovant/copyright
+        /usr/share/doc/ordovant/central-server.sql
         /usr/share/doc/ordovant/host.ini.example
+        /usr/share/doc/ordovant/mariadb.sql
+        /usr/share/doc/ordovant/migrate-einstellung-filiale.sql
         /usr/share/doc/ordovant/postgresql.sql
         /usr/share/man/man1/ordovant-db.1.gz
         /usr/share/man/man1/ordovant.1.gz
@@ -68,6 +71,9 @@ depends_on() {
 }
 recommends() {
     relations Recommends | grep -qx "$1" || { echo "Recommends lacks $1: $(dpkg-deb -f "$deb" Recommends)"; return 1; }
+}
+suggests() {
+    relations Suggests | grep -qx "$1" || { echo "Suggests lacks $1: $(dpkg-deb -f "$deb" Suggests)"; return 1; }
 }
 
 autostart_entry_is_conffile() {
@@ -108,6 +114,7 @@ check "the package holds exactly the programs, autostart entry, documents and ma
 check "Depends names the SQLite driver plugin and what the binaries link" \
     depends_on libqt6sql6-sqlite libqt6widgets6 libqt6sql6 libsqlite3-0 libc6
 check "Recommends names the PostgreSQL driver plugin" recommends libqt6sql6-psql
+check "Suggests names the ODBC driver plugin" suggests libqt6sql6-odbc
 check "the autostart entry is a conffile" autostart_entry_is_conffile
 check "the installed programs carry no RPATH" no_rpath
 check "the unpacked program ends a no-work start with exit 0 and no window" no_work_start_ends_quietly
