@@ -397,7 +397,7 @@ void TestBranchDatabase::brokenDatabase()
             QFAIL("no HostError");
         } catch (const HostError &e) {
             const QString message = QString::fromUtf8(e.what());
-            QVERIFY2(message.contains(path), qPrintable(message));
+            QVERIFY2(message.contains(QDir::toNativeSeparators(path)), qPrintable(message));
             QVERIFY2(message.contains(driverText, Qt::CaseInsensitive), qPrintable(message));
         }
     };

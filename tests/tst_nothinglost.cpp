@@ -42,7 +42,8 @@ QByteArray hostIni(const QString &terminal, const QString &storePath)
 QMap<QString, QString> lastValues(const QByteArray &output)
 {
     QMap<QString, QString> values;
-    for (const QString &line : QString::fromUtf8(output).split(u'\n', Qt::SkipEmptyParts)) {
+    // A Windows program's standard output ends its lines with CR LF.
+    for (const QString &line : QString::fromUtf8(output).remove(u'\r').split(u'\n', Qt::SkipEmptyParts)) {
         const qsizetype equals = line.indexOf(u'=');
         if (equals > 0)
             values.insert(line.left(equals), line.mid(equals + 1));

@@ -24,7 +24,7 @@ shot() {
     ORDOVANT_HOME="Z:$home" wine "$dist/ordovant.exe" "$@" >/dev/null 2>&1 &
     pid=$!
     for _ in $(seq 1 300); do
-        window="$(xdotool search --onlyvisible --name '.' 2>/dev/null | head -n 1)"
+        window="$(xdotool search --onlyvisible --name '.' 2>/dev/null | head -n 1 || true)"
         [ -n "$window" ] && break
         sleep 0.1
     done

@@ -21,7 +21,7 @@ check() {
 }
 msiexec() { wine msiexec "$@" /qn >/dev/null 2>&1; }
 autostart() { wine reg query "$run_key" /v ordovant 2>/dev/null | tr -d '\r' | grep -F 'REG_SZ'; }
-installed_products() { wine uninstaller --list 2>/dev/null | grep -c '|||ordovant$' || true; }
+installed_products() { wine uninstaller --list 2>/dev/null | tr -d '\r' | grep -c '|||ordovant$' || true; }
 
 installed() {
     local file

@@ -17,12 +17,11 @@ start_wine() {
     if [ ! -f "$WINEPREFIX/.ordovant-ready" ]; then
         rm -rf "$WINEPREFIX"
         wineboot -i >/dev/null 2>&1
-        # Windows' dialog fonts, mapped to their metric twins from fonts-liberation.
-        local substitutes='HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes'
-        wine reg add "$substitutes" /v "Arial" /d "Liberation Sans" /f >/dev/null
-        wine reg add "$substitutes" /v "MS Sans Serif" /d "Liberation Sans" /f >/dev/null
-        wine reg add "$substitutes" /v "MS Shell Dlg" /d "Liberation Sans" /f >/dev/null
-        wine reg add "$substitutes" /v "MS Shell Dlg 2" /d "Liberation Sans" /f >/dev/null
+        # The forms' fonts, which Windows has and a bare prefix lacks, as their metric twins from
+        # fonts-liberation; Wine lists a replacement under the name asked for, as Windows lists the font.
+        local replacements='HKCU\Software\Wine\Fonts\Replacements'
+        wine reg add "$replacements" /v "Arial" /d "Liberation Sans" /f >/dev/null
+        wine reg add "$replacements" /v "MS Sans Serif" /d "Liberation Sans" /f >/dev/null
         # Unmanaged windows on a bare X server: saves about two seconds a program.
         wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null
         wineserver -w
