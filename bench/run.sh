@@ -7,7 +7,7 @@
 # the whole-process rows run three times as often)
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-build="$root/build-bench"
+build="${ORDOVANT_BENCH_BUILD:-$root/build-bench}"
 data="$build/bench-data"
 bin="$build/bench"
 runs="${RUNS:-9}"
@@ -200,11 +200,101 @@ Zeitlimit=5"
     check_log server-belege
 }
 
+# A chain's central server: 1000 branches in one database. Scaled down from 10^7 tasks and 10^6
+# documents, whose generate_series and indexes take many minutes on a 2-core machine:
+# CHAIN_TASKS=10000000 CHAIN_BELEGE=1000000 bench/run.sh for the full size.
+chain_rows() {
+    local db=ordovant_chain tasks="${CHAIN_TASKS:-1000000}" belege="${CHAIN_BELEGE:-100000}"
+    echo "Preparing the chain's tables ($tasks tasks, $belege documents) ..." >&2
+    psql -q -v ON_ERROR_STOP=1 -d postgres -c "CREATE DATABASE $db" >&2
+    psql -q -v ON_ERROR_STOP=1 -d "$db" -f "$root/schema/postgresql.sql" >&2
+    psql -q -v ON_ERROR_STOP=1 -d "$db" -v pw="$PGPASSWORD" -v tasks="$tasks" -v belege="$belege" >&2 <<'SQL'
+ALTER ROLE ordovant PASSWORD :'pw';
+INSERT INTO absortieraufgabe (filiale, gv, herkunft, erledigt)
+    SELECT 1 + i % 1000, (i / 1000) % 9, (i / 9000) % 54, CASE WHEN i % 10 = 0 THEN 0 ELSE 1 END
+    FROM generate_series(0, :tasks - 1) AS i;
+INSERT INTO beleg (filiale, art, ablaufdatum, erledigt)
+    SELECT 1 + i % 1000, 32 + (i / 1000) % 2, date '2027-01-01' + i % 365, 0
+    FROM generate_series(0, :belege - 1) AS i;
+VACUUM ANALYZE;
+SQL
+    # The pooler of a chain: transaction pooling, 20 server connections.
+    ORDOVANT_PGBOUNCER_POOL_SIZE=20 "$root/tests/support/with-pgbouncer.sh" "$0" --pooled-rows
+}
+
+# crowd_direct NAME COUNT: COUNT starts at once on the homes NAME-01...; prints how many failed and
+# with what, and p50 and p99 of the wall times.
+crowd_direct() {
+    local name="$1" count="$2" times="$data/$1.times"
+    : >"$times"
+    for ((i = 1; i <= count; i++)); do
+        (
+            start=$(date +%s%N)
+            ORDOVANT_HOME="$data/home-$name-$(printf %03d "$i")" "$build/app/ordovant" -KD >/dev/null 2>&1
+            echo $((($(date +%s%N) - start) / 1000000)) >>"$times"
+        ) &
+    done
+    wait
+    local failed reason p50 p99
+    failed=$(cat "$data"/home-"$name"-*/ordovant.log 2>/dev/null | grep -c . || true)
+    # A start reports at most one failure.
+    reason=$(cat "$data"/home-"$name"-*/ordovant.log 2>/dev/null | grep -o 'FATAL: *[^(]*' | sort | uniq -c | sort -rn |
+        head -n 1 | sed 's/^ *//' || true)
+    p50=$(sort -n "$times" | awk '{a[NR]=$1} END {print a[int(NR*0.5+0.5)]}')
+    p99=$(sort -n "$times" | awk '{a[NR]=$1} END {i=int(NR*0.99+0.5); if (i<1) i=1; print a[i]}')
+    printf '%-50s p50 %6s ms  p99 %6s ms  failed %d of %d%s\n' "$3" "$p50" "$p99" "$failed" "$count" \
+        "${reason:+: $reason}"
+}
+
+# The rows through PgBouncer, beside the same direct; run by with-pgbouncer.sh, which has set
+# ORDOVANT_TEST_PGBOUNCER_HOST and ORDOVANT_TEST_PGBOUNCER_PORT.
+pooled_rows() {
+    local db=ordovant_chain crowd=200
+    local direct="Treiber=QPSQL
+Host=$PGHOST
+Port=$PGPORT
+Name=$db
+Benutzer=ordovant
+Zeitlimit=30"
+    local pooled="Treiber=QPSQL
+Host=$ORDOVANT_TEST_PGBOUNCER_HOST
+Port=$ORDOVANT_TEST_PGBOUNCER_PORT
+Name=$db
+Benutzer=ordovant
+Zeitlimit=30"
+    # Branch 1001 has no task: a start counts and ends.
+    home chain-direct 1001 "$direct"
+    home chain-pooled 1001 "$pooled"
+    ORDOVANT_HOME="$data/home-chain-pooled" "$bin/bench_process" --runs "$process_runs" \
+        --name "Chain, no work, via PgBouncer (reference: direct)" --wall-goal 1.1 -- "$build/app/ordovant" ::: \
+        env ORDOVANT_HOME="$data/home-chain-direct" "$build/app/ordovant"
+    check_log chain-pooled
+    check_log chain-direct
+    echo "max_connections = $(psql -qAtc 'SHOW max_connections' -d postgres); PgBouncer pool: 20 (transaction)"
+    for ((i = 1; i <= crowd; i++)); do
+        home "chain-crowd-direct-$(printf %03d "$i")" 1001 "$direct" "$(printf %03d "$i")"
+        home "chain-crowd-pooled-$(printf %03d "$i")" 1001 "$pooled" "$(printf %03d "$i")"
+    done
+    crowd_direct chain-crowd-direct "$crowd" "$crowd workstations at once, direct"
+    crowd_direct chain-crowd-pooled "$crowd" "$crowd workstations at once, via PgBouncer"
+}
+
 export QT_QPA_PLATFORM=offscreen
+if [ "${1:-}" = "--pooled-rows" ]; then
+    pooled_rows
+    exit 0
+fi
+if [ "${1:-}" = "--chain-rows" ]; then
+    # Only the chain's rows, in a cluster of their own: pg_virtualenv -t bench/run.sh --chain-rows
+    mkdir -p "$data"
+    chain_rows
+    exit 0
+fi
 if [ "${1:-}" = "--server-rows" ]; then
     # The table goes to descriptor 3; what pg_virtualenv itself says stays on standard error.
     exec >&3 3>&-
     server_rows
+    chain_rows
     exit 0
 fi
 

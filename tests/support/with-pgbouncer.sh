@@ -13,6 +13,8 @@ if ! command -v pgbouncer >/dev/null 2>&1 && [ ! -x /usr/sbin/pgbouncer ]; then
 fi
 pgbouncer_binary="$(command -v pgbouncer || echo /usr/sbin/pgbouncer)"
 
+# The tests want a pool smaller than their clients; the benchmarks ask for a chain's pool.
+pool_size="${ORDOVANT_PGBOUNCER_POOL_SIZE:-3}"
 dir="$(mktemp -d /tmp/ordovant-pgbouncer.XXXXXX)"
 run_as=()
 if [ "$(id -u)" -eq 0 ]; then
@@ -53,9 +55,9 @@ unix_socket_dir =
 auth_type = scram-sha-256
 auth_file = $dir/userlist.txt
 pool_mode = transaction
-default_pool_size = 3
+default_pool_size = $pool_size
 max_client_conn = 400
-max_db_connections = 3
+max_db_connections = $pool_size
 logfile = $dir/pgbouncer.log
 pidfile = $dir/pgbouncer.pid
 admin_users = postgres
