@@ -51,18 +51,26 @@ BranchSource &BranchDatabase::source()
     else
         m_source = std::make_unique<ServerBranch>(settings);
     openDatabases().append(this);
-    // Qt Sql closes its connections in a routine of the ending application, and the installed
-    // backend may outlive it. The routine added last runs first, so this one closes the branch
-    // databases before Qt Sql: a driver cannot close a connection that still has a statement of ours.
+    closeBeforeQtSql();
+    return *m_source;
+}
+
+// Qt Sql closes its connections in a routine of the ending application, and the installed backend may
+// outlive it. The routine added last runs first, so this one closes the branch databases before Qt Sql:
+// a driver cannot close a connection that still has a statement of ours, and leaks it.
+void BranchDatabase::closeBeforeQtSql()
+{
     qRemovePostRoutine(&BranchDatabase::closeOpenDatabases);
     qAddPostRoutine(&BranchDatabase::closeOpenDatabases);
-    return *m_source;
 }
 
 qint32 BranchDatabase::countOpenTasks(qint16 filiale, TQVX_Herkunfts_Integer_Array &nachHerkunft,
                                       TQVX_Aufgabe_GV_Integer_Array &nachGV)
 {
-    return source().countOpenTasks(filiale, nachHerkunft, nachGV);
+    const qint32 total = source().countOpenTasks(filiale, nachHerkunft, nachGV);
+    // The count keeps its statement, and Qt Sql adds its routine only with the first connection.
+    closeBeforeQtSql();
+    return total;
 }
 
 bool BranchDatabase::hasOpenTask(qint16 filiale)

@@ -32,6 +32,7 @@ public:
 
 private:
     static void closeOpenDatabases();
+    static void closeBeforeQtSql();
     BranchSource &source();
     qint32 filiale();
     void close();
