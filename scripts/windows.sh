@@ -10,7 +10,8 @@ build="$root/build-windows"
 run_tests=1
 [ "${1:-}" = "--no-tests" ] && run_tests=0
 
-sdk="$("$root/scripts/windows-sdk.sh" | tail -1)"
+# The SDK build shows its progress; its last line names the SDK.
+sdk="$("$root/scripts/windows-sdk.sh" | tee /dev/stderr | tail -1)"
 "$root/scripts/install-missing.sh" wine wine64 wixl xvfb xauth fonts-liberation ninja-build cmake xdotool x11-utils
 export ORDOVANT_WINDOWS_SDK="$sdk"
 
