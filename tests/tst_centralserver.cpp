@@ -257,16 +257,21 @@ void TestCentralServer::poolKeepsTheServersDefaults()
 
 void TestCentralServer::branchRoleKeepsToItsBranch_data()
 {
-    QTest::addColumn<int>("filiale"); // host.ini's branch; the role belongs to 42
+    QTest::addColumn<int>("roleBranch"); // the branch of the role the workstation logs in as
+    QTest::addColumn<int>("filiale");    // the branch its host.ini names
     QTest::addColumn<int>("tasks");
     QTest::addColumn<bool>("writes");
 
-    QTest::newRow("its own branch") << 42 << 2 << true;
-    QTest::newRow("another branch in host.ini") << 43 << 0 << false;
+    QTest::newRow("42's role, its own branch") << 42 << 42 << 2 << true;
+    QTest::newRow("43's role, its own branch") << 43 << 43 << 3 << true;
+    QTest::newRow("42's role, host.ini names 43") << 42 << 43 << 0 << false;
+    QTest::newRow("43's role, host.ini names 42") << 43 << 42 << 0 << false;
 }
 
+// Two branch roles on one server, made by ordovant-db; the other branch holds a stored choice.
 void TestCentralServer::branchRoleKeepsToItsBranch()
 {
+    QFETCH(int, roleBranch);
     QFETCH(int, filiale);
     QFETCH(int, tasks);
     QFETCH(bool, writes);
@@ -274,22 +279,30 @@ void TestCentralServer::branchRoleKeepsToItsBranch()
     BranchFixture branch(QStringLiteral("QPSQL"), home.path());
     QVERIFY2(branch.create(TasksOf42And43), qPrintable(branch.error()));
     QVERIFY2(branch.exec(readWholeFile(QStringLiteral(CENTRAL_SERVER_SQL))), qPrintable(branch.error()));
-    // The roles are the cluster's: one pair per database.
-    const QString role = branch.databaseName() + QStringLiteral("_k42");
-    QProcess tool;
-    tool.setProcessChannelMode(QProcess::MergedChannels);
-    tool.start(QStringLiteral(ORDOVANT_DB_TOOL),
-               {QStringLiteral("add-branch-role"), role, QStringLiteral("--filiale"), QStringLiteral("42"),
-                QStringLiteral("--driver"), QStringLiteral("QPSQL"), QStringLiteral("--name"),
-                branch.databaseName()});
-    QVERIFY(tool.waitForFinished());
-    const QString toolOutput = QString::fromUtf8(tool.readAll());
-    QVERIFY2(tool.exitCode() == 0, qPrintable(toolOutput));
-    QVERIFY2(toolOutput.contains(QStringLiteral("\\password ") + role), qPrintable(toolOutput));
-    QVERIFY(branch.exec(QStringLiteral("ALTER ROLE %1 PASSWORD '%2'").arg(role, qEnvironmentVariable("PGPASSWORD"))));
+    // Roles belong to the cluster: a pair per database.
+    const auto roleOf = [&](int branchNumber) {
+        return QStringLiteral("%1_k%2").arg(branch.databaseName()).arg(branchNumber);
+    };
+    for (const int branchNumber : {42, 43}) {
+        QProcess tool;
+        tool.setProcessChannelMode(QProcess::MergedChannels);
+        tool.start(QStringLiteral(ORDOVANT_DB_TOOL),
+                   {QStringLiteral("add-branch-role"), roleOf(branchNumber), QStringLiteral("--filiale"),
+                    QString::number(branchNumber), QStringLiteral("--driver"), QStringLiteral("QPSQL"),
+                    QStringLiteral("--name"), branch.databaseName()});
+        QVERIFY(tool.waitForFinished());
+        const QString toolOutput = QString::fromUtf8(tool.readAll());
+        QVERIFY2(tool.exitCode() == 0, qPrintable(toolOutput));
+        QVERIFY2(toolOutput.contains(QStringLiteral("\\password ") + roleOf(branchNumber)),
+                 qPrintable(toolOutput));
+        QVERIFY(branch.exec(QStringLiteral("ALTER ROLE %1 PASSWORD '%2'")
+                                .arg(roleOf(branchNumber), qEnvironmentVariable("PGPASSWORD"))));
+    }
+    const int otherBranch = roleBranch == 42 ? 43 : 42;
     QVERIFY(branch.exec(QStringLiteral("INSERT INTO einstellung (filiale, schluessel, wert) VALUES "
-                                       "(43, 'ORDOVANT/DM/GV07', 'RESERV')")));
-    QVERIFY(home.writeIni(hostIni(branch, filiale, role, {}, {})));
+                                       "(%1, 'ORDOVANT/DM/GV07', 'RESERV')")
+                            .arg(otherBranch)));
+    QVERIFY(home.writeIni(hostIni(branch, filiale, roleOf(roleBranch), {}, {})));
     InstalledStandaloneHost host;
     TDMOrdovant dm;
 
@@ -301,9 +314,9 @@ void TestCentralServer::branchRoleKeepsToItsBranch()
     QCOMPARE(HostFiles::hasReport(home.logLines(), QStringLiteral("07"), SettingsWrite), !writes);
     QCOMPARE(dm.Einstellung_laden(QStringLiteral("GV"), QStringLiteral("<vorgabe>")),
              writes ? QStringLiteral("FILUML") : QStringLiteral("<vorgabe>"));
-    // Branch 43's own value is untouched.
+    // The other branch's choice is untouched.
     QCOMPARE(answer({qEnvironmentVariable("PGHOST"), qEnvironmentVariable("PGPORT")}, branch.databaseName(),
-                    QStringLiteral("SELECT wert FROM einstellung WHERE filiale = 43")),
+                    QStringLiteral("SELECT wert FROM einstellung WHERE filiale = %1").arg(otherBranch)),
              QStringLiteral("RESERV"));
 }
 
