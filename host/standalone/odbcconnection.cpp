@@ -2,8 +2,8 @@
 
 #include "branchsql.h"
 #include "host/hosterror.h"
+#include "platform/odbcdrivermanager.h"
 
-#include <QLibrary>
 #include <QSqlDatabase>
 #include <QSqlDriver>
 #include <QSqlQuery>
@@ -28,22 +28,10 @@ bool isConnectionString(const QString &name)
 using SetStatementAttribute = SQLRETURN(SQL_API *)(SQLHSTMT, SQLINTEGER, SQLPOINTER, SQLINTEGER);
 using GetInfo = SQLRETURN(SQL_API *)(SQLHDBC, SQLUSMALLINT, SQLPOINTER, SQLSMALLINT, SQLSMALLINT *);
 
-// A function of the driver manager that the QODBC plugin has loaded already; the program does not
-// link it, so that a start on SQLite or QPSQL does not load it.
-QFunctionPointer driverManagerFunction(const char *name)
-{
-#ifdef Q_OS_WIN
-    static QLibrary driverManager(QStringLiteral("odbc32"));
-#else
-    static QLibrary driverManager(QStringLiteral("odbc"), 2);
-#endif
-    return driverManager.resolve(name);
-}
-
 // The server's product name as the driver reports it; Qt tells PostgreSQL apart, but not MariaDB.
 QString serverProduct(const QSqlDatabase &db)
 {
-    const auto getInfo = reinterpret_cast<GetInfo>(driverManagerFunction("SQLGetInfo"));
+    const auto getInfo = reinterpret_cast<GetInfo>(odbcDriverManagerFunction("SQLGetInfo"));
     const QVariant handle = db.driver()->handle();
     if (!getInfo || handle.metaType() != QMetaType::fromType<SQLHANDLE>())
         return {};
@@ -131,7 +119,7 @@ QSqlError OdbcConnection::limitStatement(QSqlQuery &query)
     if (m_server != Server::Other)
         return {};
     const QVariant handle = query.result() ? query.result()->handle() : QVariant();
-    const auto set = reinterpret_cast<SetStatementAttribute>(driverManagerFunction("SQLSetStmtAttr"));
+    const auto set = reinterpret_cast<SetStatementAttribute>(odbcDriverManagerFunction("SQLSetStmtAttr"));
     if (!set || handle.metaType() != QMetaType::fromType<SQLHANDLE>())
         return QSqlError(QStringLiteral("ODBC"), QStringLiteral("die Anweisung nimmt kein Zeitlimit an"),
                          QSqlError::StatementError);
