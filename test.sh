@@ -12,6 +12,7 @@ if [ "${1:-}" = "--sanitize" ]; then
     cmake_args+=(-DORDOVANT_SANITIZE=ON)
     export BUILD_TYPE=Debug
     export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
+    export LSAN_OPTIONS="suppressions=$root/tests/support/lsan-suppressions.txt:print_suppressions=0"
     export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 fi
 
