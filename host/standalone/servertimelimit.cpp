@@ -29,22 +29,29 @@ ServerTimeLimit::ServerTimeLimit(int seconds, const QString &server)
 ServerTimeLimit::Work ServerTimeLimit::statement()
 {
     resetWhenTheEventLoopTurns();
-    const qint64 left = m_limitMs - m_usedMs;
-    if (left < 1)
-        throw HostError(QStringLiteral("Filialdatenbank %1: das Zeitlimit von %2 s ist in diesem Schritt "
-                                       "schon aufgebraucht.")
-                            .arg(m_server)
-                            .arg(m_limitMs / 1000));
+    refuseWhenUsedUp();
     Work work(this);
-    start(work, left, true);
+    start(work, m_limitMs - m_usedMs, true);
     return work;
 }
 
 ServerTimeLimit::Work ServerTimeLimit::connecting(int hosts)
 {
+    // A step whose statements used up its time would only be refused after connecting again, which may
+    // cost another connect limit.
+    refuseWhenUsedUp();
     Work work(this);
     start(work, m_limitMs * std::max(hosts, 1), false);
     return work;
+}
+
+void ServerTimeLimit::refuseWhenUsedUp() const
+{
+    if (m_limitMs - m_usedMs < 1)
+        throw HostError(QStringLiteral("Filialdatenbank %1: das Zeitlimit von %2 s ist in diesem Schritt "
+                                       "schon aufgebraucht.")
+                            .arg(m_server)
+                            .arg(m_limitMs / 1000));
 }
 
 void ServerTimeLimit::start(Work &work, qint64 ms, bool counts)

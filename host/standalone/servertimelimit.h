@@ -46,7 +46,7 @@ public:
     // One piece at a time: connect first, then start the statement's work.
     // Throws HostError when the step has no time left for another statement.
     Work statement();
-    // Connecting to the first answering server of `hosts`.
+    // Connecting to the first answering server of `hosts`; throws HostError as statement() does.
     Work connecting(int hosts);
 
     // How long the watchdog waits beyond the limit: libpq counts connect_timeout in whole seconds,
@@ -54,6 +54,7 @@ public:
     static constexpr qint64 MarginMs = 2000;
 
 private:
+    void refuseWhenUsedUp() const;
     void start(Work &work, qint64 ms, bool counts);
     void finish();
     void resetWhenTheEventLoopTurns();
