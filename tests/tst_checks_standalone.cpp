@@ -2,6 +2,7 @@
 
 #include "check/ordovantdm.h"
 #include "support/branchfixture.h"
+#include "support/branchprogram.h"
 
 #include <QFile>
 #include <QTest>
@@ -21,19 +22,6 @@ QByteArray hostIni(int filiale, BranchFixture &branch)
                              "[Verzeichnisse]\nFERTIG=fertig\n"
                              "[Warenabgabe]\n17=") +
            QByteArray::number(filiale) + '\n' + branch.hostIniSection() + branch.settingsInDatabase();
-}
-
-// The branch program: writes its arguments, one a line, into fertig/gestartet.txt.
-bool installBranchProgram(const StandaloneHostHome &home)
-{
-    const QString script = QStringLiteral("fertig/torvelin.exe");
-    if (!home.writeFile(script, QByteArrayLiteral("#!/bin/sh\n"
-                                                  "cd \"$(dirname \"$0\")\"\n"
-                                                  "printf '%s\\n' \"$@\" > gestartet.tmp\n"
-                                                  "mv gestartet.tmp gestartet.txt\n")))
-        return false;
-    return QFile::setPermissions(home.filePath(script),
-                                 QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
 // Tasks of branch 42 of several types and origins, done tasks, and tasks of branch 43.
@@ -97,7 +85,7 @@ bool TestChecksStandalone::prepare(int filiale, const QVector<TaskRow> &tasks,
         qWarning("%s", qPrintable(m_branch->error()));
         return false;
     }
-    return m_home->writeIni(hostIni(filiale, *m_branch)) && installBranchProgram(*m_home);
+    return m_home->writeIni(hostIni(filiale, *m_branch)) && installBranchProgram(m_home->filePath(QStringLiteral("fertig")));
 }
 
 // --- Sort-out task check ---
