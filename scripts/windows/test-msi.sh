@@ -57,8 +57,7 @@ check "the installed program ends a no-work start quietly" no_work_start
 
 # A newer build with the same upgrade code replaces this one instead of being installed beside it.
 newer="$build/ordovant-upgrade-test.msi"
-(cd "$build" && wixl -a x64 -D Win64=yes -D Version="$version.1" -D DistDir=dist/ordovant -o "$newer" \
-    "$here/ordovant.wxs" program-files.wxs)
+"$here/make-msi.sh" "$build" "$version.1" "$newer" >/dev/null
 check "a newer MSI installs silently" msiexec /i "$newer"
 check "the newer MSI replaced the older: one product" one_product
 check "a silent uninstall succeeds" msiexec /x "$newer"
