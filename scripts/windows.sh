@@ -12,7 +12,8 @@ run_tests=1
 
 # The SDK build shows its progress; its last line names the SDK.
 sdk="$("$root/scripts/windows-sdk.sh" | tee /dev/stderr | tail -1)"
-"$root/scripts/install-missing.sh" wine wine64 wixl xvfb xauth fonts-liberation ninja-build cmake xdotool x11-utils
+"$root/scripts/install-missing.sh" wine wine64 wixl xvfb xauth fonts-liberation ninja-build cmake xdotool x11-utils \
+    postgresql postgresql-common mariadb-server unixodbc odbc-postgresql odbc-mariadb
 export ORDOVANT_WINDOWS_SDK="$sdk"
 
 echo "== Building for Windows"
@@ -34,8 +35,10 @@ trap stop_wine EXIT
 if [ "$run_tests" = 1 ]; then
     echo "== Tests under Wine"
     # One at a time: Wine starts each program slowly, and tests that time a started program out
-    # must not wait behind another test on a busy machine.
-    ctest --test-dir "$build" --output-on-failure
+    # must not wait behind another test on a busy machine. The ODBC routes of the server cases reach
+    # a throw-away PostgreSQL and MariaDB through Wine's odbc32 and the host's unixODBC.
+    pg_virtualenv -t "$root/tests/support/with-postgresql.sh" "$root/tests/support/with-mariadb.sh" \
+        "$root/scripts/windows/with-odbc-user-sources.sh" ctest --test-dir "$build" --output-on-failure
 fi
 
 echo "== MSI"

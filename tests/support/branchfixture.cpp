@@ -5,7 +5,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QProcess>
+#include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -65,7 +65,7 @@ BranchFixture::BranchFixture(QString route, QString directory)
     : m_route(std::move(route)), m_directory(std::move(directory))
 {
     m_name = isServer() ? nextDatabaseName() : QDir(m_directory).filePath(QStringLiteral("filiale.db"));
-    if (isOdbc()) {
+    if (isOdbc() && !sharedOdbcIni()) {
         m_previousOdbcIni = qgetenv("ODBCINI");
         qputenv("ODBCINI", QFile::encodeName(odbcIni()));
     }
@@ -80,8 +80,13 @@ BranchFixture::~BranchFixture()
     else if (m_created)
         runAsAdministrator(QStringLiteral("postgres"),
                            QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(m_name));
-    if (isOdbc())
+    if (isOdbc() && !sharedOdbcIni())
         qputenv("ODBCINI", m_previousOdbcIni);
+}
+
+bool BranchFixture::sharedOdbcIni()
+{
+    return qEnvironmentVariableIsSet("ORDOVANT_TEST_ODBCINI");
 }
 
 QStringList BranchFixture::drivers()
@@ -103,8 +108,8 @@ QString BranchFixture::unavailable(const QString &route)
         return QStringLiteral("the Qt Sql driver %1 is not installed").arg(driver);
     if (route != Sqlite && route != OdbcMariaDb && qEnvironmentVariableIsEmpty("ORDOVANT_TEST_PG_TEMPLATE"))
         return QStringLiteral("no test server: run under tests/support/with-postgresql.sh (./test.sh does)");
-    if (route == OdbcPostgres && !QSqlDatabase::isDriverAvailable(Postgres))
-        return QStringLiteral("the Qt Sql driver QPSQL, which makes the test databases, is not installed");
+    if (route == OdbcPostgres && qEnvironmentVariableIsEmpty("ORDOVANT_TEST_ODBC_PG_DSN"))
+        return QStringLiteral("no ODBC data sources: run under tests/support/with-mariadb.sh (./test.sh does)");
     if (route == PgBouncer && qEnvironmentVariableIsEmpty("ORDOVANT_TEST_PGBOUNCER_PORT"))
         return QStringLiteral("no PgBouncer: run under tests/support/with-pgbouncer.sh (./test.sh does)");
     if (route == OdbcMariaDb && qEnvironmentVariableIsEmpty("ORDOVANT_TEST_ODBC_MARIADB_ADMIN_DSN"))
@@ -120,14 +125,20 @@ bool BranchFixture::openAdministrator(QSqlDatabase &db, const QString &database)
             return false;
         return database.isEmpty() || QSqlQuery(db).exec(QStringLiteral("USE %1").arg(database));
     }
-    // libpq takes the cluster and its superuser from PG*.
-    db.setDatabaseName(database);
+    // The cluster and its superuser come from PG*: through libpq, or through psqlODBC by a connection
+    // string (QODBC takes a name that holds "DRIVER=" as one), as the Windows build reaches it.
+    db.setDatabaseName(
+        isOdbc() ? QStringLiteral("DRIVER={PostgreSQL Unicode};Servername=%1;Port=%2;Username=%3;Password=%4;"
+                                  "Database=%5")
+                       .arg(qEnvironmentVariable("PGHOST"), qEnvironmentVariable("PGPORT"),
+                            qEnvironmentVariable("PGUSER"), qEnvironmentVariable("PGPASSWORD"), database)
+                 : database);
     return db.open();
 }
 
 bool BranchFixture::runAsAdministrator(const QString &database, const QString &sql)
 {
-    Connection connection(isMariaDb() ? QStringLiteral("QODBC") : Postgres);
+    Connection connection(driver());
     if (!openAdministrator(connection.db(), database)) {
         m_error = connection.db().lastError().text();
         return false;
@@ -143,7 +154,7 @@ bool BranchFixture::runAsAdministrator(const QString &database, const QString &s
 QStringList BranchFixture::rows(const QString &sql)
 {
     QStringList rows;
-    Connection connection(isMariaDb() ? QStringLiteral("QODBC") : isServer() ? Postgres : Sqlite);
+    Connection connection(driver());
     if (!isServer())
         connection.db().setDatabaseName(m_name);
     if (isServer() ? !openAdministrator(connection.db(), m_name) : !connection.db().open()) {
@@ -167,21 +178,32 @@ bool BranchFixture::exec(const QString &sql)
     return runAsAdministrator(m_name, sql);
 }
 
-// The shipped schema, through the server's own client as an administrator loads it.
+// The shipped schema, statement by statement as the administrator; its statements hold no ";" of
+// their own and its comments are whole lines or line ends.
 bool BranchFixture::loadMariaDbSchema()
 {
-    QProcess client;
-    client.setStandardInputFile(qEnvironmentVariable("ORDOVANT_TEST_MARIADB_SCHEMA"));
-    client.start(QStringLiteral("mariadb"),
-                 {QStringLiteral("--no-defaults"),
-                  QStringLiteral("--socket=") + qEnvironmentVariable("ORDOVANT_TEST_MARIADB_SOCKET"),
-                  QStringLiteral("--user=root"), m_name});
-    if (!client.waitForFinished(60000) || client.exitStatus() != QProcess::NormalExit ||
-        client.exitCode() != 0) {
-        m_error = QString::fromLocal8Bit(client.readAllStandardError()) + client.errorString();
+    QFile schema(QStringLiteral(":/schema/mariadb.sql"));
+    if (!schema.open(QIODevice::ReadOnly)) {
+        m_error = schema.errorString();
         return false;
     }
-    return exec(QStringLiteral("GRANT SELECT ON %1.einstellung TO ordovant_lesend").arg(m_name));
+    QString script = QString::fromUtf8(schema.readAll());
+    script.remove(QRegularExpression(QStringLiteral("--[^\n]*")));
+    Connection connection(driver());
+    if (!openAdministrator(connection.db(), m_name)) {
+        m_error = connection.db().lastError().text();
+        return false;
+    }
+    QStringList statements = script.split(u';', Qt::SkipEmptyParts);
+    statements << QStringLiteral("GRANT SELECT ON %1.einstellung TO ordovant_lesend").arg(m_name);
+    QSqlQuery query(connection.db());
+    for (const QString &statement : std::as_const(statements)) {
+        if (!statement.trimmed().isEmpty() && !query.exec(statement)) {
+            m_error = query.lastError().text();
+            return false;
+        }
+    }
+    return true;
 }
 
 bool BranchFixture::create(const QVector<TaskRow> &tasks, const QVector<BelegRow> &belege, bool withTables)
@@ -215,7 +237,7 @@ bool BranchFixture::fill(const QVector<TaskRow> &tasks, const QVector<BelegRow> 
              isServer() && !b.ablaufdatum.isNull() ? QVariant(b.ablaufdatum.toDate()) : b.ablaufdatum,
              b.erledigt});
 
-    Connection connection(isServer() ? (isMariaDb() ? QStringLiteral("QODBC") : Postgres) : Sqlite);
+    Connection connection(driver());
     QSqlDatabase &db = connection.db();
     bool ok = isServer() ? openAdministrator(db, m_name) : (db.setDatabaseName(m_name), db.open());
     QSqlQuery query(db);
@@ -250,7 +272,10 @@ bool BranchFixture::fill(const QVector<TaskRow> &tasks, const QVector<BelegRow> 
 
 QString BranchFixture::odbcIni() const
 {
-    return isOdbc() ? m_odbcDirectory.filePath(QStringLiteral("odbc.ini")) : QString();
+    if (!isOdbc())
+        return {};
+    return sharedOdbcIni() ? qEnvironmentVariable("ORDOVANT_TEST_ODBCINI")
+                           : m_odbcDirectory.filePath(QStringLiteral("odbc.ini"));
 }
 
 QByteArray BranchFixture::hostIniSection(const QString &role, int zeitlimit, const QString &host,
@@ -307,8 +332,7 @@ QByteArray BranchFixture::settingsInDatabase() const
 bool BranchFixture::lockTasks()
 {
     m_lockingConnection = QStringLiteral("locking-session");
-    QSqlDatabase db =
-        QSqlDatabase::addDatabase(isMariaDb() ? QStringLiteral("QODBC") : Postgres, m_lockingConnection);
+    QSqlDatabase db = QSqlDatabase::addDatabase(driver(), m_lockingConnection);
     if (!openAdministrator(db, m_name))
         return false;
     if (isMariaDb())

@@ -34,9 +34,14 @@ struct BelegRow
 //                     transaction pooling
 //   QODBC-PostgreSQL  the same cluster through psqlODBC
 //   QODBC-MariaDB     the MariaDB server of tests/support/with-mariadb.sh through its ODBC driver
-// An ODBC route names its database by a data source of its own, written to an odbc.ini of the
-// fixture that ODBCINI names while the fixture lives, named as the database (the driver manager keeps
-// what it read of a data source for the process); the password stays there, as in odbc.ini.
+// The fixture administers a route through the route's own driver: an ODBC route through the
+// administrator's data sources of tests/support/with-mariadb.sh, so that a build without a
+// PostgreSQL or MariaDB client (the Windows build) runs the ODBC routes as well.
+// An ODBC route names its database by a data source of its own, named as the database (the driver
+// manager keeps what it read of a data source for the process), written to an odbc.ini of the fixture
+// that ODBCINI names while the fixture lives; the password stays there, as in odbc.ini. Where the
+// process cannot hand ODBCINI to the driver manager (a Windows program under Wine, whose driver manager
+// is the host's unixODBC), ORDOVANT_TEST_ODBCINI names the file that the driver manager reads instead.
 class BranchFixture final
 {
 public:
@@ -81,6 +86,7 @@ private:
     bool runAsAdministrator(const QString &database, const QString &sql);
     bool loadMariaDbSchema();
     bool openAdministrator(QSqlDatabase &db, const QString &database);
+    static bool sharedOdbcIni();
 
     QString m_route;
     QString m_directory;

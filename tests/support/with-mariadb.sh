@@ -3,9 +3,9 @@
 #   pg_virtualenv -t tests/support/with-postgresql.sh tests/support/with-mariadb.sh ctest ...
 # The server lives in a temporary directory, listens on a socket there only, runs as an unprivileged
 # user (nobody when started as root) and is removed with everything else when the command ends.
-# odbcinst.ini and odbc.ini are written into the same directory (ODBCSYSINI, ODBCINI) with one data
-# source for the PostgreSQL cluster of with-postgresql.sh (psqlODBC) and one for MariaDB; the
-# passwords live there, as an administrator would keep them.
+# odbcinst.ini and odbc.ini are written into the same directory (ODBCSYSINI, ODBCINI) with data
+# sources for the PostgreSQL cluster of with-postgresql.sh (psqlODBC) and for MariaDB (the program's
+# role, and MariaDB's administrator); the passwords live there, as an administrator would keep them.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 
@@ -105,7 +105,6 @@ export ORDOVANT_TEST_ODBC_PG_DSN=ordovant_pg
 export ORDOVANT_TEST_ODBC_MARIADB_DSN=ordovant_mariadb
 export ORDOVANT_TEST_ODBC_MARIADB_ADMIN_DSN=ordovant_mariadb_admin
 export ORDOVANT_TEST_MARIADB_SOCKET="$socket"
-export ORDOVANT_TEST_MARIADB_SCHEMA="$root/schema/mariadb.sql"
 export ORDOVANT_TEST_MARIADB_TEMPLATE="$template"
 export ORDOVANT_TEST_MARIADB_PASSWORD="$password"
 "$@"
