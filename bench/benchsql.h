@@ -25,13 +25,16 @@ inline std::string numbered(const std::string &sql)
 // The kinds of the expired check: reservations and selections, in the order ordovant binds them.
 inline constexpr std::array<int, 2> ExpiredKinds{32, 33};
 
-// The expired check's SELECT, bound in this order: the business date (ISO), the branch, the kinds.
-inline std::string expired()
+// The expired check's SELECT on a server and on SQLite, bound in this order: the business date (ISO),
+// the branch, the kinds.
+inline std::string expiredOnServer()
 {
-    QString placeholders;
-    for (size_t i = 0; i < ExpiredKinds.size(); ++i)
-        placeholders += i ? QStringLiteral(",?") : QStringLiteral("?");
-    return (BranchSql::OpenBelegeOfKinds + placeholders + u')').toStdString();
+    return BranchSql::openBelegeOfKinds(ExpiredKinds.size()).toStdString();
+}
+
+inline std::string expiredOnSqlite()
+{
+    return BranchSql::openBelegeOfKindsSqlite(ExpiredKinds.size()).toStdString();
 }
 
 } // namespace BenchSql

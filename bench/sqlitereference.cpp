@@ -62,7 +62,7 @@ qint32 SqliteReference::countOpenTasks(int filiale, TQVX_Herkunfts_Integer_Array
 
 bool SqliteReference::anyExpired(int filiale, const std::string &heute, int &rows)
 {
-    static const std::string sql = BenchSql::expired();
+    static const std::string sql = BenchSql::expiredOnSqlite();
     sqlite3_stmt *query = prepared(m_belege, sql.c_str());
     sqlite3_bind_text(query, 1, heute.c_str(), int(heute.size()), SQLITE_STATIC);
     sqlite3_bind_int(query, 2, filiale);

@@ -4,6 +4,7 @@
 #include "host/bafilter.h"
 #include "host/belegauswahldm.h"
 #include "host/hosterror.h"
+#include "host/standalone/beleglist.h"
 #include "host/standalone/branchschema.h"
 #include "host/vrlist.h"
 #include "host/warenabgabemani.h"
@@ -100,6 +101,8 @@ int runCountAtExit()
 
 } // namespace
 
+Q_DECLARE_METATYPE(QVector<Beleg>)
+
 class TestBranchDatabase : public QObject
 {
     Q_OBJECT
@@ -121,6 +124,8 @@ private slots:
     void belegeFilteredByKind();
     void belegListBeforeLoadingIsEmpty();
     void belegListRangeChecks();
+    void belegListRowPerDocumentOfAGroup_data();
+    void belegListRowPerDocumentOfAGroup();
     void belegeWithoutKindsLoadNothing();
 
     // Broken databases
@@ -338,6 +343,39 @@ void TestBranchDatabase::belegListRangeChecks()
     QVERIFY_THROWS_EXCEPTION(HostError, list->GetCellValueAsBoolean(-1, 8));
     QVERIFY_THROWS_EXCEPTION(HostError, list->GetCellValueAsBoolean(0, 9));
     QVERIFY_THROWS_EXCEPTION(HostError, list->GetCellValueAsBoolean(0, -1));
+}
+
+// A server sends alike documents as one group with their number; the list still has a row for each.
+void TestBranchDatabase::belegListRowPerDocumentOfAGroup_data()
+{
+    QTest::addColumn<QVector<Beleg>>("belege");
+    QTest::addColumn<QVector<bool>>("abgelaufen"); // column 8 of every row, in order
+    QTest::newRow("one group") << QVector<Beleg>{{7, 32, true, true, 3}} << QVector<bool>{true, true, true};
+    QTest::newRow("groups in turn") << QVector<Beleg>{{7, 32, true, true, 2}, {7, 33, true, false, 1},
+                                                      {7, 33, false, false, 2}}
+                                    << QVector<bool>{true, true, false, false, false};
+    QTest::newRow("a group of none is no row")
+        << QVector<Beleg>{{7, 32, true, false, 0}, {7, 33, true, true, 1}, {7, 33, true, false, 0}}
+        << QVector<bool>{true};
+    QTest::newRow("single documents") << QVector<Beleg>{{7, 32, true, false}, {7, 32, true, true}}
+                                      << QVector<bool>{false, true};
+    QTest::newRow("nothing") << QVector<Beleg>{} << QVector<bool>{};
+}
+
+void TestBranchDatabase::belegListRowPerDocumentOfAGroup()
+{
+    QFETCH(QVector<Beleg>, belege);
+    QFETCH(QVector<bool>, abgelaufen);
+    BelegList list;
+    list.setBelege(belege);
+    list.showAbgelaufen();
+    QCOMPARE(list.GetRowCount(), abgelaufen.size());
+    for (int row = 0; row < abgelaufen.size(); ++row) {
+        QCOMPARE(list.GetCellValueAsBoolean(row, BelegList::AbgelaufenColumn), abgelaufen[row]);
+        QVERIFY(list.GetCellValueAsBoolean(row, 2));
+    }
+    QVERIFY_THROWS_EXCEPTION(HostError, list.GetCellValueAsBoolean(int(abgelaufen.size()), 8));
+    QVERIFY_THROWS_EXCEPTION(HostError, list.GetCellValueAsBoolean(-1, 8));
 }
 
 void TestBranchDatabase::belegeWithoutKindsLoadNothing()

@@ -1,6 +1,9 @@
 #include "standalonehosthome.h"
 
 #include "check/ordovantdm.h"
+#include "host/bafilter.h"
+#include "host/belegauswahldm.h"
+#include "host/vrlist.h"
 #include "support/branchfixture.h"
 #include "support/branchprogram.h"
 
@@ -55,6 +58,7 @@ private slots:
     // Expired reservations check
     void expiredAroundTheBusinessDate_data();
     void expiredAroundTheBusinessDate();
+    void documentListHasARowPerOpenDocument();
 
     // Settings
     void settingsRoundTrip();
@@ -184,6 +188,31 @@ void TestChecksStandalone::expiredAroundTheBusinessDate()
     QCOMPARE(dm.ExistAbgelaufeneBelege(), expired);
     QCOMPARE(dm.Modus(), TMERU_CheckModus::cmAbgelaufen);
     QVERIFY(m_home->logLines().isEmpty());
+}
+
+// Alike documents may travel as one group; the list the check reads still has a row for each.
+void TestChecksStandalone::documentListHasARowPerOpenDocument()
+{
+    const BelegRow expired{42, 32, "2026-03-01"};
+    const BelegRow later{42, 33, "2026-04-01"};
+    QVERIFY(prepare(42, {},
+                    {expired, later, expired, {42, 33, QVariant()}, later, expired, {42, 32, "2026-03-01", 1},
+                     {43, 32, "2026-03-01"}, {42, 31, "2026-03-01"}}));
+    InstalledStandaloneHost host;
+    TQVX_BA_Filter filter;
+    filter.Filiale = 42;
+    filter.Belegarten.include(32);
+    filter.Belegarten.include(33);
+    TQVX_BelegAuswahlDM auswahl;
+    auswahl.BelegeListe_Laden(filter);
+    auswahl.Ablaufdatum_Nachladen();
+
+    const TVRList *list = auswahl.BelegeListe_Get();
+    QCOMPARE(list->GetRowCount(), 6);
+    int expiredRows = 0;
+    for (int row = 0; row < list->GetRowCount(); ++row)
+        expiredRows += list->GetCellValueAsBoolean(row, 8) ? 1 : 0;
+    QCOMPARE(expiredRows, 3);
 }
 
 // --- Settings ---

@@ -2,23 +2,38 @@
 
 #include "host/hosterror.h"
 
+#include <algorithm>
+#include <limits>
+
 void BelegList::setBelege(QVector<Beleg> belege)
 {
+    QVector<qint64> rowEnds;
+    rowEnds.reserve(belege.size());
+    qint64 rows = 0;
+    for (const Beleg &beleg : std::as_const(belege)) {
+        rows += std::max<qint64>(beleg.anzahl, 0);
+        rowEnds.append(rows);
+    }
+    // The list's interface counts rows in int.
+    if (rows > std::numeric_limits<int>::max())
+        throw HostError(QStringLiteral("Die Belegliste hätte %1 Zeilen, mehr als sie fassen kann.").arg(rows));
     m_belege = std::move(belege);
+    m_rowEnds = std::move(rowEnds);
     m_abgelaufenShown = false;
 }
 
-void BelegList::checkRow(int row) const
+const Beleg &BelegList::belegAt(int row) const
 {
-    if (row < 0 || row >= m_belege.size())
+    if (row < 0 || row >= GetRowCount())
         throw HostError(
-            QStringLiteral("Die Belegliste hat keine Zeile %1 (%2 Zeilen).").arg(row).arg(m_belege.size()));
+            QStringLiteral("Die Belegliste hat keine Zeile %1 (%2 Zeilen).").arg(row).arg(GetRowCount()));
+    const auto end = std::upper_bound(m_rowEnds.cbegin(), m_rowEnds.cend(), qint64(row));
+    return m_belege[end - m_rowEnds.cbegin()];
 }
 
 bool BelegList::GetCellValueAsBoolean(int row, int column) const
 {
-    checkRow(row);
-    const Beleg &beleg = m_belege[row];
+    const Beleg &beleg = belegAt(row);
     switch (column) {
     case 1:
         return beleg.filiale != 0;

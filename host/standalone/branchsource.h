@@ -8,13 +8,14 @@
 
 #include <optional>
 
-// One open document as the branch database holds it.
+// Open documents as the branch database holds them: `anzahl` documents alike in everything kept here.
 struct Beleg
 {
     qint64 filiale = 0;
     qint64 art = 0;
     bool hatAblaufdatum = false;
     bool abgelaufen = false;
+    qint64 anzahl = 1;
 };
 
 // Where the branch data is read: the SQLite file or a server. Every failure is a HostError naming the
@@ -30,7 +31,7 @@ public:
                                   TQVX_Aufgabe_GV_Integer_Array &nachGV) = 0;
     virtual bool hasOpenTask(qint16 filiale) = 0;
     // The open documents of the kinds (at least one), each marked expired when its date lies before
-    // `stichtag`.
+    // `stichtag`; alike documents may come as one entry with their number.
     virtual QVector<Beleg> openBelege(qint16 filiale, const QList<int> &kinds, const QDate &stichtag) = 0;
     // The table einstellung, the rows of one branch.
     virtual std::optional<QString> readSetting(qint32 filiale, const QString &key) = 0;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 // Every statement of the checks and of the settings table, with bound values only. One text serves
 // every server where standard SQL has the form (EXISTS instead of LIMIT, the expiry compared with the
@@ -16,19 +17,31 @@ inline const QString HasOpenTask =
     QStringLiteral("SELECT CASE WHEN EXISTS (SELECT 1 FROM absortieraufgabe "
                    "WHERE filiale = ? AND erledigt = 0) THEN 1 ELSE 0 END");
 
-// Followed by one placeholder per document kind and a closing parenthesis. A server keeps the expiry
-// as a date and compares it with the bound business date.
-inline const QString OpenBelegeOfKinds =
-    QStringLiteral("SELECT art, CASE WHEN ablaufdatum IS NULL THEN 0 ELSE 1 END, "
-                   "CASE WHEN ablaufdatum < ? THEN 1 ELSE 0 END FROM beleg "
-                   "WHERE filiale = ? AND erledigt = 0 AND art IN (");
+// The open documents of the kinds bound after the business date and the branch, one "?" per kind.
+// A document shows nothing in the list but its kind, whether it has an expiry date and whether that
+// has passed: a server sends one row per such group with the number of its documents, instead of a
+// row per document, and the expired groups first. It keeps the expiry as a date and compares it with
+// the bound business date.
+inline QString openBelegeOfKinds(qsizetype kinds)
+{
+    return QStringLiteral("SELECT art, befristet, abgelaufen, COUNT(*) FROM (SELECT art, "
+                          "CASE WHEN ablaufdatum IS NULL THEN 0 ELSE 1 END AS befristet, "
+                          "CASE WHEN ablaufdatum < ? THEN 1 ELSE 0 END AS abgelaufen FROM beleg "
+                          "WHERE filiale = ? AND erledigt = 0 AND art IN (%1)) offen "
+                          "GROUP BY art, befristet, abgelaufen ORDER BY abgelaufen DESC")
+        .arg(QStringList(kinds, QStringLiteral("?")).join(u','));
+}
 
-// SQLite keeps the expiry as ISO text: date() turns text that is no date into NULL, which never
-// expires, where a plain text comparison would expire "1x" and not "2026-3-1".
-inline const QString OpenBelegeOfKindsSqlite =
-    QStringLiteral("SELECT art, CASE WHEN ablaufdatum IS NULL THEN 0 ELSE 1 END, "
-                   "CASE WHEN date(ablaufdatum) < ? THEN 1 ELSE 0 END FROM beleg "
-                   "WHERE filiale = ? AND erledigt = 0 AND art IN (");
+// SQLite reads its rows in the process, a document a row, and keeps the expiry as ISO text: date()
+// turns text that is no date into NULL, which never expires, where a plain text comparison would
+// expire "1x" and not "2026-3-1".
+inline QString openBelegeOfKindsSqlite(qsizetype kinds)
+{
+    return QStringLiteral("SELECT art, CASE WHEN ablaufdatum IS NULL THEN 0 ELSE 1 END, "
+                          "CASE WHEN date(ablaufdatum) < ? THEN 1 ELSE 0 END FROM beleg "
+                          "WHERE filiale = ? AND erledigt = 0 AND art IN (%1)")
+        .arg(QStringList(kinds, QStringLiteral("?")).join(u','));
+}
 
 inline const QString ReadSetting =
     QStringLiteral("SELECT wert FROM einstellung WHERE filiale = ? AND schluessel = ?");

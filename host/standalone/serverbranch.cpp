@@ -176,8 +176,7 @@ bool ServerBranch::hasOpenTask(qint16 filiale)
 QVector<Beleg> ServerBranch::openBelege(qint16 filiale, const QList<int> &kinds, const QDate &stichtag)
 {
     const QString what = QStringLiteral("Laden der Belege");
-    const QString sql =
-        BranchSql::OpenBelegeOfKinds + QStringList(kinds.size(), QStringLiteral("?")).join(u',') + u')';
+    const QString sql = BranchSql::openBelegeOfKinds(kinds.size());
     return inTransaction([&](QSqlDatabase &db) {
         QSqlQuery query = prepare(db, sql, what);
         query.addBindValue(stichtag);
@@ -188,7 +187,7 @@ QVector<Beleg> ServerBranch::openBelege(qint16 filiale, const QList<int> &kinds,
         QVector<Beleg> belege;
         while (query.next())
             belege.append({filiale, query.value(0).toLongLong(), query.value(1).toInt() != 0,
-                           query.value(2).toInt() != 0});
+                           query.value(2).toInt() != 0, query.value(3).toLongLong()});
         if (query.lastError().isValid())
             fail(db, what, query.lastError());
         return belege;

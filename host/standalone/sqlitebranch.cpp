@@ -156,8 +156,7 @@ bool SqliteBranch::hasOpenTask(qint16 filiale)
 
 QVector<Beleg> SqliteBranch::openBelege(qint16 filiale, const QList<int> &kinds, const QDate &stichtag)
 {
-    const QString sql =
-        BranchSql::OpenBelegeOfKindsSqlite + QStringList(kinds.size(), QStringLiteral("?")).join(u',') + u')';
+    const QString sql = BranchSql::openBelegeOfKindsSqlite(kinds.size());
     QVector<Beleg> belege;
     QString error;
     {
