@@ -53,10 +53,14 @@ inline const QString UpdateSetting =
 inline const QString InsertSetting =
     QStringLiteral("INSERT INTO einstellung (filiale, schluessel, wert) VALUES (?, ?, ?)");
 
-// PostgreSQL: the limit of the statements of one transaction, in milliseconds; true makes it local to
-// the transaction, so that nothing stays on a connection that a pooler hands on.
-inline const QString SetLocalStatementTimeout =
-    QStringLiteral("SELECT set_config('statement_timeout', ?, true)");
+// PostgreSQL: the limit of the statements of one transaction, in milliseconds; LOCAL keeps it to the
+// transaction, so that nothing stays on a connection that a pooler hands on. Sent as it is: a bound
+// value would cost a PREPARE, EXECUTE and DEALLOCATE where this is one round trip, and the number is
+// the program's own (Zeitlimit), never text from outside.
+inline QString setLocalStatementTimeout(qint64 milliseconds)
+{
+    return QStringLiteral("SET LOCAL statement_timeout = %1").arg(milliseconds);
+}
 
 // MariaDB: the limit of one statement, put before it. The server takes no placeholder there; the
 // number is the program's own (Zeitlimit, 1 to 3600 seconds), never text from outside.

@@ -15,10 +15,7 @@ const QString BackToSavepoint = QStringLiteral("ROLLBACK TO SAVEPOINT ordovant_a
 QSqlError limitPostgresTransaction(QSqlDatabase &db, qint64 limitMs)
 {
     QSqlQuery limit(db);
-    if (!limit.prepare(BranchSql::SetLocalStatementTimeout))
-        return limit.lastError();
-    limit.addBindValue(QString::number(limitMs));
-    if (!limit.exec())
+    if (!limit.exec(BranchSql::setLocalStatementTimeout(limitMs)))
         return limit.lastError();
     return {};
 }
