@@ -270,6 +270,14 @@ Zeitlimit=30"
         env ORDOVANT_HOME="$data/home-chain-direct" "$build/app/ordovant"
     check_log chain-pooled
     check_log chain-direct
+    # Branch 1 holds a thousandth of the tasks, a tenth of them open: its detailed count.
+    home chain-count-direct 1 "$direct"
+    home chain-count-pooled 1 "$pooled"
+    ORDOVANT_HOME="$data/home-chain-count-pooled" "$bin/bench_counting" -KD \
+        --label="a branch of the chain via PgBouncer (reference: direct)" \
+        --reference-home="$data/home-chain-count-direct" --goal=1.1 --benchmark_repetitions="$runs"
+    check_log chain-count-pooled
+    check_log chain-count-direct
     echo "max_connections = $(psql -qAtc 'SHOW max_connections' -d postgres); PgBouncer pool: 20 (transaction)"
     for ((i = 1; i <= crowd; i++)); do
         home "chain-crowd-direct-$(printf %03d "$i")" 1001 "$direct" "$(printf %03d "$i")"
