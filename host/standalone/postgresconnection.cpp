@@ -44,11 +44,10 @@ void PostgresConnection::configure(QSqlDatabase &db) const
 
 QSqlError PostgresConnection::beginWork(QSqlDatabase &db, qint64 limitMs)
 {
-    if (QSqlError error = limitPostgresTransaction(db, limitMs); error.isValid())
-        return error;
-    QSqlQuery savepoint(db);
-    if (!savepoint.exec(Savepoint))
-        return savepoint.lastError();
+    // One round trip: a text without bound values goes to the server as one simple query.
+    QSqlQuery begin(db);
+    if (!begin.exec(BranchSql::setLocalStatementTimeout(limitMs) + QStringLiteral("; ") + Savepoint))
+        return begin.lastError();
     return {};
 }
 
