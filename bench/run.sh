@@ -200,11 +200,10 @@ Zeitlimit=5"
     check_log server-belege
 }
 
-# A chain's central server: 1000 branches in one database. Scaled down from 10^7 tasks and 10^6
-# documents, whose generate_series and indexes take many minutes on a 2-core machine:
-# CHAIN_TASKS=10000000 CHAIN_BELEGE=1000000 bench/run.sh for the full size.
+# A chain's central server: 1000 branches in one database, 10^7 tasks and 10^6 documents (about three
+# minutes to make on 2 cores; CHAIN_TASKS=N CHAIN_BELEGE=M scale them down).
 chain_rows() {
-    local db=ordovant_chain tasks="${CHAIN_TASKS:-1000000}" belege="${CHAIN_BELEGE:-100000}"
+    local db=ordovant_chain tasks="${CHAIN_TASKS:-10000000}" belege="${CHAIN_BELEGE:-1000000}"
     echo "Preparing the chain's tables ($tasks tasks, $belege documents) ..." >&2
     psql -q -v ON_ERROR_STOP=1 -d postgres -c "CREATE DATABASE $db" >&2
     psql -q -v ON_ERROR_STOP=1 -d "$db" -f "$root/schema/postgresql.sql" >&2
