@@ -17,6 +17,12 @@ inline const QString HasOpenTask =
     QStringLiteral("SELECT CASE WHEN EXISTS (SELECT 1 FROM absortieraufgabe "
                    "WHERE filiale = ? AND erledigt = 0) THEN 1 ELSE 0 END");
 
+// `count` placeholders, separated by commas.
+inline QString placeholders(qsizetype count)
+{
+    return QStringList(count, QStringLiteral("?")).join(u',');
+}
+
 // The open documents of the kinds bound after the business date and the branch, one "?" per kind.
 // A document shows nothing in the list but its kind, whether it has an expiry date and whether that
 // has passed: a server sends one row per such group with the number of its documents, instead of a
@@ -29,7 +35,7 @@ inline QString openBelegeOfKinds(qsizetype kinds)
                           "CASE WHEN ablaufdatum < ? THEN 1 ELSE 0 END AS abgelaufen FROM beleg "
                           "WHERE filiale = ? AND erledigt = 0 AND art IN (%1)) offen "
                           "GROUP BY art, befristet, abgelaufen ORDER BY abgelaufen DESC")
-        .arg(QStringList(kinds, QStringLiteral("?")).join(u','));
+        .arg(placeholders(kinds));
 }
 
 // SQLite reads its rows in the process, a document a row, and keeps the expiry as ISO text: date()
@@ -40,7 +46,7 @@ inline QString openBelegeOfKindsSqlite(qsizetype kinds)
     return QStringLiteral("SELECT art, CASE WHEN ablaufdatum IS NULL THEN 0 ELSE 1 END, "
                           "CASE WHEN date(ablaufdatum) < ? THEN 1 ELSE 0 END FROM beleg "
                           "WHERE filiale = ? AND erledigt = 0 AND art IN (%1)")
-        .arg(QStringList(kinds, QStringLiteral("?")).join(u','));
+        .arg(placeholders(kinds));
 }
 
 inline const QString ReadSetting =
