@@ -10,14 +10,16 @@ build="$root/build-windows"
 run_tests=1
 [ "${1:-}" = "--no-tests" ] && run_tests=0
 
-# The SDK build shows its progress; its last line names the SDK.
-sdk="$("$root/scripts/windows-sdk.sh" | tee /dev/stderr | tail -1)"
+# The SDK build shows its progress; its last line names the SDK. (Not through tee /dev/stderr: where
+# standard error is a file, opening it again truncates the log written so far.)
+mkdir -p "$build"
+"$root/scripts/windows-sdk.sh" | tee "$build/windows-sdk.log"
+sdk="$(tail -n 1 "$build/windows-sdk.log")"
 "$root/scripts/install-missing.sh" wine wine64 wixl xvfb xauth fonts-liberation ninja-build cmake xdotool x11-utils \
     postgresql postgresql-common mariadb-server unixodbc odbc-postgresql odbc-mariadb
 export ORDOVANT_WINDOWS_SDK="$sdk"
 
 echo "== Building for Windows"
-mkdir -p "$build"
 source "$root/scripts/windows/wine-env.sh"
 wine_environment "$build" "$sdk"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
