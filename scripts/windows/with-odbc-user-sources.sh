@@ -14,5 +14,6 @@ trap 'rm -rf "$dir"' EXIT
 : >"$dir/odbc.ini"
 chmod 600 "$dir/odbc.ini"
 export ODBCINI="$dir/odbc.ini"
-export ORDOVANT_TEST_ODBCINI="$(winepath -w "$ODBCINI" 2>/dev/null)"
+windows_path="$(winepath -w "$ODBCINI")"
+export ORDOVANT_TEST_ODBCINI="$windows_path"
 "$@"
