@@ -137,18 +137,29 @@ file_rows() {
     check_log belege
 }
 
+# server_database NAME: a new database on the cluster with the shipped schema; the program's role
+# gets the cluster's password (PGPASSWORD), as tests/support/with-postgresql.sh does.
+server_database() {
+    psql -q -v ON_ERROR_STOP=1 -d postgres -c "CREATE DATABASE $1" >&2
+    psql -q -v ON_ERROR_STOP=1 -d "$1" -f "$root/schema/postgresql.sql" >&2
+    psql -q -v ON_ERROR_STOP=1 -d "$1" -v pw="$PGPASSWORD" >&2 <<<"ALTER ROLE ordovant PASSWORD :'pw';"
+}
+
+# qpsql_section HOST PORT DATABASE ZEITLIMIT: host.ini's [Datenbank] lines for the program's role.
+qpsql_section() {
+    printf 'Treiber=QPSQL\nHost=%s\nPort=%s\nName=%s\nBenutzer=ordovant\nZeitlimit=%s' "$@"
+}
+
 # The rows on a PostgreSQL server: run by pg_virtualenv, which has just made a cluster and set PGHOST,
 # PGPORT, PGUSER and PGPASSWORD; the data goes in afresh every time.
 server_rows() {
     local db=ordovant_bench workstations=32
     echo "Preparing the server's tables ..." >&2
-    psql -q -v ON_ERROR_STOP=1 -d postgres -c "CREATE DATABASE $db" >&2
-    psql -q -v ON_ERROR_STOP=1 -d "$db" -f "$root/schema/postgresql.sql" >&2
+    server_database "$db"
     # The same kinds of rows as the SQLite rows' files: 10^3 tasks of branches 1 to 20, about 10 % open;
     # 10^5 open reservations and selections of branch 1, none expired on the business date 2026-12-08,
     # and as many of branches 2 to 20.
-    psql -q -v ON_ERROR_STOP=1 -d "$db" -v pw="$PGPASSWORD" >&2 <<'SQL'
-ALTER ROLE ordovant PASSWORD :'pw';
+    psql -q -v ON_ERROR_STOP=1 -d "$db" >&2 <<'SQL'
 INSERT INTO absortieraufgabe (filiale, gv, herkunft, erledigt)
     SELECT 1 + (i * 7) % 20, (i * 5) % 9, (i * 13) % 54, CASE WHEN (i * 3) % 10 = 0 THEN 0 ELSE 1 END
     FROM generate_series(0, 999) AS i;
@@ -159,12 +170,8 @@ INSERT INTO beleg (filiale, art, ablaufdatum, erledigt)
 VACUUM ANALYZE;
 SQL
     # Every workstation connects as the program's role with the cluster's password from PGPASSWORD.
-    local section="Treiber=QPSQL
-Host=$PGHOST
-Port=$PGPORT
-Name=$db
-Benutzer=ordovant
-Zeitlimit=5"
+    local section
+    section="$(qpsql_section "$PGHOST" "$PGPORT" "$db" 5)"
     local conninfo="host=$PGHOST port=$PGPORT dbname=$db user=ordovant connect_timeout=5"
     home server-nowork 21 "$section"
     # The same server through psqlODBC: a data source of its own, with the password, as an
@@ -205,10 +212,8 @@ Zeitlimit=5"
 chain_rows() {
     local db=ordovant_chain tasks="${CHAIN_TASKS:-10000000}" belege="${CHAIN_BELEGE:-1000000}"
     echo "Preparing the chain's tables ($tasks tasks, $belege documents) ..." >&2
-    psql -q -v ON_ERROR_STOP=1 -d postgres -c "CREATE DATABASE $db" >&2
-    psql -q -v ON_ERROR_STOP=1 -d "$db" -f "$root/schema/postgresql.sql" >&2
-    psql -q -v ON_ERROR_STOP=1 -d "$db" -v pw="$PGPASSWORD" -v tasks="$tasks" -v belege="$belege" >&2 <<'SQL'
-ALTER ROLE ordovant PASSWORD :'pw';
+    server_database "$db"
+    psql -q -v ON_ERROR_STOP=1 -d "$db" -v tasks="$tasks" -v belege="$belege" >&2 <<'SQL'
 INSERT INTO absortieraufgabe (filiale, gv, herkunft, erledigt)
     SELECT 1 + i % 1000, (i / 1000) % 9, (i / 9000) % 54, CASE WHEN i % 10 = 0 THEN 0 ELSE 1 END
     FROM generate_series(0, :tasks - 1) AS i;
@@ -249,18 +254,9 @@ crowd_direct() {
 # ORDOVANT_TEST_PGBOUNCER_HOST and ORDOVANT_TEST_PGBOUNCER_PORT.
 pooled_rows() {
     local db=ordovant_chain crowd=200
-    local direct="Treiber=QPSQL
-Host=$PGHOST
-Port=$PGPORT
-Name=$db
-Benutzer=ordovant
-Zeitlimit=30"
-    local pooled="Treiber=QPSQL
-Host=$ORDOVANT_TEST_PGBOUNCER_HOST
-Port=$ORDOVANT_TEST_PGBOUNCER_PORT
-Name=$db
-Benutzer=ordovant
-Zeitlimit=30"
+    local direct pooled
+    direct="$(qpsql_section "$PGHOST" "$PGPORT" "$db" 30)"
+    pooled="$(qpsql_section "$ORDOVANT_TEST_PGBOUNCER_HOST" "$ORDOVANT_TEST_PGBOUNCER_PORT" "$db" 30)"
     # Branch 1001 has no task: a start counts and ends.
     home chain-direct 1001 "$direct"
     home chain-pooled 1001 "$pooled"
