@@ -5,97 +5,13 @@
 #include "branchrole.h"
 
 #include "ordovantdb.h"
-
-#include "host/hosterror.h"
-#include "host/standalone/serverconnection.h"
+#include "serversession.h"
 
 #include <QRegularExpression>
-#include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlQuery>
 
 namespace {
 
-const QString ConnectionName = QStringLiteral("ordovant-db-branch-role");
 const QString GroupRole = QStringLiteral("ordovant_filiale");
-
-// One connection and one transaction; what is not committed is rolled back.
-class RoleSession final
-{
-public:
-    explicit RoleSession(const BranchDatabaseSettings &settings)
-    {
-        if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL")))
-            throw ToolError(
-                QStringLiteral("the Qt Sql driver QPSQL is not installed (Debian package libqt6sql6-psql)"));
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), ConnectionName);
-        try {
-            ServerConnection::forSettings(settings)->configure(db);
-        } catch (const HostError &e) {
-            throw ToolError(QString::fromUtf8(e.what()));
-        }
-        if (!db.open())
-            fail("connecting", db.lastError());
-        if (!db.transaction())
-            fail("beginning the transaction", db.lastError());
-        m_inTransaction = true;
-    }
-    ~RoleSession()
-    {
-        {
-            QSqlDatabase db = QSqlDatabase::database(ConnectionName, false);
-            if (m_inTransaction)
-                db.rollback();
-            db.close();
-        }
-        QSqlDatabase::removeDatabase(ConnectionName);
-    }
-    RoleSession(const RoleSession &) = delete;
-    RoleSession &operator=(const RoleSession &) = delete;
-
-    // The first column of the only row of `sql` with the values bound.
-    QVariant value(const QString &sql, const QVariantList &values, const char *what)
-    {
-        QSqlQuery query = run(sql, values, what);
-        if (!query.next())
-            fail(what, query.lastError());
-        return query.value(0);
-    }
-    QSqlQuery run(const QString &sql, const QVariantList &values, const char *what)
-    {
-        QSqlQuery query(QSqlDatabase::database(ConnectionName, false));
-        query.setForwardOnly(true);
-        if (!query.prepare(sql))
-            fail(what, query.lastError());
-        for (const QVariant &value : values)
-            query.addBindValue(value);
-        if (!query.exec())
-            fail(what, query.lastError());
-        return query;
-    }
-    // A statement without values, sent as it is: the server cannot PREPARE CREATE ROLE or GRANT.
-    void execute(const QString &sql, const char *what)
-    {
-        QSqlQuery query(QSqlDatabase::database(ConnectionName, false));
-        if (!query.exec(sql))
-            fail(what, query.lastError());
-    }
-    void commit()
-    {
-        if (!QSqlDatabase::database(ConnectionName, false).commit())
-            fail("committing", QSqlDatabase::database(ConnectionName, false).lastError());
-        m_inTransaction = false;
-    }
-    [[noreturn]] void fail(const char *what, const QSqlError &error)
-    {
-        const QString server = error.databaseText().trimmed();
-        throw ToolError(QStringLiteral("%1 failed: %2")
-                            .arg(QLatin1String(what), server.isEmpty() ? error.text() : server));
-    }
-
-private:
-    bool m_inTransaction = false;
-};
 
 } // namespace
 
@@ -115,26 +31,28 @@ QString addBranchRole(const BranchDatabaseSettings &server, const QString &role,
     // The program refuses a branch number outside 16 bits.
     if (filiale > 32767)
         throw UsageError("add-branch-role: --filiale must be 1..32767");
-    RoleSession session(server);
+    ServerSession session(server);
+    session.begin();
     if (!session
              .value(QStringLiteral("SELECT to_regclass('filialrolle') IS NOT NULL AND EXISTS "
                                    "(SELECT FROM pg_roles WHERE rolname = ?)"),
-                    {GroupRole}, "looking for the central server's schema")
+                    "looking for the central server's schema", {GroupRole})
              .toBool())
         throw ToolError(QStringLiteral("the table filialrolle or the role %1 is missing; load "
                                        "schema/central-server.sql into the database first")
                             .arg(GroupRole));
     const QVariant superuser = session.value(
-        QStringLiteral("SELECT COALESCE((SELECT rolsuper FROM pg_roles WHERE rolname = ?), false)"), {role},
-        "looking for the role");
+        QStringLiteral("SELECT COALESCE((SELECT rolsuper FROM pg_roles WHERE rolname = ?), false)"),
+        "looking for the role", {role});
     if (superuser.toBool())
-        throw ToolError(QStringLiteral("\"%1\" is a superuser, which row-level security does not bind").arg(role));
+        throw ToolError(
+            QStringLiteral("\"%1\" is a superuser, which row-level security does not bind").arg(role));
     const QString quoted =
-        session.value(QStringLiteral("SELECT quote_ident(?)"), {role}, "quoting the role's name").toString();
-    const bool exists =
-        session.value(QStringLiteral("SELECT EXISTS (SELECT FROM pg_roles WHERE rolname = ?)"), {role},
-                      "looking for the role")
-            .toBool();
+        session.value(QStringLiteral("SELECT quote_ident(?)"), "quoting the role's name", {role}).toString();
+    const bool exists = session
+                            .value(QStringLiteral("SELECT EXISTS (SELECT FROM pg_roles WHERE rolname = ?)"),
+                                   "looking for the role", {role})
+                            .toBool();
     if (!exists)
         session.execute(QStringLiteral("CREATE ROLE %1 LOGIN").arg(quoted), "creating the role");
     const bool member =
@@ -142,7 +60,7 @@ QString addBranchRole(const BranchDatabaseSettings &server, const QString &role,
             .value(QStringLiteral("SELECT EXISTS (SELECT FROM pg_auth_members m "
                                   "JOIN pg_roles r ON r.oid = m.member JOIN pg_roles g ON g.oid = m.roleid "
                                   "WHERE r.rolname = ? AND g.rolname = ?)"),
-                   {role, GroupRole}, "looking for the membership")
+                   "looking for the membership", {role, GroupRole})
             .toBool();
     if (!member)
         session.execute(QStringLiteral("GRANT %1 TO %2").arg(GroupRole, quoted), "granting the group role");

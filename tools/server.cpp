@@ -1,19 +1,15 @@
-// The branch database on a server, through Qt's QPSQL or QODBC driver, with the same set-up as the
-// program. Messages name the server and the database, never the connection options; neither libpq
-// nor the ODBC driver put a password into their own.
+// The branch database on a server: its rows filled, the settings store copied into it. Messages name
+// the server and the database (ServerSession), never the connection options; neither libpq nor the
+// ODBC driver put a password into their own.
 
 #include "ordovantdb.h"
+#include "serversession.h"
 
-#include "host/hosterror.h"
 #include "host/standalone/branchsql.h"
 #include "host/standalone/inifile.h"
-#include "host/standalone/serverconnection.h"
 #include "host/standalone/settingsstorage.h"
 
 #include <QFileInfo>
-#include <QSqlDatabase>
-#include <QSqlDriver>
-#include <QSqlError>
 #include <QSqlQuery>
 #include <QStringList>
 
@@ -22,142 +18,16 @@
 
 namespace {
 
-const QString ConnectionName = QStringLiteral("ordovant-db");
 const QString SettingsGroup = QStringLiteral("ORDOVANT/DM");
 // A round trip per row would take five times as long; a thousand rows of four values stay far below
 // the server's limit of 65535 parameters per statement.
 constexpr int RowsPerStatement = 1000;
 
-QString label(const BranchDatabaseSettings &settings)
-{
-    if (settings.driver == QLatin1String("QODBC"))
-        return settings.name.contains(u'=') ? QStringLiteral("the ODBC connection string")
-                                            : QStringLiteral("the ODBC data source \"%1\"").arg(settings.name);
-    const QString database = settings.name.isEmpty() ? QStringLiteral("the default database")
-                                                     : QStringLiteral("database \"%1\"").arg(settings.name);
-    const QString host = settings.host.isEmpty() ? QStringLiteral("the default host") : settings.host;
-    const QString port = settings.port > 0 ? QStringLiteral(" port %1").arg(settings.port) : QString();
-    return QStringLiteral("%1 on %2%3").arg(database, host, port);
-}
-
-// The one connection of a run. A transaction that is not committed is rolled back.
-class Server final
-{
-public:
-    explicit Server(const BranchDatabaseSettings &settings) : m_label(label(settings))
-    {
-        m_connection = ServerConnection::forSettings(settings);
-        if (!QSqlDatabase::isDriverAvailable(settings.driver))
-            throw ToolError(QStringLiteral("the Qt Sql driver %1 is not installed (Debian package %2)")
-                                .arg(settings.driver, m_connection->driverPackage()));
-        QSqlDatabase db = QSqlDatabase::addDatabase(settings.driver, ConnectionName);
-        try {
-            m_connection->configure(db);
-        } catch (const HostError &e) {
-            throw ToolError(QString::fromUtf8(e.what()));
-        }
-        if (!db.open())
-            fail("connecting", db.lastError());
-        m_connection->opened(db);
-        m_postgres = db.driver()->dbmsType() == QSqlDriver::PostgreSQL;
-        m_lockTimeoutMs = settings.timeoutSeconds * 1000;
-    }
-    ~Server()
-    {
-        {
-            QSqlDatabase db = QSqlDatabase::database(ConnectionName, false);
-            if (m_inTransaction)
-                db.rollback();
-            db.close();
-        }
-        QSqlDatabase::removeDatabase(ConnectionName);
-    }
-    Server(const Server &) = delete;
-    Server &operator=(const Server &) = delete;
-
-    QSqlQuery prepare(const QString &sql)
-    {
-        QSqlQuery query(QSqlDatabase::database(ConnectionName, false));
-        query.setForwardOnly(true);
-        if (!query.prepare(sql))
-            fail("preparing a statement", query.lastError());
-        return query;
-    }
-    void exec(QSqlQuery &query, const char *what)
-    {
-        if (!query.exec())
-            fail(what, query.lastError());
-    }
-    // The first column of the first row of a statement without values.
-    QVariant value(const QString &sql, const char *what)
-    {
-        QSqlQuery query = prepare(sql);
-        exec(query, what);
-        if (!query.next())
-            fail(what, query.lastError());
-        return query.value(0);
-    }
-    // Bulk statements may rightly take long; on PostgreSQL only waiting for another session's lock is
-    // limited, for this transaction alone.
-    void begin()
-    {
-        QSqlDatabase db = QSqlDatabase::database(ConnectionName, false);
-        if (!db.transaction())
-            fail("beginning the transaction", db.lastError());
-        m_inTransaction = true;
-        if (m_postgres) {
-            QSqlQuery limit = prepare(QStringLiteral("SELECT set_config('lock_timeout', ?, true)"));
-            limit.addBindValue(QString::number(m_lockTimeoutMs));
-            exec(limit, "setting the lock timeout");
-        }
-    }
-    // True when the statement runs; a table that is missing fails it. Outside a transaction, which a
-    // failed statement would end on PostgreSQL.
-    bool runs(const QString &sql)
-    {
-        QSqlQuery query(QSqlDatabase::database(ConnectionName, false));
-        return query.exec(sql);
-    }
-    void commit()
-    {
-        QSqlDatabase db = QSqlDatabase::database(ConnectionName, false);
-        if (!db.commit())
-            fail("committing", db.lastError());
-        m_inTransaction = false;
-    }
-    // Rolls back first: the statements still prepared are freed on the way out, which an aborted
-    // transaction would refuse.
-    [[noreturn]] void fail(const QString &message)
-    {
-        if (m_inTransaction) {
-            QSqlDatabase::database(ConnectionName, false).rollback();
-            m_inTransaction = false;
-        }
-        throw ToolError(m_label + QStringLiteral(": ") + message);
-    }
-    [[noreturn]] void fail(const char *what, const QSqlError &error)
-    {
-        const QString server = error.databaseText().trimmed();
-        fail(QStringLiteral("%1 failed: %2")
-                 .arg(QLatin1String(what), server.isEmpty() ? error.text() : server));
-    }
-
-    // A text value as the driver binds it.
-    QVariant text(const QString &value) const { return m_connection->text(value); }
-
-private:
-    std::unique_ptr<ServerConnection> m_connection;
-    QString m_label;
-    bool m_inTransaction = false;
-    bool m_postgres = false;
-    int m_lockTimeoutMs = 0;
-};
-
 // Inserts rows many at a time with one multi-row statement; its text is made of placeholders only.
 class BulkInsert final
 {
 public:
-    BulkInsert(Server &server, const char *head, int columns, const char *what)
+    BulkInsert(ServerSession &server, const char *head, int columns, const char *what)
         : m_server(server), m_head(QLatin1String(head)), m_columns(columns), m_what(what)
     {
     }
@@ -198,7 +68,7 @@ private:
         m_rows = 0;
     }
 
-    Server &m_server;
+    ServerSession &m_server;
     QString m_head;
     int m_columns;
     const char *m_what;
@@ -211,7 +81,7 @@ private:
 
 void fillServer(const BranchDatabaseSettings &settings, const BranchRows &rows, bool force)
 {
-    Server server(settings);
+    ServerSession server(settings);
     if (!server.runs(QStringLiteral("SELECT 1 FROM absortieraufgabe WHERE 1 = 0")) ||
         !server.runs(QStringLiteral("SELECT 1 FROM beleg WHERE 1 = 0")))
         server.fail(QStringLiteral("the tables absortieraufgabe and beleg are missing; load the schema "
@@ -266,7 +136,7 @@ qsizetype copySettings(const QString &store, const BranchDatabaseSettings &setti
         else
             values.append({it.key(), it.value()});
     }
-    Server server(settings);
+    ServerSession server(settings);
     server.begin();
     // The program's own statements: UPDATE, and INSERT where no row was. The tool's one transaction
     // holds the rows it wrote until it ends; a workstation saving at the same moment waits for it.
@@ -297,7 +167,8 @@ qsizetype copySettings(const QString &store, const BranchDatabaseSettings &setti
     if (!notCopied.isEmpty()) {
         notCopied.sort();
         for (const QString &value : std::as_const(notCopied))
-            std::fprintf(stderr, "ordovant-db: not copied, no workstation reads it: %s\n", qUtf8Printable(value));
+            std::fprintf(stderr, "ordovant-db: not copied, no workstation reads it: %s\n",
+                         qUtf8Printable(value));
         throw ToolError(QStringLiteral("copied %1 values into einstellung, %2 not: their keys lie below [%3] "
                                        "(a terminal id with / or \\)")
                             .arg(values.size())
