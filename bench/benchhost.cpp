@@ -2,7 +2,7 @@
 
 #include "host/hostbackend.h"
 #include "host/hosttypes.h"
-#include "host/standalone/hostconfig.h"
+#include "host/standalone/config/hostconfig.h"
 #include "host/standalone/standalonehost.h"
 #include "medianreporter.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "host/standalone/branchsql.h"
+#include "host/standalone/branchdb/branchsql.h"
 
 #include <array>
 #include <string>

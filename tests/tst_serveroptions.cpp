@@ -3,8 +3,8 @@
 // its start and by ordovant-db, and no refusal repeats the option's text.
 
 #include "host/hosterror.h"
-#include "host/standalone/connectionoptions.h"
-#include "host/standalone/hostconfig.h"
+#include "host/standalone/config/connectionoptions.h"
+#include "host/standalone/config/hostconfig.h"
 
 #include <QProcess>
 #include <QTemporaryDir>

@@ -2,8 +2,8 @@
 
 #include "host/hosterror.h"
 #include "host/simplemask.h"
-#include "host/standalone/inifile.h"
-#include "host/standalone/inisnapshot.h"
+#include "host/standalone/config/inifile.h"
+#include "host/standalone/config/inisnapshot.h"
 
 #include <QProcess>
 #include <QSettings>

@@ -2,7 +2,7 @@
 
 // ordovant-db add-branch-role: the login role of one branch on a chain's central server.
 
-#include "host/standalone/hostconfig.h"
+#include "host/standalone/config/hostconfig.h"
 
 #include <QString>
 

@@ -6,7 +6,7 @@
 #include "branchrole.h"
 
 #include "host/hosterror.h"
-#include "host/standalone/connectionoptions.h"
+#include "host/standalone/config/connectionoptions.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

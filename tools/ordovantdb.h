@@ -2,7 +2,7 @@
 
 // The parts of ordovant-db: what `create` writes, and the file and the server it writes to.
 
-#include "host/standalone/hostconfig.h"
+#include "host/standalone/config/hostconfig.h"
 
 #include <QDate>
 #include <QString>

@@ -5,9 +5,9 @@
 #include "ordovantdb.h"
 #include "serversession.h"
 
-#include "host/standalone/branchsql.h"
-#include "host/standalone/inifile.h"
-#include "host/standalone/settingsstorage.h"
+#include "host/standalone/branchdb/branchsql.h"
+#include "host/standalone/config/inifile.h"
+#include "host/standalone/store/settingsstorage.h"
 
 #include <QFileInfo>
 #include <QSqlQuery>

@@ -3,7 +3,7 @@
 #include "ordovantdb.h"
 
 #include "host/hosterror.h"
-#include "host/standalone/serverconnection.h"
+#include "host/standalone/branchdb/serverconnection.h"
 
 #include <QSqlDatabase>
 #include <QSqlDriver>

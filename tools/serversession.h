@@ -3,7 +3,7 @@
 // ordovant-db's one connection to a branch server, through Qt's QPSQL or QODBC driver with the same
 // set-up as the program. Messages name the server and the database, never the connection options.
 
-#include "host/standalone/hostconfig.h"
+#include "host/standalone/config/hostconfig.h"
 
 #include <QSqlQuery>
 #include <QString>

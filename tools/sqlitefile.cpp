@@ -3,7 +3,7 @@
 
 #include "ordovantdb.h"
 
-#include "host/standalone/branchschema.h"
+#include "host/standalone/branchdb/branchschema.h"
 
 #include <QFile>
 #include <QFileInfo>

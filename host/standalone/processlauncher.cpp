@@ -1,7 +1,7 @@
 #include "processlauncher.h"
 
 #include "host/hosterror.h"
-#include "platform/startwindowstate.h"
+#include "host/standalone/platform/startwindowstate.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,10 +1,10 @@
 #include "settingsstore.h"
 
-#include "branchdatabase.h"
+#include "host/standalone/branchdb/branchdatabase.h"
 #include "host/hosterror.h"
-#include "hostconfig.h"
-#include "inisettingsstorage.h"
-#include "settingsstorage.h"
+#include "host/standalone/config/hostconfig.h"
+#include "host/standalone/store/inisettingsstorage.h"
+#include "host/standalone/store/settingsstorage.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "standaloneaufgabenmani.h"
 
-#include "branchdatabase.h"
+#include "host/standalone/branchdb/branchdatabase.h"
 
 bool StandaloneAufgabenMani::aufgabenVorhanden(qint16 filiale, TQVX_Aufgabe_Art_Erw_Set arten, bool)
 {

@@ -1,8 +1,8 @@
 #include "standalonebelegauswahl.h"
 
-#include "branchdatabase.h"
+#include "host/standalone/branchdb/branchdatabase.h"
 #include "host/bafilter.h"
-#include "hostconfig.h"
+#include "host/standalone/config/hostconfig.h"
 
 StandaloneBelegAuswahl::StandaloneBelegAuswahl(std::shared_ptr<HostConfig> config,
                                                std::shared_ptr<BranchDatabase> database)

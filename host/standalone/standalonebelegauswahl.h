@@ -1,6 +1,6 @@
 #pragma once
 
-#include "beleglist.h"
+#include "host/standalone/branchdb/beleglist.h"
 #include "host/hostbackend.h"
 
 #include <memory>

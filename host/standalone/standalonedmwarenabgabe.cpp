@@ -1,6 +1,6 @@
 #include "standalonedmwarenabgabe.h"
 
-#include "hostconfig.h"
+#include "host/standalone/config/hostconfig.h"
 
 QString StandaloneDMWarenAbgabe::einstellungLaden(TZWL_SM_SimpleMaskKeys key, const QString &defaultValue)
 {

@@ -1,8 +1,8 @@
 #include "standalonehost.h"
 
-#include "branchdatabase.h"
-#include "connectionoptions.h"
-#include "hostconfig.h"
+#include "host/standalone/branchdb/branchdatabase.h"
+#include "host/standalone/config/connectionoptions.h"
+#include "host/standalone/config/hostconfig.h"
 #include "processlauncher.h"
 #include "settingsstore.h"
 #include "standaloneaufgabenmani.h"

@@ -1,6 +1,6 @@
 #include "standalonewarenabgabemani.h"
 
-#include "branchdatabase.h"
+#include "host/standalone/branchdb/branchdatabase.h"
 
 qint32 StandaloneWarenabgabeMani::anzahlAbsortAufgDetailliert(qint16 filiale, bool, qint16,
                                                               TQVX_Herkunfts_Integer_Array &nachHerkunft,

@@ -1,6 +1,6 @@
 #include "branchfixture.h"
 
-#include "host/standalone/branchschema.h"
+#include "host/standalone/branchdb/branchschema.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -2,8 +2,8 @@
 
 #include "filereplacement.h"
 #include "host/hosterror.h"
-#include "inifile.h"
-#include "inisnapshot.h"
+#include "host/standalone/config/inifile.h"
+#include "host/standalone/config/inisnapshot.h"
 
 #include <QDeadlineTimer>
 #include <QDir>

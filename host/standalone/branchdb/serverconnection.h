@@ -1,6 +1,6 @@
 #pragma once
 
-#include "hostconfig.h"
+#include "host/standalone/config/hostconfig.h"
 
 #include <QSqlError>
 

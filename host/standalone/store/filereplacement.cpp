@@ -1,7 +1,7 @@
 #include "filereplacement.h"
 
 #include "host/hosterror.h"
-#include "platform/keepaccess.h"
+#include "host/standalone/platform/keepaccess.h"
 
 #include <QDeadlineTimer>
 #include <QSaveFile>

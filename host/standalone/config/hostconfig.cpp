@@ -3,8 +3,8 @@
 #include "connectionoptions.h"
 #include "host/hosterror.h"
 #include "hostinifile.h"
-#include "platform/defaulthostdirectory.h"
-#include "settingsstorage.h"
+#include "host/standalone/platform/defaulthostdirectory.h"
+#include "host/standalone/store/settingsstorage.h"
 
 #include <QDir>
 #include <QFileInfo>

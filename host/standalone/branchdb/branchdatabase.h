@@ -1,8 +1,8 @@
 #pragma once
 
 #include "branchsource.h"
-#include "hostconfig.h"
-#include "settingsstorage.h"
+#include "host/standalone/config/hostconfig.h"
+#include "host/standalone/store/settingsstorage.h"
 
 #include <memory>
 

@@ -2,7 +2,7 @@
 
 #include "branchsql.h"
 #include "host/hosterror.h"
-#include "platform/odbcdrivermanager.h"
+#include "host/standalone/platform/odbcdrivermanager.h"
 
 #include <QSqlDatabase>
 #include <QSqlDriver>
