@@ -7,7 +7,6 @@
 
 #include "host/standalone/branchdb/branchsql.h"
 #include "host/standalone/config/inifile.h"
-#include "host/standalone/store/settingsstorage.h"
 
 #include <QFileInfo>
 #include <QSqlQuery>
@@ -131,7 +130,7 @@ qsizetype copySettings(const QString &store, const BranchDatabaseSettings &setti
         if (!it.key().startsWith(group))
             continue; // another program's
         // Below the group: written for a terminal id with "/" or "\", which no workstation reads.
-        if (holdsKeySeparator(QStringView(it.key()).sliced(group.size())))
+        if (IniFile::holdsKeySeparator(QStringView(it.key()).sliced(group.size())))
             notCopied.append(QStringLiteral("%1=%2").arg(it.key(), it.value()));
         else
             values.append({it.key(), it.value()});

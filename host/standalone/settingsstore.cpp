@@ -1,8 +1,9 @@
 #include "settingsstore.h"
 
-#include "host/standalone/branchdb/branchdatabase.h"
 #include "host/hosterror.h"
+#include "host/standalone/branchdb/branchdatabase.h"
 #include "host/standalone/config/hostconfig.h"
+#include "host/standalone/config/inifile.h"
 #include "host/standalone/store/inisettingsstorage.h"
 #include "host/standalone/store/settingsstorage.h"
 
@@ -34,7 +35,7 @@ QString SettingsStore::fullKey(const QString &key) const
     if (key.isEmpty())
         throw HostError(QStringLiteral("Ein Einstellungsschlüssel darf nicht leer sein."));
     // Else "GV07/" would be stored as "GV07", another workstation's key.
-    if (holdsKeySeparator(key))
+    if (IniFile::holdsKeySeparator(key))
         throw HostError(
             QStringLiteral(
                 "Der Einstellungsschlüssel \"%1\" enthält / oder \\ und ist darum kein einzelner Name.")

@@ -1,7 +1,7 @@
 #include "standalonebelegauswahl.h"
 
-#include "host/standalone/branchdb/branchdatabase.h"
 #include "host/bafilter.h"
+#include "host/standalone/branchdb/branchdatabase.h"
 #include "host/standalone/config/hostconfig.h"
 
 StandaloneBelegAuswahl::StandaloneBelegAuswahl(std::shared_ptr<HostConfig> config,

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "host/standalone/branchdb/beleglist.h"
 #include "host/hostbackend.h"
+#include "host/standalone/branchdb/beleglist.h"
 
 #include <memory>
 

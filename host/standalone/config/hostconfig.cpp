@@ -2,9 +2,9 @@
 
 #include "connectionoptions.h"
 #include "host/hosterror.h"
-#include "hostinifile.h"
 #include "host/standalone/platform/defaulthostdirectory.h"
-#include "host/standalone/store/settingsstorage.h"
+#include "hostinifile.h"
+#include "inifile.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -157,7 +157,7 @@ QString HostConfig::terminalId()
     const QString terminal = id ? id->trimmed() : QSysInfo::machineHostName();
     if (id && terminal.isEmpty())
         throw HostError(QStringLiteral("In %1 ist [Terminal] ID leer.").arg(iniPath()));
-    if (holdsKeySeparator(terminal))
+    if (IniFile::holdsKeySeparator(terminal))
         throw HostError(QStringLiteral("Die Terminal-ID \"%1\" enthält / oder \\, die der Einstellungsspeicher "
                                        "als Gruppentrenner liest: die Einstellungen landeten bei einem anderen "
                                        "Arbeitsplatz. Tragen Sie in %2 unter [Terminal] eine ID ohne diese "

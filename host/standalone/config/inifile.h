@@ -4,6 +4,7 @@
 #include <QHash>
 #include <QString>
 #include <QStringList>
+#include <QStringView>
 #include <QVariant>
 
 // Reading of the INI files that people may edit by hand. The settings store is written by QSettings
@@ -32,5 +33,12 @@ QString text(const QVariant &value);
 // Every key of the content ("ORDOVANT/DM/GV07") with its text, as QSettings reads them. Throws
 // HostError when QSettings cannot parse the content; `origin` names the file in messages.
 QHash<QString, QString> values(const QByteArray &content, const QString &origin);
+
+// True when a name holds a character that QSettings reads as a separator between groups, on Windows
+// both: such a name cannot be one key of a group, and both storages keep the same keys.
+inline bool holdsKeySeparator(QStringView name)
+{
+    return name.contains(u'/') || name.contains(u'\\');
+}
 
 } // namespace IniFile

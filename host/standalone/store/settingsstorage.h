@@ -16,10 +16,3 @@ public:
     virtual std::optional<QString> read(const QString &key) = 0;
     virtual void write(const QString &key, const QString &value) = 0;
 };
-
-// True when a name holds a character that QSettings reads as a separator between groups, on Windows
-// both: such a name cannot be one key of a group, and both storages keep the same keys.
-inline bool holdsKeySeparator(QStringView name)
-{
-    return name.contains(u'/') || name.contains(u'\\');
-}
