@@ -12,4 +12,5 @@ install(FILES "${sdk_plugins}/platforms/qwindows.dll" DESTINATION platforms)
 install(FILES "${sdk_plugins}/styles/qwindowsvistastyle.dll" DESTINATION styles)
 install(FILES "${sdk_plugins}/sqldrivers/qsqlite.dll" "${sdk_plugins}/sqldrivers/qsqlodbc.dll" DESTINATION sqldrivers)
 file(GLOB ordovant_schemas "${PROJECT_SOURCE_DIR}/schema/*.sql")
-install(FILES README.md doc/host.ini.example ${ordovant_schemas} DESTINATION doc)
+install(FILES README.md doc/host-ini.md doc/servers.md doc/windows.md doc/host.ini.example ${ordovant_schemas}
+        DESTINATION doc)

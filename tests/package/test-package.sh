@@ -44,6 +44,8 @@ files_are_exactly_these() {
         /usr/bin/ordovant
         /usr/bin/ordovant-db
         /usr/share/doc/ordovant/README.md
+        /usr/share/doc/ordovant/host-ini.md
+        /usr/share/doc/ordovant/servers.md
         /usr/share/doc/ordovant/changelog.Debian.gz
         /usr/share/doc/ordovant/copyright
         /usr/share/doc/ordovant/central-server.sql
@@ -57,6 +59,17 @@ files_are_exactly_these() {
     # Everything but directories, as absolute paths.
     dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $6 }' | sed 's|^\.||' | sort >"$work/files"
     printf '%s\n' "${expected[@]}" | sort | diff -u - "$work/files"
+}
+
+# Every file of /usr/share/doc/ordovant that a manual page names is in the package.
+manual_pages_name_shipped_documents() {
+    local named missing=0
+    named=$(zcat "$work"/root/usr/share/man/man1/*.1.gz | sed 's/\\-/-/g' |
+        grep -o '/usr/share/doc/ordovant/[A-Za-z0-9._-]*' | sort -u)
+    for named in $named; do
+        [ -f "$work/root$named" ] || { echo "a manual page names $named, which the package lacks"; missing=1; }
+    done
+    return "$missing"
 }
 
 # The package names of a relation field, without versions or alternatives' order.
@@ -111,6 +124,7 @@ no_work_start_ends_quietly() {
 }
 
 check "the package holds exactly the programs, autostart entry, documents and manual pages" files_are_exactly_these
+check "the documents the manual pages name are in the package" manual_pages_name_shipped_documents
 check "Depends names the SQLite driver plugin and what the binaries link" \
     depends_on libqt6sql6-sqlite libqt6widgets6 libqt6sql6 libsqlite3-0 libc6
 check "Recommends names the PostgreSQL driver plugin" recommends libqt6sql6-psql
