@@ -185,7 +185,7 @@ void TestListEditing::toggleAfterAllAndToggleTwice()
 
 void TestListEditing::buttonsWorkOnTheirOwnList_data()
 {
-    QTest::addColumn<QString>("buttonName");
+    QTest::addColumn<QString>("action"); // a picture button, or keys pressed in the focused list
     QTest::addColumn<QString>("listName");
     QTest::addColumn<QString>("expectedStart"); // the first three items afterwards
 
@@ -199,24 +199,36 @@ void TestListEditing::buttonsWorkOnTheirOwnList_data()
     QTest::newRow("btnDownHerkunft") << "btnDownHerkunft" << "clbHerkunft" << "O+ A W";
     QTest::newRow("btnAlleHerkunft") << "btnAlleHerkunft" << "clbHerkunft" << "O+ W+ A+";
     QTest::newRow("btnToggleHerkunft") << "btnToggleHerkunft" << "clbHerkunft" << "O W+ A+";
+    // The keys move as the buttons do; without Alt an arrow only moves the selection.
+    QTest::newRow("Alt+Up in clbGV") << "Alt+Up" << "clbGV" << "RESERV KUNDBEST+ LIEFRET";
+    QTest::newRow("Alt+Down in clbGV") << "Alt+Down" << "clbGV" << "KUNDBEST+ LIEFRET RESERV";
+    QTest::newRow("Alt+Up in clbHerkunft") << "Alt+Up" << "clbHerkunft" << "W O+ A";
+    QTest::newRow("Alt+Down in clbHerkunft") << "Alt+Down" << "clbHerkunft" << "O+ A W";
+    QTest::newRow("Down in clbGV") << "Down" << "clbGV" << "KUNDBEST+ RESERV LIEFRET";
     // clang-format on
 }
 
 void TestListEditing::buttonsWorkOnTheirOwnList()
 {
-    QFETCH(QString, buttonName);
+    QFETCH(QString, action);
     QFETCH(QString, listName);
     QFETCH(QString, expectedStart);
     ScopedRecordingHost host;
     TDMOrdovant dm;
     TfrmOptionen dialog;
     dialog.show();
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
     auto *list = dialog.findChild<QListWidget *>(listName);
     auto *other = dialog.findChild<QListWidget *>(listName == "clbGV" ? "clbHerkunft" : "clbGV");
     list->setCurrentRow(1);
     const QString otherBefore = checkListText(*other);
 
-    QTest::mouseClick(dialog.findChild<QToolButton *>(buttonName), Qt::LeftButton);
+    if (auto *button = dialog.findChild<QToolButton *>(action)) {
+        QTest::mouseClick(button, Qt::LeftButton);
+    } else {
+        list->setFocus();
+        QTest::keySequence(list, QKeySequence(action));
+    }
 
     QCOMPARE(checkListText(*list).section(u' ', 0, 2), expectedStart);
     QCOMPARE(checkListText(*other), otherBefore);

@@ -15,12 +15,15 @@
 #include <QListWidget>
 #include <QResizeEvent>
 #include <QScreen>
+#include <QShortcut>
 #include <QShowEvent>
 #include <QStyle>
+#include <QToolButton>
 
 #include <algorithm>
 #include <exception>
 #include <stdexcept>
+#include <tuple>
 
 TfrmOptionen *frmOptionen = nullptr;
 
@@ -98,6 +101,7 @@ TfrmOptionen::TfrmOptionen(QWidget *owner) : TQVXForm(owner), ui(std::make_uniqu
         applyHostStyle();
         recordAnchors();
         connectHandlers();
+        connectListKeys();
         FormCreate(this);
     } catch (...) {
         frmOptionen = nullptr;
@@ -163,6 +167,23 @@ void TfrmOptionen::connectHandlers()
     connect(ui->btnAlleHerkunft, &QAbstractButton::clicked, this, &TfrmOptionen::btnAlleHerkunftClick);
     connect(ui->btnToggleHerkunft, &QAbstractButton::clicked, this, &TfrmOptionen::btnToggleHerkunftClick);
     connect(ui->btnDownHerkunft, &QAbstractButton::clicked, this, &TfrmOptionen::btnDownHerkunftClick);
+}
+
+// The picture buttons take no focus; in a focused list Alt+Up and Alt+Down press them, so that the
+// keyboard moves an entry by the very same handler.
+void TfrmOptionen::connectListKeys()
+{
+    const std::tuple<QListWidget *, QKeyCombination, QToolButton *> table[] = {
+        {ui->clbGV, Qt::ALT | Qt::Key_Up, ui->btnUpGV},
+        {ui->clbGV, Qt::ALT | Qt::Key_Down, ui->btnDownGV},
+        {ui->clbHerkunft, Qt::ALT | Qt::Key_Up, ui->btnUpHerkunft},
+        {ui->clbHerkunft, Qt::ALT | Qt::Key_Down, ui->btnDownHerkunft},
+    };
+    for (const auto &[list, keys, button] : table) {
+        auto *shortcut = new QShortcut(QKeySequence(keys), list);
+        shortcut->setContext(Qt::WidgetShortcut);
+        connect(shortcut, &QShortcut::activated, button, &QAbstractButton::click);
+    }
 }
 
 // Parents come before their children, so that each control sees its parent's new size.

@@ -82,6 +82,7 @@ private:
     void keepOnScreen();
     void applyHostStyle();
     void connectHandlers();
+    void connectListKeys();
     void recordAnchors();
     void applyAnchors();
 
