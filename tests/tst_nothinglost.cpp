@@ -16,6 +16,10 @@
 #include <memory>
 #include <vector>
 
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
+
 namespace {
 
 constexpr int Writers = 5;
@@ -59,6 +63,7 @@ QMap<QString, QString> lastValues(const QByteArray &output)
 struct Preparation
 {
     QString (*run)(const QString &directory) = nullptr;
+    void (*cleanUp)(const QString &directory) = nullptr;
 };
 
 QString blockedDirectory(const QString &directory)
@@ -84,6 +89,103 @@ QString garbageStore(const QString &directory)
     const char garbage[] = "[ORDOVANT/DM]\nGV07=KUNDBEST\n\0\xff\xfe binary tail";
     writeFile(directory + QStringLiteral("/einstellungen.ini"), QByteArray(garbage, sizeof garbage - 1));
     return {};
+}
+
+// host.ini itself as the store, by its name or through a link; it holds no backslash, so only its
+// name tells that it is no store.
+QString storeIsHostIni(const QString &directory, const QString &storeName)
+{
+    writeFile(directory + QStringLiteral("/host.ini"),
+              hostIni(QStringLiteral("07"), storeName) + "; Kommentar, den ein Speichern verlöre\n");
+    return {};
+}
+
+QString storeIsHostIniByName(const QString &directory)
+{
+    return storeIsHostIni(directory, QStringLiteral("host.ini"));
+}
+
+QString storeIsHostIniThroughALink(const QString &directory)
+{
+#ifdef Q_OS_WIN
+    return QStringLiteral("symbolic links need rights of their own on Windows");
+#endif
+    if (!QFile::link(directory + QStringLiteral("/host.ini"), directory + QStringLiteral("/verweis.ini")))
+        return QStringLiteral("no symbolic links here");
+    return storeIsHostIni(directory, QStringLiteral("verweis.ini"));
+}
+
+// A small file system of its own at <directory>/voll, with the store of two workstations and 300
+// keys of another program (about 5 KiB) and then filled up but for `room` bytes: the lock file's
+// block and part of what the new store needs.
+QString fullFileSystem(const QString &directory, const QStringList &mount, qint64 room)
+{
+#ifdef Q_OS_UNIX
+    if (::geteuid() != 0)
+        return QStringLiteral("mounting a small file system needs root");
+    const QString point = directory + QStringLiteral("/voll");
+    QDir().mkpath(point);
+    QProcess mounting;
+    mounting.setProcessChannelMode(QProcess::MergedChannels);
+    mounting.start(QStringLiteral("mount"), mount + QStringList{point});
+    if (!mounting.waitForFinished(60000) || mounting.exitCode() != 0)
+        return QStringLiteral("mount is not possible here: ") + QString::fromLocal8Bit(mounting.readAll());
+    QByteArray store("[ORDOVANT]\nDM\\GV07=KUNDBEST|RESERV\nDM\\GV08=RESERV\nDM\\HERKUNFT07=O|K\n[ANDERES]\n");
+    for (int n = 0; n < 300; ++n)
+        store += QStringLiteral("Schluessel%1=Wert%1\n").arg(n, 3, 10, QLatin1Char('0')).toUtf8();
+    writeFile(directory + QStringLiteral("/host.ini"),
+              hostIni(QStringLiteral("07"), QStringLiteral("voll/einstellungen.ini")));
+    writeFile(point + QStringLiteral("/einstellungen.ini"), store);
+    // Fill up to the last block, then give back `room`.
+    QFile filler(point + QStringLiteral("/fueller"));
+    if (!filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return QStringLiteral("cannot fill the file system");
+    const QByteArray block(1024, 'x');
+    while (filler.write(block) == block.size()) {
+    }
+    if (!filler.resize(qMax<qint64>(0, filler.size() - room)))
+        return QStringLiteral("cannot give room back on the file system");
+    filler.close();
+    ::sync();
+    return {};
+#else
+    Q_UNUSED(directory);
+    Q_UNUSED(mount);
+    Q_UNUSED(room);
+    return QStringLiteral("mounting a small file system needs Linux");
+#endif
+}
+
+QString fullTmpfs(const QString &directory)
+{
+    return fullFileSystem(directory, {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
+                                      QStringLiteral("size=64k"), QStringLiteral("tmpfs")},
+                          2 * 4096);
+}
+
+QString ext4Image(const QString &directory)
+{
+    return directory + QStringLiteral(".ext4");
+}
+
+QString fullExt4(const QString &directory)
+{
+    const QString image = ext4Image(directory);
+    QFile file(image);
+    if (!file.open(QIODevice::WriteOnly) || !file.resize(1024 * 1024))
+        return QStringLiteral("cannot make a file system image");
+    file.close();
+    QProcess mkfs;
+    mkfs.start(QStringLiteral("mkfs.ext4"), {QStringLiteral("-q"), QStringLiteral("-F"), image});
+    if (!mkfs.waitForFinished(60000) || mkfs.exitCode() != 0)
+        return QStringLiteral("mkfs.ext4 is not available");
+    return fullFileSystem(directory, {QStringLiteral("-o"), QStringLiteral("loop"), image}, 1024 + 2048);
+}
+
+void unmount(const QString &directory)
+{
+    QProcess::execute(QStringLiteral("umount"), {directory + QStringLiteral("/voll")});
+    QFile::remove(ext4Image(directory));
 }
 
 QString writeProtectedStore(const QString &directory)
@@ -121,17 +223,24 @@ private slots:
 void TestNothingLost::concurrentWritersKeepEveryValue_data()
 {
     QTest::addColumn<QString>("driver");
-    QTest::newRow("INI file") << QStringLiteral("QSQLITE");
-    QTest::newRow("server table") << QStringLiteral("QPSQL");
-    QTest::newRow("server table through ODBC") << QStringLiteral("QODBC-PostgreSQL");
-    QTest::newRow("MariaDB table through ODBC") << QStringLiteral("QODBC-MariaDB");
+    QTest::addColumn<bool>("throughLink"); // half the writers name the INI file through a symbolic link
+    QTest::newRow("INI file") << QStringLiteral("QSQLITE") << false;
+    QTest::newRow("INI file through a link and by its real path") << QStringLiteral("QSQLITE") << true;
+    QTest::newRow("server table") << QStringLiteral("QPSQL") << false;
+    QTest::newRow("server table through ODBC") << QStringLiteral("QODBC-PostgreSQL") << false;
+    QTest::newRow("MariaDB table through ODBC") << QStringLiteral("QODBC-MariaDB") << false;
 }
 
 void TestNothingLost::concurrentWritersKeepEveryValue()
 {
     QFETCH(QString, driver);
+    QFETCH(bool, throughLink);
     if (const QString reason = BranchFixture::unavailable(driver); !reason.isEmpty())
         QSKIP(qPrintable(reason));
+#ifdef Q_OS_WIN
+    if (throughLink)
+        QSKIP("Symbolic links need rights of their own on Windows");
+#endif
     QTemporaryDir root;
     QVERIFY(root.isValid());
     BranchFixture branch(driver, root.path());
@@ -142,8 +251,11 @@ void TestNothingLost::concurrentWritersKeepEveryValue()
     QVERIFY(!branch.isServer() ||
             branch.exec(QStringLiteral("INSERT INTO einstellung (filiale, schluessel, wert) "
                                        "VALUES (42, 'ORDOVANT/DM/GV99', 'RESERV|FILUML')")));
+    const QString link = root.filePath(QStringLiteral("verweis.ini"));
+    QVERIFY(!throughLink || QFile::link(store, link));
     const auto hostIni = [&](const QString &terminal) {
-        return ::hostIni(terminal, store) +
+        const bool linked = throughLink && terminal.back().digitValue() % 2 == 1;
+        return ::hostIni(terminal, linked ? link : store) +
                branch.hostIniSection(QStringLiteral("ordovant"), WriterZeitlimit) +
                branch.settingsInDatabase();
     };
@@ -212,6 +324,12 @@ void TestNothingLost::failedWriteIsReportedAndKeepsTheStore_data()
     QTest::newRow("store is a directory") << Preparation{storeIsADirectory} << "" << true;
     QTest::newRow("store holds binary garbage") << Preparation{garbageStore} << "" << true;
     QTest::newRow("store write-protected") << Preparation{writeProtectedStore} << "KUNDBEST|RESERV" << false;
+    QTest::newRow("store is host.ini") << Preparation{storeIsHostIniByName} << "KUNDBEST" << false;
+    QTest::newRow("store is host.ini through a link")
+        << Preparation{storeIsHostIniThroughALink} << "KUNDBEST" << false;
+    // The new store cannot be written whole.
+    QTest::newRow("store on a full tmpfs") << Preparation{fullTmpfs, unmount} << "KUNDBEST|RESERV" << false;
+    QTest::newRow("store on a full ext4") << Preparation{fullExt4, unmount} << "KUNDBEST|RESERV" << false;
 }
 
 void TestNothingLost::failedWriteIsReportedAndKeepsTheStore()
@@ -226,6 +344,8 @@ void TestNothingLost::failedWriteIsReportedAndKeepsTheStore()
     const auto unprotect = qScopeGuard([&] {
         QFile::setPermissions(dir.filePath(QStringLiteral("store")),
                               QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        if (prepare.cleanUp)
+            prepare.cleanUp(dir.path());
     });
     const QString skipReason = prepare.run(dir.path());
     if (!skipReason.isEmpty())

@@ -4,18 +4,27 @@
 #include "host/simplemask.h"
 #include "host/standalone/config/inifile.h"
 #include "host/standalone/config/inisnapshot.h"
+#include "host/standalone/store/filereplacement.h"
 
+#include <QLockFile>
 #include <QProcess>
 #include <QSettings>
 #include <QSize>
 #include <QtTest>
 
 #include <chrono>
+#include <functional>
 #include <thread>
+
+#include <cstdio>
+#include <cstdlib>
 
 #ifdef Q_OS_UNIX
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
+#ifdef Q_OS_WIN
+#include <share.h>
 #endif
 
 namespace {
@@ -23,6 +32,7 @@ namespace {
 const QString Section = QStringLiteral("ORDOVANT");
 const QString Subsection = QStringLiteral("DM");
 const QString WriterSwitch = QStringLiteral("--settings-writer");
+const QString LockLeaverSwitch = QStringLiteral("--leave-lock");
 
 std::unique_ptr<SimpleMaskBackend> openStore(HostBackend &host)
 {
@@ -58,10 +68,39 @@ int runSettingsWriter(const QStringList &arguments)
     return 0;
 }
 
-// Every key of INI content with its value, as QSettings reads it.
+// A reader that holds the store open: as Qt opens a file, or (Windows) letting nobody write it, as
+// cmd.exe does with "< einstellungen.ini".
+std::FILE *openReader(const QString &path, bool denyWriters)
+{
+#ifdef Q_OS_WIN
+    return _wfsopen(path.toStdWString().c_str(), L"rb", denyWriters ? _SH_DENYWR : _SH_DENYNO);
+#else
+    Q_UNUSED(denyWriters);
+    return std::fopen(QFile::encodeName(path).constData(), "rb");
+#endif
+}
+
+// The message of the HostError that `action` throws; empty when it throws none.
+QString refusal(const std::function<void()> &action)
+{
+    try {
+        action();
+    } catch (const HostError &e) {
+        return QString::fromUtf8(e.what());
+    }
+    return {};
+}
+
+// Every key of INI content with its value, as QSettings reads it; a line that begins with "#" is a
+// comment, as people mean it.
 QVariantMap settingsIn(const QByteArray &content)
 {
-    IniSnapshot snapshot(content, QStringLiteral("test"));
+    QByteArrayList lines = content.split('\n');
+    for (QByteArray &line : lines) {
+        if (line.trimmed().startsWith('#'))
+            line.clear();
+    }
+    IniSnapshot snapshot(lines.join('\n'), QStringLiteral("test"));
     QVariantMap values;
     for (const QString &key : snapshot.settings().allKeys())
         values.insert(key, snapshot.settings().value(key));
@@ -143,7 +182,12 @@ private slots:
     void storeSharedByTwoTerminals();
     void otherWritersAreSeen();
     void processesWritingAtOnceLoseNothing();
+    void saveWaitsWhileAReaderHoldsTheStore_data();
     void saveWaitsWhileAReaderHoldsTheStore();
+    void leftLockIsTakenOver_data();
+    void leftLockIsTakenOver();
+    void replacedFileIsTheRealFile_data();
+    void replacedFileIsTheRealFile();
 
     // Reading
     void readsWhatQSettingsReads_data();
@@ -322,25 +366,127 @@ void TestSettingsStore::otherWritersAreSeen()
              QStringLiteral("2"));
 }
 
+void TestSettingsStore::saveWaitsWhileAReaderHoldsTheStore_data()
+{
+    QTest::addColumn<bool>("denyWriters");
+    QTest::newRow("a reader") << false;
+    QTest::newRow("a reader that lets nobody write") << true;
+}
+
 // On Windows a file that another program holds open cannot be replaced: the save waits for it to let go
 // and loses nothing. (Elsewhere the replace goes through at once.)
 void TestSettingsStore::saveWaitsWhileAReaderHoldsTheStore()
 {
+    QFETCH(bool, denyWriters);
     StandaloneHostHome home;
     StandaloneHost host;
     auto store = openStore(host);
     store->writeLocal(QStringLiteral("K"), QStringLiteral("1"));
-    QFile reader(home.filePath(QStringLiteral("einstellungen.ini")));
-    QVERIFY(reader.open(QIODevice::ReadOnly));
-    std::thread letGo([&reader] {
+    const QString path = home.filePath(QStringLiteral("einstellungen.ini"));
+    std::FILE *reader = openReader(path, denyWriters);
+    QVERIFY(reader);
+    std::thread letGo([reader] {
         std::this_thread::sleep_for(std::chrono::milliseconds(500));
-        reader.close();
+        std::fclose(reader);
     });
-    store->writeLocal(QStringLiteral("K"), QStringLiteral("2"));
+    const QString refused = refusal([&] { store->writeLocal(QStringLiteral("K"), QStringLiteral("2")); });
     letGo.join();
+    QVERIFY2(refused.isEmpty(), qPrintable(refused));
     QCOMPARE(store->readLocalDef(QStringLiteral("K"), QString()), QStringLiteral("2"));
-    QCOMPARE(storedValue(reader.fileName(), QStringLiteral("ORDOVANT/DM/K")), QVariant(QStringLiteral("2")));
+    QCOMPARE(storedValue(path, QStringLiteral("ORDOVANT/DM/K")), QVariant(QStringLiteral("2")));
     QVERIFY(home.logLines().isEmpty());
+}
+
+void TestSettingsStore::leftLockIsTakenOver_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<bool>("killedWriter"); // the lock of a writer of this machine that was killed instead
+    QTest::addColumn<int>("ageSeconds");
+    QTest::newRow("garbage") << QByteArray("kaputt\n") << false << 0;
+    QTest::newRow("empty") << QByteArray() << false << 0;
+    QTest::newRow("a killed writer of this machine") << QByteArray() << true << 0;
+    QTest::newRow("another machine's, older than the stale time")
+        << QByteArray("4242\nordovant\nkasse-anderswo\n") << false << 6;
+}
+
+// A lock file that holds no live lock does not hold up saves for longer than the save waits.
+void TestSettingsStore::leftLockIsTakenOver()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(bool, killedWriter);
+    QFETCH(int, ageSeconds);
+    StandaloneHostHome home;
+    const QString lockPath = home.filePath(QStringLiteral("einstellungen.ini.schreibsperre"));
+    if (killedWriter) {
+        QProcess writer;
+        writer.start(QCoreApplication::applicationFilePath(), {LockLeaverSwitch, lockPath});
+        QVERIFY(writer.waitForFinished(60000));
+    } else {
+        QVERIFY(home.writeFile(QStringLiteral("einstellungen.ini.schreibsperre"), content));
+    }
+    if (ageSeconds > 0) {
+        QFile lock(lockPath);
+        QVERIFY(lock.open(QIODevice::ReadWrite));
+        QVERIFY(lock.setFileTime(QDateTime::currentDateTime().addSecs(-ageSeconds),
+                                 QFileDevice::FileModificationTime));
+    }
+    QVERIFY(QFileInfo::exists(lockPath));
+    StandaloneHost host;
+    auto store = openStore(host);
+    const QString refused = refusal([&] { store->writeLocal(QStringLiteral("GV07"), QStringLiteral("RESERV")); });
+    QVERIFY2(refused.isEmpty(), qPrintable(refused));
+    QCOMPARE(store->readLocalDef(QStringLiteral("GV07"), QString()), QStringLiteral("RESERV"));
+    QVERIFY(!QFileInfo::exists(lockPath));
+}
+
+void TestSettingsStore::replacedFileIsTheRealFile_data()
+{
+    // Relative to a folder that holds real/einstellungen.ini and links to it.
+    QTest::addColumn<QString>("given");
+    QTest::addColumn<QString>("expected"); // empty: refused
+    QTest::newRow("the real path") << "real/einstellungen.ini" << "real/einstellungen.ini";
+    QTest::newRow("relative parts") << "real/../real/./einstellungen.ini" << "real/einstellungen.ini";
+    QTest::newRow("a link") << "verweis.ini" << "real/einstellungen.ini";
+    QTest::newRow("a link to a link") << "verweis2.ini" << "real/einstellungen.ini";
+    QTest::newRow("a link to the folder") << "ordnerverweis/einstellungen.ini" << "real/einstellungen.ini";
+    QTest::newRow("a link to a file not made yet") << "neu.ini" << "real/neu.ini";
+    QTest::newRow("a loop of links") << "kreis1.ini" << "";
+    // A network share keeps its two leading slashes (Windows).
+    QTest::newRow("a network share") << "\\\\server\\freigabe\\filiale\\einstellungen.ini"
+                                     << "//server/freigabe/filiale/einstellungen.ini";
+    QTest::newRow("a network share with relative parts")
+        << "//server/freigabe/alt/../filiale/einstellungen.ini" << "//server/freigabe/filiale/einstellungen.ini";
+}
+
+// Writers that name one store by different names must lock and replace the same file.
+void TestSettingsStore::replacedFileIsTheRealFile()
+{
+    QFETCH(QString, given);
+    QFETCH(QString, expected);
+    const bool share = given.startsWith(QLatin1String("\\\\")) || given.startsWith(QLatin1String("//"));
+#ifndef Q_OS_WIN
+    if (share)
+        QSKIP("Network paths are Windows paths");
+#else
+    if (!share)
+        QSKIP("Symbolic links need rights of their own on Windows");
+#endif
+    QTemporaryDir dir;
+    const QDir base(QFileInfo(dir.path()).canonicalFilePath());
+    QVERIFY(base.mkpath(QStringLiteral("real")));
+    QVERIFY(QFile(base.filePath(QStringLiteral("real/einstellungen.ini"))).open(QIODevice::WriteOnly));
+    const QList<std::pair<const char *, const char *>> links{
+        {"verweis.ini", "real/einstellungen.ini"}, {"verweis2.ini", "verweis.ini"}, {"ordnerverweis", "real"},
+        {"neu.ini", "real/neu.ini"}, {"kreis1.ini", "kreis2.ini"}, {"kreis2.ini", "kreis1.ini"}};
+    for (const auto &[link, target] : links)
+        QVERIFY(QFile::link(QLatin1String(target), base.filePath(QLatin1String(link))));
+    const QString path = share ? given : base.filePath(given);
+    QString replaced;
+    const QString refused = refusal([&] { replaced = replacedFile(path); });
+    if (expected.isEmpty())
+        QVERIFY(!refused.isEmpty());
+    else
+        QCOMPARE(replaced, share ? expected : base.filePath(expected));
 }
 
 void TestSettingsStore::processesWritingAtOnceLoseNothing()
@@ -378,28 +524,38 @@ void TestSettingsStore::processesWritingAtOnceLoseNothing()
 void TestSettingsStore::garbageStoreIsNeverOverwritten_data()
 {
     QTest::addColumn<QByteArray>("content");
-    QTest::newRow("prose") << QByteArray("Das hier hat jemand aus Versehen hineinkopiert.\n");
-    QTest::newRow("open section") << QByteArray("[ORDOVANT\nDM\\07GV=X\n");
-    QTest::newRow("binary") << QByteArray("\x89PNG\r\n\x1a\n\x00\x00\x00\rIHDR", 16);
-    QTest::newRow("latin-1") << QByteArray("[ORDOVANT]\nDM\\07GV=\xdc\x62\x65rpr\xfc\x66ung\n");
+    QTest::addColumn<int>("line"); // the line the refusal names
+    QTest::newRow("prose") << QByteArray("Das hier hat jemand aus Versehen hineinkopiert.\n") << 1;
+    QTest::newRow("open section") << QByteArray("[ORDOVANT\nDM\\07GV=X\n") << 1;
+    QTest::newRow("binary") << QByteArray("\x89PNG\r\n\x1a\n\x00\x00\x00\rIHDR", 16) << 1;
+    QTest::newRow("latin-1") << QByteArray("[ORDOVANT]\nDM\\07GV=\xdc\x62\x65rpr\xfc\x66ung\n") << 2;
+    QTest::newRow("zero byte") << QByteArray("[A]\nx=1\ny=\0\n", 12) << 3;
     // Every line holds a "=", but the keys are no names.
     QTest::newRow("a copied log") << QByteArray(
         "2026-12-08T07:55:01 07 TDMOrdovant.Einstellung_laden: Pfad=einstellungen.ini\n"
-        "2026-12-08T07:55:02 07 TQVXProgramm.ShowException: In host.ini ist Zeitlimit=\"0\" falsch\n");
-    QTest::newRow("keys without a section") << QByteArray("PATH=/usr/bin\nLANG=de_DE.UTF-8\n");
-    QTest::newRow("section name with a blank") << QByteArray("[Desktop Entry]\nName=ordovant\n");
+        "2026-12-08T07:55:02 07 TQVXProgramm.ShowException: In host.ini ist Zeitlimit=\"0\" falsch\n") << 1;
+    QTest::newRow("keys without a section") << QByteArray("PATH=/usr/bin\nLANG=de_DE.UTF-8\n") << 1;
+    QTest::newRow("section name with a blank") << QByteArray("[Desktop Entry]\nName=ordovant\n") << 1;
+    // QSettings would read "\T" as a tab and save the path changed.
+    QTest::newRow("a host.ini with a Windows path")
+        << QByteArray("; Filiale 42\n[Terminal]\nID=07\n[Verzeichnisse]\nFERTIG=C:\\Torvelin\\bin\n") << 5;
+    QTest::newRow("a backslash that joins the next line")
+        << QByteArray("[Datenbank]\nPfad=D:\\\n[Einstellungen]\nPfad=x.ini\n") << 2;
 }
 
 void TestSettingsStore::garbageStoreIsNeverOverwritten()
 {
     QFETCH(QByteArray, content);
+    QFETCH(int, line);
     StandaloneHostHome home;
     QVERIFY(home.writeFile(QStringLiteral("einstellungen.ini"), content));
     StandaloneHost host;
     auto store = openStore(host);
-    QVERIFY_THROWS_EXCEPTION(HostError,
-                             store->readLocalDef(QStringLiteral("07GV"), QStringLiteral("KUNDBEST")));
-    QVERIFY_THROWS_EXCEPTION(HostError, store->writeLocal(QStringLiteral("07GV"), QStringLiteral("X")));
+    const QString named = QStringLiteral("Zeile %1").arg(line);
+    QVERIFY2(refusal([&] { store->readLocalDef(QStringLiteral("07GV"), QStringLiteral("KUNDBEST")); })
+                 .contains(named),
+             qPrintable(named));
+    QVERIFY(refusal([&] { store->writeLocal(QStringLiteral("07GV"), QStringLiteral("X")); }).contains(named));
     QCOMPARE(home.readFile(QStringLiteral("einstellungen.ini")), content);
 }
 
@@ -444,8 +600,11 @@ void TestSettingsStore::readOnlyStoreFails()
     if (directoryToo)
         QVERIFY(QFile::setPermissions(home.path(), QFile::ReadOwner | QFile::ExeOwner));
     const bool restricted = !QFile(path).open(QIODevice::ReadWrite);
-    if (restricted)
-        QVERIFY_THROWS_EXCEPTION(HostError, store->writeLocal(QStringLiteral("07GV"), QStringLiteral("NEU")));
+    if (restricted) {
+        const QString refused = refusal([&] { store->writeLocal(QStringLiteral("07GV"), QStringLiteral("NEU")); });
+        // In German, and not Qt's "is not writable".
+        QVERIFY2(refused.contains(QStringLiteral("ist schreibgeschützt")), qPrintable(refused));
+    }
     QVERIFY(QFile::setPermissions(home.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
     if (!restricted)
         QSKIP("Permissions do not restrict this user (root)");
@@ -474,6 +633,8 @@ void TestSettingsStore::storeInAnyFormQSettingsWritesIsTaken_data()
     QTest::newRow("saved by Notepad with a byte order mark") << "\xef\xbb\xbf" + windows;
     QTest::newRow("by hand") << QByteArray("; Filiale 42\n[ORDOVANT/DM]\nGV07 = KUNDBEST|RESERV\n"
                                            "# alt: GV07=KUNDBEST\n  HERKUNFT07=O|K\n\n[ANDERE]\nx=a, b\n");
+    QTest::newRow("comments with #") << QByteArray("# Filiale 42\r\n[ORDOVANT/DM]\r\n# Kasse 3 wie 07\r\n"
+                                                  "GV07=KUNDBEST|RESERV\r\n  #GV08=ALT\r\n");
 }
 
 // A save keeps every other value of the store as QSettings reads it.
@@ -613,6 +774,13 @@ void TestSettingsStore::readsWhatQSettingsReads()
 
 int main(int argc, char *argv[])
 {
+    // A writer killed while it holds the store's lock.
+    if (argc == 3 && QString::fromLocal8Bit(argv[1]) == LockLeaverSwitch) {
+        QCoreApplication app(argc, argv);
+        QLockFile lock(QCoreApplication::arguments().at(2));
+        std::fflush(nullptr);
+        std::_Exit(lock.tryLock(0) ? 0 : 1);
+    }
     if (argc > 1 && QString::fromLocal8Bit(argv[1]) == WriterSwitch) {
         QCoreApplication app(argc, argv);
         return runSettingsWriter(QCoreApplication::arguments());

@@ -35,6 +35,8 @@ private slots:
     void unreadableIniFailsProgrammInit_data();
     void unreadableIniFailsProgrammInit();
     void programmInitAcceptsMissingOrValidIni();
+    void storeThatIsHostIniFailsProgrammInit_data();
+    void storeThatIsHostIniFailsProgrammInit();
 
     // Application
     void commandLineIsTheProcessArguments();
@@ -248,6 +250,25 @@ void TestStandaloneHost::unreadableIniFailsProgrammInit()
     QVERIFY_THROWS_EXCEPTION(HostError, host->checkParameter(QStringLiteral("TORVELIN")));
     if (!ini.isNull())
         QCOMPARE(home.readFile(QStringLiteral("host.ini")), ini);
+}
+
+void TestStandaloneHost::storeThatIsHostIniFailsProgrammInit_data()
+{
+    QTest::addColumn<QByteArray>("storePath");
+    QTest::newRow("by its name") << QByteArray("host.ini");
+    QTest::newRow("by another spelling") << QByteArray("./unter/../host.ini");
+}
+
+// A save would rewrite host.ini in QSettings' form: its comments gone, its backslashes escapes.
+void TestStandaloneHost::storeThatIsHostIniFailsProgrammInit()
+{
+    QFETCH(QByteArray, storePath);
+    StandaloneHostHome home;
+    const QByteArray ini = "; Filiale 42\n[Einstellungen]\nPfad=" + storePath + "\n";
+    QVERIFY(home.writeIni(ini));
+    QVERIFY_THROWS_EXCEPTION(HostError, home.makeHost()->programmInit(QStringLiteral("ORDOVANT"), {}, 1, 0, false));
+    QVERIFY(home.writeIni(ini + "Speicher=Datenbank\n[Datenbank]\nTreiber=QPSQL\n"));
+    home.makeHost()->programmInit(QStringLiteral("ORDOVANT"), {}, 1, 0, false);
 }
 
 void TestStandaloneHost::programmInitAcceptsMissingOrValidIni()

@@ -48,7 +48,7 @@ SettingsStorage &SettingsStore::storage()
     if (m_config->settingsInDatabase())
         return *m_database;
     if (!m_iniStorage)
-        m_iniStorage = std::make_unique<IniSettingsStorage>(m_config->storePath());
+        m_iniStorage = std::make_unique<IniSettingsStorage>(m_config->storePath(), m_config->iniPath());
     return *m_iniStorage;
 }
 

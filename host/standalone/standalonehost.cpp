@@ -3,6 +3,7 @@
 #include "host/standalone/branchdb/branchdatabase.h"
 #include "host/standalone/config/connectionoptions.h"
 #include "host/standalone/config/hostconfig.h"
+#include "host/standalone/store/inisettingsstorage.h"
 #include "processlauncher.h"
 #include "settingsstore.h"
 #include "standaloneaufgabenmani.h"
@@ -30,6 +31,8 @@ void StandaloneHost::programmInit(const QString &programId, TEnumProzessTypen, T
 {
     m_programId = programId;
     m_config->validate();
+    if (!m_config->settingsInDatabase())
+        IniSettingsStorage::refuseHostIni(m_config->storePath(), m_config->iniPath());
 }
 
 QStringList StandaloneHost::commandLine()

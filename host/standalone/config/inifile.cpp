@@ -32,19 +32,37 @@ bool isStoreName(QStringView name)
     return true;
 }
 
-// The number (from 1) of the first line that a settings store would not hold, or 0. QSettings reads
-// almost any text as INI and rewrites it on the next save, so a copied log whose lines all hold a "="
-// would become a store; its keys are not names.
-qsizetype foreignLine(const QByteArray &content)
+// A backslash in a value that QSettings' own writer would not have written: a Windows path written by
+// hand ("C:\\Torvelin\\bin") is read as escapes and saved changed, and a backslash at the end joins the
+// next line to the value.
+bool holdsForeignBackslash(QStringView value)
+{
+    for (qsizetype i = 0; i < value.size(); ++i) {
+        if (value[i] != u'\\')
+            continue;
+        if (i + 1 == value.size() || !QStringView(u"\\\"0abfnrtvx").contains(value[i + 1]))
+            return true;
+        ++i;
+    }
+    return false;
+}
+
+struct ForeignLine
+{
+    qsizetype number = 0; // from 1; 0 when every line is a store's
+    QString why;
+};
+
+// The first line that a settings store would not hold. QSettings reads almost any text as INI and
+// rewrites it on the next save, so a copied log whose lines all hold a "=" would become a store; its
+// keys are not names. A line whose first character is ";" or "#" is a comment.
+ForeignLine foreignLine(const QByteArray &content)
 {
     const QStringList all = IniFile::lines(content);
     bool inSection = false;
-    bool continued = false;
     for (qsizetype n = 0; n < all.size(); ++n) {
         const QStringView line = QStringView(all[n]).trimmed();
-        const bool continuation = continued;
-        continued = line.endsWith(u'\\');
-        if (continuation || line.isEmpty() || line.startsWith(u';') || line.startsWith(u'#'))
+        if (line.isEmpty() || line.startsWith(u';') || line.startsWith(u'#'))
             continue;
         if (line.startsWith(u'[') && line.endsWith(u']') && isStoreName(line.sliced(1, line.size() - 2))) {
             inSection = true;
@@ -52,9 +70,34 @@ qsizetype foreignLine(const QByteArray &content)
         }
         const qsizetype equals = line.indexOf(u'=');
         if (!inSection || equals <= 0 || !isStoreName(line.first(equals).trimmed()))
-            return n + 1;
+            return {n + 1, QStringLiteral("ist weder ein Abschnitt [Name] noch Name=Wert in einem Abschnitt (ein "
+                                          "Name besteht aus Buchstaben, Ziffern und _ - . % / \\)")};
+        if (holdsForeignBackslash(line.sliced(equals + 1)))
+            return {n + 1, QStringLiteral("enthält im Wert einen Rückstrich \\, den QSettings nicht so "
+                                          "zurückliest, wie er dasteht (wie in einem Windows-Pfad C:\\Ordner)")};
     }
-    return 0;
+    return {};
+}
+
+// QSettings reads a "#" line as a key or, without "=", fails to save the file; people write it as a
+// comment. Made a ";" comment, which QSettings skips, it is one for every reader of the store.
+QByteArray withHashCommentsAsSemicolon(QByteArray content)
+{
+    qsizetype start = content.size() - IniFile::withoutByteOrderMark(content).size();
+    while (start < content.size()) {
+        qsizetype first = start;
+        while (first < content.size() && (content[first] == ' ' || content[first] == '\t'))
+            ++first;
+        if (first < content.size() && content[first] == '#')
+            content[first] = ';';
+        const qsizetype end = content.indexOf('\n', start);
+        const qsizetype cr = content.indexOf('\r', start);
+        const qsizetype next = end < 0 ? cr : (cr < 0 ? end : qMin(end, cr));
+        if (next < 0)
+            break;
+        start = next + 1;
+    }
+    return content;
 }
 
 bool isPlainKeyCharacter(char c)
@@ -109,6 +152,18 @@ QList<QByteArrayView> linesOf(QByteArrayView content)
         start = end + 1;
     }
     return lines;
+}
+
+// The number (from 1) of the first line that holds a zero byte or is not UTF-8, or 0.
+qsizetype firstLineNotText(QByteArrayView content)
+{
+    qsizetype number = 1;
+    for (const QByteArrayView line : linesOf(IniFile::withoutByteOrderMark(content))) {
+        if (line.contains('\0') || !isUtf8(line))
+            return number;
+        ++number;
+    }
+    return 0;
 }
 
 // QSettings parses text through a file of its own, which costs a temporary copy per read. Most files
@@ -186,9 +241,10 @@ QByteArray IniFile::readText(const QString &path)
     if (file.error() != QFileDevice::NoError)
         throw HostError(
             QStringLiteral("Die Datei %1 kann nicht gelesen werden: %2").arg(path, file.errorString()));
-    if (content.contains('\0') || !isUtf8(content))
-        throw HostError(
-            QStringLiteral("Die Datei %1 ist keine gültige INI-Datei: sie ist kein UTF-8-Text.").arg(path));
+    if (const qsizetype line = firstLineNotText(content))
+        throw HostError(QStringLiteral("Die Datei %1 ist keine gültige INI-Datei: sie ist kein UTF-8-Text "
+                                       "(Zeile %2).")
+                            .arg(path, QString::number(line)));
     return content;
 }
 
@@ -207,14 +263,12 @@ QStringList IniFile::lines(const QByteArray &content)
 
 QByteArray IniFile::read(const QString &path)
 {
-    QByteArray content = readText(path);
-    if (const qsizetype line = foreignLine(content))
-        throw HostError(
-            QStringLiteral("Die Datei %1 ist kein Einstellungsspeicher und wird nicht angetastet: "
-                           "Zeile %2 ist weder ein Abschnitt [Name] noch Name=Wert in einem "
-                           "Abschnitt (ein Name besteht aus Buchstaben, Ziffern und _ - . % / \\).")
-                .arg(path, QString::number(line)));
-    return content;
+    const QByteArray content = readText(path);
+    if (const ForeignLine foreign = foreignLine(content); foreign.number > 0)
+        throw HostError(QStringLiteral("Die Datei %1 ist kein Einstellungsspeicher und wird nicht angetastet: "
+                                       "Zeile %2 %3.")
+                            .arg(path, QString::number(foreign.number), foreign.why));
+    return withHashCommentsAsSemicolon(content);
 }
 
 QString IniFile::text(const QVariant &value)

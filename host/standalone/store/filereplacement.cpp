@@ -1,10 +1,14 @@
 #include "filereplacement.h"
 
 #include "host/hosterror.h"
-#include "host/standalone/platform/keepaccess.h"
+#include "host/standalone/platform/durablefile.h"
 
 #include <QDeadlineTimer>
-#include <QSaveFile>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QThread>
 
 namespace {
@@ -13,23 +17,78 @@ namespace {
 // without delete sharing; they hold it for milliseconds. Writers wait for the store's lock far longer.
 constexpr int ReplaceTimeoutMs = 3000;
 constexpr int ReplaceRetryMs = 20;
+// Linux allows 40 links in a row.
+constexpr int MaxLinks = 40;
+
+HostError heldOpen(const QString &path)
+{
+    return HostError(QStringLiteral("Die Datei %1 ist von einem anderen Programm geöffnet (etwa einem Leser "
+                                    "oder Virenscanner) und konnte in %2 Sekunden nicht ersetzt werden.")
+                         .arg(QDir::toNativeSeparators(path))
+                         .arg(ReplaceTimeoutMs / 1000));
+}
+
+// Waits while another process holds the file open; a write-protected file is refused, since the
+// replacement would override the protection.
+void waitUntilReplaceable(const QString &path, const QDeadlineTimer &deadline)
+{
+    for (;;) {
+        switch (DurableFile::access(path)) {
+        case DurableFile::Access::Writable:
+            return;
+        case DurableFile::Access::ReadOnly:
+            throw HostError(
+                QStringLiteral("Die Datei %1 ist schreibgeschützt.").arg(QDir::toNativeSeparators(path)));
+        case DurableFile::Access::HeldOpen:
+            if (deadline.hasExpired())
+                throw heldOpen(path);
+            QThread::msleep(ReplaceRetryMs);
+        }
+    }
+}
+
+// A new file beside `path` with the whole content, on disk.
+QString createBeside(const QString &path, const QByteArray &content)
+{
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const QString temporary = QStringLiteral("%1.neu-%2")
+                                      .arg(path)
+                                      .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
+        if (DurableFile::create(temporary, content, path))
+            return temporary;
+    }
+    throw HostError(QStringLiteral("Neben %1 kann keine neue Datei angelegt werden.").arg(path));
+}
 
 } // namespace
 
 void replaceFile(const QString &path, const QByteArray &content)
 {
     const QDeadlineTimer deadline(ReplaceTimeoutMs);
-    for (;;) {
-        QSaveFile file(path);
-        if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
-            throw HostError(QStringLiteral("Die Datei %1 kann nicht geschrieben werden: %2")
-                                .arg(path, file.errorString()));
-        keepAccess(file, path);
-        if (file.commit())
-            return;
-        if (file.error() != QFileDevice::RenameError || deadline.hasExpired())
-            throw HostError(
-                QStringLiteral("Die Datei %1 kann nicht ersetzt werden: %2").arg(path, file.errorString()));
+    waitUntilReplaceable(path, deadline);
+    const QString temporary = createBeside(path, content);
+    auto removeTemporary = qScopeGuard([&] { QFile::remove(temporary); });
+    while (!DurableFile::replace(temporary, path)) {
+        if (deadline.hasExpired())
+            throw heldOpen(path);
         QThread::msleep(ReplaceRetryMs);
     }
+    removeTemporary.dismiss();
+}
+
+QString replacedFile(const QString &path)
+{
+    QFileInfo info(QDir::fromNativeSeparators(path));
+    for (int links = 0; info.isSymbolicLink(); ++links) {
+        if (links == MaxLinks)
+            throw HostError(
+                QStringLiteral("%1 ist ein Verweis, der im Kreis führt.").arg(QDir::toNativeSeparators(path)));
+        info.setFile(info.symLinkTarget());
+    }
+    const QString canonical = info.canonicalFilePath();
+    if (!canonical.isEmpty())
+        return canonical;
+    // A file not made yet: the canonical path of its folder.
+    const QString folder = QFileInfo(info.absolutePath()).canonicalFilePath();
+    return QDir(folder.isEmpty() ? info.absolutePath() : folder).filePath(info.fileName());
 }

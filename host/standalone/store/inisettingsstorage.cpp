@@ -7,10 +7,11 @@
 
 #include <QDeadlineTimer>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
 #include <QThread>
+
+#include <optional>
 
 namespace {
 
@@ -22,11 +23,51 @@ QString lockPathOf(const QString &storePath)
 
 constexpr int LockTimeoutMs = 10000;
 constexpr int LockRetryMs = 5;
+// A lock of another machine this old is a crashed writer's (a save holds it for milliseconds); shorter
+// than the wait, so that one crashed workstation does not fail everybody's saves.
+constexpr int StaleLockMs = 5000;
+// QLockFile makes its file and then writes into it: an empty file may be a lock being taken.
+constexpr int EmptyLockGraceMs = 200;
+
+// A lock file that holds no lock at all (anyone who may write the folder can make one) is not waited
+// for. A lock of this machine whose process is gone QLockFile takes over itself; so does it take one
+// of another machine after the stale time.
+class LockTakeOver
+{
+public:
+    explicit LockTakeOver(QString path) : m_path(std::move(path)) {}
+
+    void removeIfNoLock(QLockFile &lock)
+    {
+        qint64 pid = 0;
+        QString host;
+        QString application;
+        if (lock.getLockInfo(&pid, &host, &application)) {
+            m_emptySince.reset();
+            return;
+        }
+        if (QFileInfo(m_path).size() == 0) {
+            if (!m_emptySince)
+                m_emptySince = QDeadlineTimer(EmptyLockGraceMs);
+            if (!m_emptySince->hasExpired())
+                return;
+        }
+        // Not where its holder keeps it open (Windows) or locked (Unix): then it is a lock after all.
+        lock.removeStaleLockFile();
+        m_emptySince.reset();
+    }
+
+private:
+    QString m_path;
+    std::optional<QDeadlineTimer> m_emptySince;
+};
 
 // QLockFile::tryLock(timeout) backs off up to seconds between tries; a store is locked only for the
 // few milliseconds of one write, so waiting writers retry at short intervals.
 void lockStore(QLockFile &lock, const QString &path)
 {
+    lock.setStaleLockTime(StaleLockMs);
+    LockTakeOver takeOver(lockPathOf(path));
     const QDeadlineTimer deadline(LockTimeoutMs);
     while (!lock.tryLock(0)) {
         if (lock.error() != QLockFile::LockFailedError || deadline.hasExpired())
@@ -34,19 +75,26 @@ void lockStore(QLockFile &lock, const QString &path)
                 QStringLiteral("Der Einstellungsspeicher %1 kann nicht gesperrt werden (Fehler %2).")
                     .arg(path)
                     .arg(int(lock.error())));
+        takeOver.removeIfNoLock(lock);
         QThread::msleep(LockRetryMs);
     }
 }
 
-// A save replaces the file by renaming, which would also replace a file that is write-protected.
-void checkWritable(const QString &path)
-{
-    QFile file(path);
-    if (file.exists() && !file.open(QIODevice::ReadWrite))
-        throw HostError(QStringLiteral("Der Einstellungsspeicher %1 ist schreibgeschützt.").arg(path));
-}
-
 } // namespace
+
+void IniSettingsStorage::refuseHostIni(const QString &path, const QString &hostIniPath)
+{
+    // Windows takes names in any letter case as one.
+#ifdef Q_OS_WIN
+    constexpr Qt::CaseSensitivity Case = Qt::CaseInsensitive;
+#else
+    constexpr Qt::CaseSensitivity Case = Qt::CaseSensitive;
+#endif
+    if (replacedFile(path).compare(replacedFile(hostIniPath), Case) == 0)
+        throw HostError(QStringLiteral("Der Einstellungsspeicher %1 ist die host.ini selbst; ein Speichern "
+                                       "schriebe sie um. Geben Sie in [Einstellungen] Pfad eine eigene Datei an.")
+                            .arg(QDir::toNativeSeparators(path)));
+}
 
 std::optional<QString> IniSettingsStorage::read(const QString &key)
 {
@@ -61,10 +109,12 @@ void IniSettingsStorage::write(const QString &key, const QString &value)
 {
     // Like QSettings, a first write makes the store's folder.
     QDir().mkpath(QFileInfo(m_path).absolutePath());
-    QLockFile lock(lockPathOf(m_path));
-    lockStore(lock, m_path);
-    IniSnapshot snapshot(IniFile::read(m_path), m_path);
-    checkWritable(m_path);
+    // Writers that name the store through a link and by its real path must share one lock.
+    const QString path = replacedFile(m_path);
+    refuseHostIni(path, m_hostIniPath);
+    QLockFile lock(lockPathOf(path));
+    lockStore(lock, path);
+    IniSnapshot snapshot(IniFile::read(path), path);
     snapshot.settings().setValue(key, value);
-    replaceFile(m_path, snapshot.save());
+    replaceFile(path, snapshot.save());
 }

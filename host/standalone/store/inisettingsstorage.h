@@ -8,11 +8,20 @@
 class IniSettingsStorage final : public SettingsStorage
 {
 public:
-    explicit IniSettingsStorage(QString path) : m_path(std::move(path)) {}
+    // `hostIniPath` names the host.ini in use, which is never taken for a store.
+    IniSettingsStorage(QString path, QString hostIniPath)
+        : m_path(std::move(path)), m_hostIniPath(std::move(hostIniPath))
+    {
+    }
+
+    // Throws HostError when the store is that host.ini under any name (a link, another spelling): a
+    // save would rewrite it in QSettings' form, its comments gone and its backslashes read as escapes.
+    static void refuseHostIni(const QString &path, const QString &hostIniPath);
 
     std::optional<QString> read(const QString &key) override;
     void write(const QString &key, const QString &value) override;
 
 private:
     QString m_path;
+    QString m_hostIniPath;
 };
