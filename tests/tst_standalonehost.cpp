@@ -5,14 +5,40 @@
 #include "host/hosterror.h"
 #include "host/hostfunctions.h"
 #include "host/qvxinfo.h"
+#include "host/standalone/config/hostlog.h"
 #include "host/standalone/processlauncher.h"
 
 #include <QApplication>
 #include <QEventLoop>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QSysInfo>
 #include <QTimer>
 #include <QtTest>
+
+namespace {
+
+const QString LogWriterSwitch = QStringLiteral("--log-writer");
+constexpr qint64 LogLimit = 1024 * 1024;
+
+// A long message, so that lines written at once by several processes would mix if they could.
+QString logMessage(int writer, int line)
+{
+    return QStringLiteral("%1-%2-").arg(writer).arg(line) + QString(1000, QLatin1Char('x'));
+}
+
+// Child process: writes COUNT lines as writer WRITER into the log at PATH.
+int runLogWriter(const QStringList &arguments)
+{
+    const HostLog log(arguments.at(2));
+    const int writer = arguments.at(3).toInt();
+    const int count = arguments.at(4).toInt();
+    for (int line = 0; line < count; ++line)
+        log.write(QStringLiteral("07"), QStringLiteral("T.Schreiber"), logMessage(writer, line), false);
+    return 0;
+}
+
+} // namespace
 
 class TestStandaloneHost : public QObject
 {
@@ -46,6 +72,8 @@ private slots:
     void registerExceptionAppendsLogLines();
     void logUsesQuestionMarkWithoutTerminalId();
     void logFailureIsSwallowed();
+    void logIsBoundedAndKeepsLinesWhole_data();
+    void logIsBoundedAndKeepsLinesWhole();
     void showMeldungLogsCatalogueText();
     void showExceptionLogsWithoutBlocking();
 
@@ -352,6 +380,55 @@ void TestStandaloneHost::logFailureIsSwallowed()
     QVERIFY(QFileInfo(home.filePath(QStringLiteral("ordovant.log"))).isDir());
 }
 
+void TestStandaloneHost::logIsBoundedAndKeepsLinesWhole_data()
+{
+    QTest::addColumn<int>("writers");
+    QTest::addColumn<int>("linesEach");
+    QTest::addColumn<bool>("fullBefore"); // the log holds 1 MiB, and an older generation exists
+    QTest::newRow("a full log") << 1 << 1 << true;
+    QTest::newRow("processes writing at once") << 4 << 400 << false;
+}
+
+// At 1 MiB the log becomes ordovant.log.1, replacing the older one; lines of processes that write at
+// once stay whole, and none is lost in a rotation.
+void TestStandaloneHost::logIsBoundedAndKeepsLinesWhole()
+{
+    QFETCH(int, writers);
+    QFETCH(int, linesEach);
+    QFETCH(bool, fullBefore);
+    StandaloneHostHome home;
+    const QString path = home.filePath(QStringLiteral("ordovant.log"));
+    const QByteArray full = QByteArray(LogLimit - 1, 'a') + '\n';
+    if (fullBefore) {
+        QVERIFY(home.writeFile(QStringLiteral("ordovant.log"), full));
+        QVERIFY(home.writeFile(QStringLiteral("ordovant.log.1"), "aeltere Generation\n"));
+    }
+    std::vector<std::unique_ptr<QProcess>> processes;
+    for (int writer = 0; writer < writers; ++writer) {
+        processes.push_back(std::make_unique<QProcess>());
+        processes.back()->start(QCoreApplication::applicationFilePath(),
+                                {LogWriterSwitch, path, QString::number(writer), QString::number(linesEach)});
+    }
+    for (const auto &process : processes)
+        QVERIFY(process->waitForFinished(120000) && process->exitCode() == 0);
+
+    const QByteArray older = home.readFile(QStringLiteral("ordovant.log.1"));
+    const QByteArray current = home.readFile(QStringLiteral("ordovant.log"));
+    QVERIFY(current.size() < LogLimit);
+    if (fullBefore)
+        QCOMPARE(older, full);
+    static const QRegularExpression format(QStringLiteral(R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d 07 T.Schreiber: (\d+)-(\d+)-x{1000}$)"));
+    QSet<QString> seen;
+    for (const QByteArray &text : {fullBefore ? QByteArray() : older, current}) {
+        for (const QString &line : QString::fromUtf8(text).split(u'\n', Qt::SkipEmptyParts)) {
+            const auto match = format.match(line);
+            QVERIFY2(match.hasMatch(), qPrintable(line.left(80)));
+            seen.insert(match.captured(1) + u'-' + match.captured(2));
+        }
+    }
+    QCOMPARE(seen.size(), writers * linesEach);
+}
+
 void TestStandaloneHost::showMeldungLogsCatalogueText()
 {
     StandaloneHostHome home;
@@ -527,5 +604,15 @@ void TestStandaloneHost::launcherFailures()
     QVERIFY(!QFileInfo::exists(home.filePath(QStringLiteral("gestartet"))));
 }
 
-QTEST_MAIN(TestStandaloneHost)
+int main(int argc, char *argv[])
+{
+    if (argc == 5 && QString::fromLocal8Bit(argv[1]) == LogWriterSwitch) {
+        QCoreApplication app(argc, argv);
+        return runLogWriter(QCoreApplication::arguments());
+    }
+    QApplication app(argc, argv);
+    TestStandaloneHost test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_standalonehost.moc"

@@ -1,11 +1,34 @@
 #include "hostlog.h"
 
+#include "host/standalone/platform/appendfile.h"
+#include "host/standalone/platform/durablefile.h"
+
 #include <QDateTime>
-#include <QFile>
+#include <QFileInfo>
+#include <QLockFile>
 
 #include <cstdio>
 
 namespace {
+
+// Every start of every workstation user appends its failures; the log keeps this much and one older
+// generation.
+constexpr qint64 LogLimit = 1024 * 1024;
+constexpr int RotationLockWaitMs = 200;
+
+// The log becomes "<log>.1", replacing the older one. Under a lock, and only when the log is still
+// full then, so that two processes that found it full do not both rotate, the second one over the
+// first one's older generation. A log that cannot be rotated now is rotated by a later write.
+void rotateWhenFull(const QString &path)
+{
+    if (QFileInfo(path).size() < LogLimit)
+        return;
+    QLockFile lock(path + QStringLiteral(".sperre"));
+    if (!lock.tryLock(RotationLockWaitMs))
+        return;
+    if (QFileInfo(path).size() >= LogLimit)
+        DurableFile::replace(path, path + QStringLiteral(".1"));
+}
 
 // A report must stay one line, whatever the message holds.
 QString oneLine(QString text)
@@ -30,9 +53,12 @@ void HostLog::write(const QString &terminal, const QString &label, const QString
 {
     try {
         const QByteArray text = (line(terminal, label, message) + u'\n').toUtf8();
-        QFile file(m_path);
-        if (file.open(QIODevice::WriteOnly | QIODevice::Append))
-            file.write(text);
+        try {
+            rotateWhenFull(m_path);
+        } catch (...) {
+            // The report goes on into the full log.
+        }
+        appendWhole(m_path, text);
         if (toStandardError) {
             std::fputs(text.constData(), stderr);
             std::fflush(stderr);

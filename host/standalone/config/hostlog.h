@@ -2,7 +2,8 @@
 
 #include <QString>
 
-// The host's log file: one line per report, appended, never throwing.
+// The host's log file: one line per report, appended whole, never throwing. At 1 MiB the log becomes
+// "<log>.1", replacing the older one.
 class HostLog final
 {
 public:
