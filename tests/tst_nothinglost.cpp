@@ -224,28 +224,45 @@ void TestNothingLost::concurrentWritersKeepEveryValue_data()
 {
     QTest::addColumn<QString>("driver");
     QTest::addColumn<bool>("throughLink"); // half the writers name the INI file through a symbolic link
-    QTest::newRow("INI file") << QStringLiteral("QSQLITE") << false;
-    QTest::newRow("INI file through a link and by its real path") << QStringLiteral("QSQLITE") << true;
-    QTest::newRow("server table") << QStringLiteral("QPSQL") << false;
-    QTest::newRow("server table through ODBC") << QStringLiteral("QODBC-PostgreSQL") << false;
-    QTest::newRow("MariaDB table through ODBC") << QStringLiteral("QODBC-MariaDB") << false;
+    QTest::addColumn<bool>("onShare");     // the INI file is on a network share, \\server\share\...
+    QTest::newRow("INI file") << QStringLiteral("QSQLITE") << false << false;
+    QTest::newRow("INI file through a link and by its real path") << QStringLiteral("QSQLITE") << true << false;
+    QTest::newRow("INI file on a network share") << QStringLiteral("QSQLITE") << false << true;
+    QTest::newRow("server table") << QStringLiteral("QPSQL") << false << false;
+    QTest::newRow("server table through ODBC") << QStringLiteral("QODBC-PostgreSQL") << false << false;
+    QTest::newRow("MariaDB table through ODBC") << QStringLiteral("QODBC-MariaDB") << false << false;
 }
 
 void TestNothingLost::concurrentWritersKeepEveryValue()
 {
     QFETCH(QString, driver);
     QFETCH(bool, throughLink);
+    QFETCH(bool, onShare);
     if (const QString reason = BranchFixture::unavailable(driver); !reason.isEmpty())
         QSKIP(qPrintable(reason));
+    QTemporaryDir root;
+    QVERIFY(root.isValid());
+    QString store = root.filePath(QStringLiteral("gemeinsam/einstellungen.ini"));
 #ifdef Q_OS_WIN
     if (throughLink)
         QSKIP("Symbolic links need rights of their own on Windows");
+    // Wine serves \\server\share from a folder of its prefix.
+    const QString prefix = qEnvironmentVariable("WINEPREFIX");
+    if (onShare && prefix.isEmpty())
+        QSKIP("A network share is made here only under Wine");
+    const QString share = QStringLiteral("Z:%1/dosdevices/unc/ordovant-test/freigabe").arg(prefix);
+    const QString folder = QFileInfo(root.path()).fileName();
+    const auto removeShare = qScopeGuard([&] { QDir(share + u'/' + folder).removeRecursively(); });
+    if (onShare) {
+        QVERIFY(QDir().mkpath(share + u'/' + folder));
+        store = QStringLiteral("\\\\ordovant-test\\freigabe\\%1\\einstellungen.ini").arg(folder);
+    }
+#else
+    if (onShare)
+        QSKIP("Network paths are Windows paths");
 #endif
-    QTemporaryDir root;
-    QVERIFY(root.isValid());
     BranchFixture branch(driver, root.path());
     QVERIFY2(branch.create({}), qPrintable(branch.error()));
-    const QString store = root.filePath(QStringLiteral("gemeinsam/einstellungen.ini"));
     // Values of a workstation that does not take part and of another program sharing the store.
     QVERIFY(writeFile(store, "[ANDERES]\nSchluessel=bleibt\n[ORDOVANT/DM]\nGV99=RESERV|FILUML\n"));
     QVERIFY(!branch.isServer() ||
