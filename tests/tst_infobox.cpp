@@ -1,5 +1,5 @@
-#include "check/ordovantdm.h"
 #include "host/hosterror.h"
+#include "support/noticefixture.h"
 #include "support/recordinghost.h"
 #include "ui/infobox.h"
 #include "ui/optionenfrm.h"
@@ -36,15 +36,6 @@ QLabel *ausgabe(QWidget &notice)
 QPushButton *button(QWidget &notice, const QString &name)
 {
     return control<QPushButton>(notice, name);
-}
-
-// A branch with open sort-out tasks: one of type "KUNDBEST" and one of origin "O" by default.
-void prepareSortOutBranch(RecordingHost &host)
-{
-    host.arguments << QStringLiteral("-KD");
-    host.detailTotal = 2;
-    host.gvCounts.at(3) = 1;
-    host.herkunftCounts.at(11) = 1;
 }
 
 // As many type entries as the notice needs lines of text.
@@ -278,13 +269,9 @@ void TestInfobox::controls()
 
 void TestInfobox::opensCentredWithJaFocused()
 {
-    ScopedRecordingHost host;
-    prepareSortOutBranch(*host);
-    TDMOrdovant dm;
-    QVERIFY(dm.ExistAbsortierAufgaben(true));
-    TInfoboxFrm notice;
-
-    showAndWait(notice);
+    NoticeFixture shown;
+    QVERIFY(shown.show());
+    TInfoboxFrm &notice = shown.notice();
 
     QCOMPARE(notice.focusWidget(), button(notice, QStringLiteral("btnJa")));
     const QPoint offset = notice.frameGeometry().center() - notice.screen()->availableGeometry().center();
@@ -301,16 +288,13 @@ void TestInfobox::opensCentredWithJaFocused()
 
 void TestInfobox::heightFollowsLongerAndShorterText()
 {
-    ScopedRecordingHost host;
-    prepareSortOutBranch(*host);
-    TDMOrdovant dm;
-    QVERIFY(dm.ExistAbsortierAufgaben(true));
-    TInfoboxFrm notice;
-    showAndWait(notice);
+    NoticeFixture shown;
+    QVERIFY(shown.show());
+    TInfoboxFrm &notice = shown.notice();
     verifyHeightRule(notice);
     const int designedText = notice.frameGeometry().height();
 
-    host->store.insert(QStringLiteral("GV07"), manyTypes(12));
+    shown.host->store.insert(QStringLiteral("GV07"), manyTypes(12));
     notice.hide();
     notice.show();
     verifyHeightRule(notice);
@@ -318,8 +302,8 @@ void TestInfobox::heightFollowsLongerAndShorterText()
     const int longerText = notice.frameGeometry().height();
     QVERIFY(longerText > designedText);
 
-    host->store.insert(QStringLiteral("GV07"), QString());
-    host->store.insert(QStringLiteral("HERKUNFT07"), QString());
+    shown.host->store.insert(QStringLiteral("GV07"), QString());
+    shown.host->store.insert(QStringLiteral("HERKUNFT07"), QString());
     notice.hide();
     notice.show();
     verifyHeightRule(notice);
@@ -330,14 +314,10 @@ void TestInfobox::heightFollowsLongerAndShorterText()
 
 void TestInfobox::textTallerThanScreenStaysReadable()
 {
-    ScopedRecordingHost host;
-    prepareSortOutBranch(*host);
-    host->store.insert(QStringLiteral("GV07"), manyTypes(120));
-    TDMOrdovant dm;
-    QVERIFY(dm.ExistAbsortierAufgaben(true));
-    TInfoboxFrm notice;
-
-    showAndWait(notice);
+    NoticeFixture shown;
+    shown.host->store.insert(QStringLiteral("GV07"), manyTypes(120));
+    QVERIFY(shown.show());
+    TInfoboxFrm &notice = shown.notice();
 
     const QRect screenArea = notice.screen()->availableGeometry();
     QLabel *label = ausgabe(notice);
@@ -363,7 +343,7 @@ void TestInfobox::textTallerThanScreenStaysReadable()
     QVERIFY(labelInViewport.right() <= visible.right());
 
     // Back to a short text: the height rule applies again and nothing scrolls.
-    host->store.insert(QStringLiteral("GV07"), QStringLiteral("KUNDBEST"));
+    shown.host->store.insert(QStringLiteral("GV07"), QStringLiteral("KUNDBEST"));
     notice.hide();
     notice.show();
     verifyHeightRule(notice);
@@ -373,13 +353,9 @@ void TestInfobox::textTallerThanScreenStaysReadable()
 
 void TestInfobox::expiredNotice()
 {
-    ScopedRecordingHost host;
-    host->expiredRows = {true};
-    TDMOrdovant dm;
-    QVERIFY(dm.ExistAbgelaufeneBelege());
-    TInfoboxFrm notice;
-
-    showAndWait(notice);
+    NoticeFixture shown;
+    QVERIFY(shown.show(NoticeFixture::Check::Expired));
+    TInfoboxFrm &notice = shown.notice();
 
     QCOMPARE(notice.windowTitle(), QStringLiteral("Überprüfung abgelaufener Reservierungen/Auswahlen"));
     QVERIFY(!button(notice, QStringLiteral("btnOptionen"))->isVisible());
@@ -405,21 +381,18 @@ void TestInfobox::keysAnswer()
     QFETCH(int, key);
     QFETCH(bool, started);
 
-    ScopedRecordingHost host;
-    prepareSortOutBranch(*host);
-    TDMOrdovant dm;
-    QVERIFY(dm.ExistAbsortierAufgaben(true));
-    TInfoboxFrm notice;
-    showAndWait(notice);
+    NoticeFixture shown;
+    QVERIFY(shown.show());
+    TInfoboxFrm &notice = shown.notice();
     button(notice, focused)->setFocus();
-    host->clearRecord();
+    shown.host->clearRecord();
 
     QTest::keyClick(notice.focusWidget(), Qt::Key(key));
 
-    QCOMPARE(host->started.size(), started ? 1 : 0);
-    QVERIFY(host->terminated);
+    QCOMPARE(shown.host->started.size(), started ? 1 : 0);
+    QVERIFY(shown.host->terminated);
     QVERIFY(!notice.isVisible());
-    QVERIFY(host->reports.isEmpty());
+    QVERIFY(shown.host->reports.isEmpty());
 }
 
 void TestInfobox::jaStartsBranchProgram_data()
@@ -436,29 +409,24 @@ void TestInfobox::jaStartsBranchProgram()
     QFETCH(bool, expired);
     QFETCH(QString, parameter);
 
-    ScopedRecordingHost host;
-    prepareSortOutBranch(*host);
-    host->expiredRows = {true};
-    TDMOrdovant dm;
-    QVERIFY(expired ? dm.ExistAbgelaufeneBelege() : dm.ExistAbsortierAufgaben(true));
-    TInfoboxFrm notice;
-    showAndWait(notice);
-    host->clearRecord();
+    NoticeFixture shown;
+    QVERIFY(shown.show(expired ? NoticeFixture::Check::Expired : NoticeFixture::Check::SortOut));
+    TInfoboxFrm &notice = shown.notice();
 
     button(notice, QStringLiteral("btnJa"))->click();
 
-    QCOMPARE(host->callNames(),
+    QCOMPARE(shown.host->callNames(),
              QStringList({"GetDirWwsByName", "TAppExec.Execute", "Application.Terminate"}));
-    QCOMPARE(host->callsNamed(QStringLiteral("GetDirWwsByName")),
+    QCOMPARE(shown.host->callsNamed(QStringLiteral("GetDirWwsByName")),
              QStringList{"GetDirWwsByName(\"FERTIG\", \"\", true)"});
-    QCOMPARE(host->started.size(), 1);
-    const AppExecRequest &request = host->started.first();
+    QCOMPARE(shown.host->started.size(), 1);
+    const AppExecRequest &request = shown.host->started.first();
     QCOMPARE(request.exePath, QStringLiteral("/opt/torvelin"));
     QCOMPARE(request.exeName, QStringLiteral("TORVELIN.EXE"));
     QCOMPARE(request.parameters, QStringList{parameter});
     QCOMPARE(request.wait, false);
     QCOMPARE(request.windowState, TWindowState::Normal);
-    QVERIFY(host->terminated);
+    QVERIFY(shown.host->terminated);
     QVERIFY(!notice.isVisible());
 }
 
@@ -477,64 +445,52 @@ void TestInfobox::failedStartKeepsNoticeOpen()
     QFETCH(QString, failingCall);
     QFETCH(bool, executed);
 
-    ScopedRecordingHost host;
-    prepareSortOutBranch(*host);
-    TDMOrdovant dm;
-    QVERIFY(dm.ExistAbsortierAufgaben(true));
-    TInfoboxFrm notice;
-    showAndWait(notice);
-    host->clearRecord();
-    const auto directories = host->directories;
+    NoticeFixture shown;
+    QVERIFY(shown.show());
+    TInfoboxFrm &notice = shown.notice();
+    const auto directories = shown.host->directories;
     if (failingCall.isEmpty())
-        host->directories.clear();
+        shown.host->directories.clear();
     else
-        host->failOn(failingCall);
+        shown.host->failOn(failingCall);
 
     button(notice, QStringLiteral("btnJa"))->click();
 
-    QCOMPARE(host->count(QStringLiteral("TAppExec.Execute")), executed ? 1 : 0);
-    QVERIFY(host->started.isEmpty());
-    QVERIFY(!host->terminated);
+    QCOMPARE(shown.host->count(QStringLiteral("TAppExec.Execute")), executed ? 1 : 0);
+    QVERIFY(shown.host->started.isEmpty());
+    QVERIFY(!shown.host->terminated);
     QVERIFY(notice.isVisible());
-    QCOMPARE(host->reportLabels(), QStringList{"TInfoboxFrm.btnJaClick"});
+    QCOMPARE(shown.host->reportLabels(), QStringList{"TInfoboxFrm.btnJaClick"});
 
     // The user can try again: the second start has its one parameter, not two.
-    host->directories = directories;
-    host->succeedAgain(failingCall);
+    shown.host->directories = directories;
+    shown.host->succeedAgain(failingCall);
     button(notice, QStringLiteral("btnJa"))->click();
-    QCOMPARE(host->started.size(), 1);
-    QCOMPARE(host->started.first().parameters, QStringList{"-AbsortAufgaben"});
-    QVERIFY(host->terminated);
+    QCOMPARE(shown.host->started.size(), 1);
+    QCOMPARE(shown.host->started.first().parameters, QStringList{"-AbsortAufgaben"});
+    QVERIFY(shown.host->terminated);
     QVERIFY(!notice.isVisible());
 }
 
 void TestInfobox::neinEndsWithoutStart()
 {
-    ScopedRecordingHost host;
-    prepareSortOutBranch(*host);
-    TDMOrdovant dm;
-    QVERIFY(dm.ExistAbsortierAufgaben(true));
-    TInfoboxFrm notice;
-    showAndWait(notice);
-    host->clearRecord();
+    NoticeFixture shown;
+    QVERIFY(shown.show());
+    TInfoboxFrm &notice = shown.notice();
 
     button(notice, QStringLiteral("btnNein"))->click();
 
-    QCOMPARE(host->callNames(), QStringList{"Application.Terminate"});
-    QVERIFY(host->started.isEmpty());
-    QVERIFY(host->terminated);
+    QCOMPARE(shown.host->callNames(), QStringList{"Application.Terminate"});
+    QVERIFY(shown.host->started.isEmpty());
+    QVERIFY(shown.host->terminated);
     QVERIFY(!notice.isVisible());
 }
 
 void TestInfobox::closeBoxEndsWithoutStart()
 {
-    ScopedRecordingHost host;
-    prepareSortOutBranch(*host);
-    TDMOrdovant dm;
-    QVERIFY(dm.ExistAbsortierAufgaben(true));
-    TInfoboxFrm notice;
-    showAndWait(notice);
-    host->clearRecord();
+    NoticeFixture shown;
+    QVERIFY(shown.show());
+    TInfoboxFrm &notice = shown.notice();
     QSignalSpy lastWindowClosed(qApp, &QGuiApplication::lastWindowClosed);
 
     // As the main window the notice ends the message loop when it is closed.
@@ -543,9 +499,9 @@ void TestInfobox::closeBoxEndsWithoutStart()
 
     QVERIFY(!notice.isVisible());
     QCOMPARE(lastWindowClosed.count(), 1);
-    QVERIFY(host->started.isEmpty());
-    QCOMPARE(host->count(QStringLiteral("GetDirWwsByName")), 0);
-    QVERIFY(host->reports.isEmpty());
+    QVERIFY(shown.host->started.isEmpty());
+    QCOMPARE(shown.host->count(QStringLiteral("GetDirWwsByName")), 0);
+    QVERIFY(shown.host->reports.isEmpty());
 }
 
 void TestInfobox::withoutDataModuleNothingStarts()
@@ -568,12 +524,9 @@ void TestInfobox::withoutDataModuleNothingStarts()
 
 void TestInfobox::optionsComposeTheNoticeAnew()
 {
-    ScopedRecordingHost host;
-    prepareSortOutBranch(*host);
-    TDMOrdovant dm;
-    QVERIFY(dm.ExistAbsortierAufgaben(true));
-    TInfoboxFrm notice;
-    showAndWait(notice);
+    NoticeFixture shown;
+    QVERIFY(shown.show());
+    TInfoboxFrm &notice = shown.notice();
     const QString before = ausgabe(notice)->text();
 
     // While the options dialog is open, another workstation session changed the stored choice;
@@ -585,7 +538,7 @@ void TestInfobox::optionsComposeTheNoticeAnew()
         options = QApplication::activeModalWidget();
         optionsShown = qobject_cast<TfrmOptionen *>(options.data()) != nullptr;
         optionsName = options ? options->objectName() : QString();
-        host->store.insert(QStringLiteral("GV07"), manyTypes(12));
+        shown.host->store.insert(QStringLiteral("GV07"), manyTypes(12));
         if (options)
             options->close();
     });
@@ -598,8 +551,8 @@ void TestInfobox::optionsComposeTheNoticeAnew()
     QCOMPARE(notice.focusWidget(), button(notice, QStringLiteral("btnJa")));
     verifyHeightRule(notice);
     QVERIFY(notice.isVisible());
-    QVERIFY(!host->terminated);
-    QVERIFY(!host->reportLabels().contains(QStringLiteral("TInfoboxFrm.btnOptionenClick")));
+    QVERIFY(!shown.host->terminated);
+    QVERIFY(!shown.host->reportLabels().contains(QStringLiteral("TInfoboxFrm.btnOptionenClick")));
 }
 
 QTEST_MAIN(TestInfobox)
