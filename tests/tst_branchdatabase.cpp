@@ -5,7 +5,6 @@
 #include "host/belegauswahldm.h"
 #include "host/hosterror.h"
 #include "host/standalone/branchdb/beleglist.h"
-#include "host/standalone/branchdb/branchschema.h"
 #include "host/vrlist.h"
 #include "host/warenabgabemani.h"
 #include "support/branchfixture.h"
@@ -13,52 +12,15 @@
 #include <QApplication>
 #include <QCryptographicHash>
 #include <QProcess>
-#include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlQuery>
 #include <QtTest>
 
 namespace {
 
-// Builds a branch database with the shared schema through a connection of its own.
-bool createDatabase(const QString &path, const QVector<TaskRow> &tasks, const QVector<BelegRow> &belege = {})
+// The host directory's branch file, made by the shared fixture (a file outlives it).
+bool createDatabase(const QString &directory, const QVector<TaskRow> &tasks,
+                    const QVector<BelegRow> &belege = {})
 {
-    const QString connection = QStringLiteral("fixture");
-    bool ok = true;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
-        db.setDatabaseName(path);
-        ok = db.open();
-        QSqlQuery query(db);
-        for (const char *sql : BranchSchema::tables)
-            ok = ok && query.exec(QString::fromLatin1(sql));
-        for (const char *sql : BranchSchema::indexes)
-            ok = ok && query.exec(QString::fromLatin1(sql));
-        ok = ok && db.transaction();
-        ok = ok &&
-             query.prepare(QStringLiteral("INSERT INTO absortieraufgabe (filiale, gv, herkunft, erledigt) "
-                                          "VALUES (?, ?, ?, ?)"));
-        for (const TaskRow &task : tasks) {
-            query.addBindValue(task.filiale);
-            query.addBindValue(task.gv);
-            query.addBindValue(task.herkunft);
-            query.addBindValue(task.erledigt);
-            ok = ok && query.exec();
-        }
-        ok = ok && query.prepare(QStringLiteral("INSERT INTO beleg (filiale, art, ablaufdatum, erledigt) "
-                                                "VALUES (?, ?, ?, ?)"));
-        for (const BelegRow &beleg : belege) {
-            query.addBindValue(beleg.filiale);
-            query.addBindValue(beleg.art);
-            query.addBindValue(beleg.ablaufdatum);
-            query.addBindValue(beleg.erledigt);
-            ok = ok && query.exec();
-        }
-        ok = ok && db.commit();
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(connection);
-    return ok;
+    return BranchFixture(QStringLiteral("QSQLITE"), directory).create(tasks, belege);
 }
 
 struct FileState
@@ -101,7 +63,10 @@ int runCountAtExit()
 
 } // namespace
 
+using Counts = QMap<int, int>;
 Q_DECLARE_METATYPE(QVector<Beleg>)
+Q_DECLARE_METATYPE(QVector<TaskRow>)
+Q_DECLARE_METATYPE(QVector<BelegRow>)
 
 class TestBranchDatabase : public QObject
 {
@@ -109,9 +74,8 @@ class TestBranchDatabase : public QObject
 
 private slots:
     // Counting sort-out tasks
-    void countsPerTypeAndOrigin();
-    void outOfRangeIdsCountInTotalOnly();
-    void countWithoutTasksClearsArrays();
+    void counts_data();
+    void counts();
     void countRepeatedOnOneComponent();
     void databasePathFromHostIni();
 
@@ -120,13 +84,12 @@ private slots:
     void aufgabenVorhanden();
 
     // Documents
-    void belegeExpiredAroundBusinessDate();
-    void belegeFilteredByKind();
+    void belege_data();
+    void belege();
     void belegListBeforeLoadingIsEmpty();
     void belegListRangeChecks();
     void belegListRowPerDocumentOfAGroup_data();
     void belegListRowPerDocumentOfAGroup();
-    void belegeWithoutKindsLoadNothing();
 
     // Broken databases
     void brokenDatabase_data();
@@ -145,68 +108,51 @@ private:
 
 // --- Counting sort-out tasks ---
 
-void TestBranchDatabase::countsPerTypeAndOrigin()
+void TestBranchDatabase::counts_data()
 {
-    StandaloneHostHome home;
-    QVERIFY(
-        createDatabase(home.filePath(QStringLiteral("filiale.db")),
-                       {{7, 0, 0}, {7, 0, 0}, {7, 8, 53}, {7, 3, 10, 1}, {8, 0, 0}, {8, 5, 5}, {7, 2, 0}}));
-    InstalledStandaloneHost installed;
-    TQVX_Herkunfts_Integer_Array herkunft;
-    TQVX_Aufgabe_GV_Integer_Array gv;
-    herkunft.fill(99);
-    gv.fill(99);
-    QCOMPARE(count(7, herkunft, gv), 4);
-    TQVX_Aufgabe_GV_Integer_Array expectedGv{};
-    expectedGv[0] = 2;
-    expectedGv[2] = 1;
-    expectedGv[8] = 1;
-    TQVX_Herkunfts_Integer_Array expectedHerkunft{};
-    expectedHerkunft[0] = 3;
-    expectedHerkunft[53] = 1;
-    QCOMPARE(gv, expectedGv);
-    QCOMPARE(herkunft, expectedHerkunft);
+    QTest::addColumn<QVector<TaskRow>>("tasks");
+    QTest::addColumn<int>("total");
+    QTest::addColumn<Counts>("gv"); // id: count; every other id 0
+    QTest::addColumn<Counts>("herkunft");
+    // Branch 7 is counted; the arrays hold other values before, as a caller's may.
+    QTest::newRow("per type and origin")
+        << QVector<TaskRow>{{7, 0, 0}, {7, 0, 0}, {7, 8, 53}, {7, 3, 10, 1}, {8, 0, 0}, {8, 5, 5}, {7, 2, 0}}
+        << 4 << Counts{{0, 2}, {2, 1}, {8, 1}} << Counts{{0, 3}, {53, 1}};
+    QTest::newRow("ids out of range count in the total only")
+        << QVector<TaskRow>{{7, 9, 0}, {7, -1, 5}, {7, 2, 54}, {7, 2, 1000}, {7, 100000, -100000}, {7, 1, 1}}
+        << 6 << Counts{{1, 1}, {2, 2}} << Counts{{0, 1}, {1, 1}, {5, 1}};
+    QTest::newRow("no open task clears the arrays")
+        << QVector<TaskRow>{{7, 1, 1, 1}, {8, 1, 1}} << 0 << Counts{} << Counts{};
 }
 
-void TestBranchDatabase::outOfRangeIdsCountInTotalOnly()
+void TestBranchDatabase::counts()
 {
+    QFETCH(QVector<TaskRow>, tasks);
+    QFETCH(int, total);
+    QFETCH(Counts, gv);
+    QFETCH(Counts, herkunft);
     StandaloneHostHome home;
-    QVERIFY(
-        createDatabase(home.filePath(QStringLiteral("filiale.db")),
-                       {{7, 9, 0}, {7, -1, 5}, {7, 2, 54}, {7, 2, 1000}, {7, 100000, -100000}, {7, 1, 1}}));
+    QVERIFY(createDatabase(home.path(), tasks));
     InstalledStandaloneHost installed;
-    TQVX_Herkunfts_Integer_Array herkunft;
-    TQVX_Aufgabe_GV_Integer_Array gv;
-    QCOMPARE(count(7, herkunft, gv), 6);
+    TQVX_Herkunfts_Integer_Array herkunftCounts;
+    TQVX_Aufgabe_GV_Integer_Array gvCounts;
+    herkunftCounts.fill(-5);
+    gvCounts.fill(99);
+    QCOMPARE(count(7, herkunftCounts, gvCounts), total);
     TQVX_Aufgabe_GV_Integer_Array expectedGv{};
-    expectedGv[1] = 1;
-    expectedGv[2] = 2;
+    for (auto [id, n] : gv.asKeyValueRange())
+        expectedGv[id] = n;
     TQVX_Herkunfts_Integer_Array expectedHerkunft{};
-    expectedHerkunft[0] = 1;
-    expectedHerkunft[1] = 1;
-    expectedHerkunft[5] = 1;
-    QCOMPARE(gv, expectedGv);
-    QCOMPARE(herkunft, expectedHerkunft);
-}
-
-void TestBranchDatabase::countWithoutTasksClearsArrays()
-{
-    StandaloneHostHome home;
-    QVERIFY(createDatabase(home.filePath(QStringLiteral("filiale.db")), {{7, 1, 1, 1}, {8, 1, 1}}));
-    InstalledStandaloneHost installed;
-    TQVX_Herkunfts_Integer_Array herkunft;
-    TQVX_Aufgabe_GV_Integer_Array gv;
-    herkunft.fill(-5);
-    gv.fill(-5);
-    QCOMPARE(count(7, herkunft, gv), 0);
-    QCOMPARE(gv, TQVX_Aufgabe_GV_Integer_Array{});
-    QCOMPARE(herkunft, TQVX_Herkunfts_Integer_Array{});
+    for (auto [id, n] : herkunft.asKeyValueRange())
+        expectedHerkunft[id] = n;
+    QCOMPARE(gvCounts, expectedGv);
+    QCOMPARE(herkunftCounts, expectedHerkunft);
 }
 
 void TestBranchDatabase::countRepeatedOnOneComponent()
 {
     StandaloneHostHome home;
-    QVERIFY(createDatabase(home.filePath(QStringLiteral("filiale.db")), {{1, 4, 4}, {2, 4, 4}, {2, 4, 4}}));
+    QVERIFY(createDatabase(home.path(), {{1, 4, 4}, {2, 4, 4}, {2, 4, 4}}));
     InstalledStandaloneHost installed;
     TWarenabgabeMani mani;
     TQVX_Herkunfts_Integer_Array herkunft;
@@ -223,8 +169,8 @@ void TestBranchDatabase::databasePathFromHostIni()
 {
     StandaloneHostHome home;
     QVERIFY(QDir(home.path()).mkdir(QStringLiteral("daten")));
-    QVERIFY(createDatabase(home.filePath(QStringLiteral("daten/zentrale.db")), {{3, 0, 0}}));
-    QVERIFY(home.writeIni("[Datenbank]\nPfad=daten/zentrale.db\n"));
+    QVERIFY(createDatabase(home.filePath(QStringLiteral("daten")), {{3, 0, 0}}));
+    QVERIFY(home.writeIni("[Datenbank]\nPfad=daten/filiale.db\n"));
     InstalledStandaloneHost installed;
     TQVX_Herkunfts_Integer_Array herkunft;
     TQVX_Aufgabe_GV_Integer_Array gv;
@@ -253,8 +199,7 @@ void TestBranchDatabase::aufgabenVorhanden()
     QFETCH(TQVX_Aufgabe_Art_Erw_Set, set);
     QFETCH(bool, expected);
     StandaloneHostHome home;
-    QVERIFY(
-        createDatabase(home.filePath(QStringLiteral("filiale.db")), {{7, 1, 1}, {8, 1, 1, 1}, {8, 2, 2, 1}}));
+    QVERIFY(createDatabase(home.path(), {{7, 1, 1}, {8, 1, 1, 1}, {8, 2, 2, 1}}));
     InstalledStandaloneHost installed;
     TQVX_AufgabenMani mani;
     QCOMPARE(mani.AufgabenVorhanden(qint16(filiale), set, false), expected);
@@ -262,57 +207,50 @@ void TestBranchDatabase::aufgabenVorhanden()
 
 // --- Documents ---
 
-void TestBranchDatabase::belegeExpiredAroundBusinessDate()
+void TestBranchDatabase::belege_data()
 {
+    QTest::addColumn<QVector<BelegRow>>("belege");
+    QTest::addColumn<QList<int>>("kinds");
+    QTest::addColumn<QVector<bool>>("abgelaufen"); // column 8 of every row of branch 7, in order
+    // The business date is 2024-06-15.
+    QTest::newRow("expired around the business date")
+        << QVector<BelegRow>{{7, 1, QStringLiteral("2024-06-14")}, {7, 1, QStringLiteral("2024-06-15")},
+                             {7, 1, QStringLiteral("2024-06-16")}, {7, 1, QVariant()},
+                             {7, 1, QStringLiteral("")},           {7, 1, QStringLiteral("bald")},
+                             {7, 1, QStringLiteral("1999-12-31")}, {7, 1, QStringLiteral("2020-01-01"), 1},
+                             {8, 1, QStringLiteral("2020-01-01")}}
+        << QList<int>{1} << QVector<bool>{true, false, false, false, false, false, true};
+    QTest::newRow("filtered by kind") << QVector<BelegRow>{{7, 0, QStringLiteral("2020-01-01")},
+                                                           {7, 5, QStringLiteral("2020-01-01")},
+                                                           {7, 39, QStringLiteral("2099-01-01")},
+                                                           {7, 40, QStringLiteral("2020-01-01")},
+                                                           {7, 6, QStringLiteral("2020-01-01")}}
+                                      << QList<int>{5, 39} << QVector<bool>{true, false};
+    QTest::newRow("no kind loads nothing")
+        << QVector<BelegRow>{{7, 0, QStringLiteral("2020-01-01")}} << QList<int>{} << QVector<bool>{};
+}
+
+void TestBranchDatabase::belege()
+{
+    QFETCH(QVector<BelegRow>, belege);
+    QFETCH(QList<int>, kinds);
+    QFETCH(QVector<bool>, abgelaufen);
     StandaloneHostHome home;
     QVERIFY(home.writeIni("[Geschaeftsdatum]\nDatum=2024-06-15\n"));
-    QVERIFY(createDatabase(home.filePath(QStringLiteral("filiale.db")), {},
-                           {{7, 1, QStringLiteral("2024-06-14")},
-                            {7, 1, QStringLiteral("2024-06-15")},
-                            {7, 1, QStringLiteral("2024-06-16")},
-                            {7, 1, QVariant()},
-                            {7, 1, QStringLiteral("")},
-                            {7, 1, QStringLiteral("bald")},
-                            {7, 1, QStringLiteral("1999-12-31")},
-                            {7, 1, QStringLiteral("2020-01-01"), 1},
-                            {8, 1, QStringLiteral("2020-01-01")}}));
+    QVERIFY(createDatabase(home.path(), {}, belege));
     InstalledStandaloneHost installed;
     TQVX_BelegAuswahlDM dm;
     TQVX_BA_Filter filter;
     filter.Filiale = 7;
-    filter.Belegarten.include(1);
+    for (int kind : kinds)
+        filter.Belegarten.include(kind);
     dm.BelegeListe_Laden(filter);
     dm.Ablaufdatum_Nachladen();
     TVRList *list = dm.BelegeListe_Get();
     QVERIFY(list);
-    QCOMPARE(list->GetRowCount(), 7);
-    const QVector<bool> expected{true, false, false, false, false, false, true};
-    for (int row = 0; row < expected.size(); ++row)
-        QCOMPARE(list->GetCellValueAsBoolean(row, 8), expected[row]);
-}
-
-void TestBranchDatabase::belegeFilteredByKind()
-{
-    StandaloneHostHome home;
-    QVERIFY(home.writeIni("[Geschaeftsdatum]\nDatum=2024-06-15\n"));
-    QVERIFY(createDatabase(home.filePath(QStringLiteral("filiale.db")), {},
-                           {{7, 0, QStringLiteral("2020-01-01")},
-                            {7, 5, QStringLiteral("2020-01-01")},
-                            {7, 39, QStringLiteral("2099-01-01")},
-                            {7, 40, QStringLiteral("2020-01-01")},
-                            {7, 6, QStringLiteral("2020-01-01")}}));
-    InstalledStandaloneHost installed;
-    TQVX_BelegAuswahlDM dm;
-    TQVX_BA_Filter filter;
-    filter.Filiale = 7;
-    filter.Belegarten.include(5);
-    filter.Belegarten.include(39);
-    dm.BelegeListe_Laden(filter);
-    dm.Ablaufdatum_Nachladen();
-    TVRList *list = dm.BelegeListe_Get();
-    QCOMPARE(list->GetRowCount(), 2);
-    QCOMPARE(list->GetCellValueAsBoolean(0, 8), true);
-    QCOMPARE(list->GetCellValueAsBoolean(1, 8), false);
+    QCOMPARE(list->GetRowCount(), abgelaufen.size());
+    for (int row = 0; row < abgelaufen.size(); ++row)
+        QCOMPARE(list->GetCellValueAsBoolean(row, 8), abgelaufen[row]);
 }
 
 void TestBranchDatabase::belegListBeforeLoadingIsEmpty()
@@ -327,7 +265,7 @@ void TestBranchDatabase::belegListBeforeLoadingIsEmpty()
 void TestBranchDatabase::belegListRangeChecks()
 {
     StandaloneHostHome home;
-    QVERIFY(createDatabase(home.filePath(QStringLiteral("filiale.db")), {},
+    QVERIFY(createDatabase(home.path(), {},
                            {{7, 1, QStringLiteral("2020-01-01")}, {7, 1, QStringLiteral("2020-01-02")}}));
     InstalledStandaloneHost installed;
     TQVX_BelegAuswahlDM dm;
@@ -351,14 +289,15 @@ void TestBranchDatabase::belegListRowPerDocumentOfAGroup_data()
     QTest::addColumn<QVector<Beleg>>("belege");
     QTest::addColumn<QVector<bool>>("abgelaufen"); // column 8 of every row, in order
     QTest::newRow("one group") << QVector<Beleg>{{7, 32, true, true, 3}} << QVector<bool>{true, true, true};
-    QTest::newRow("groups in turn") << QVector<Beleg>{{7, 32, true, true, 2}, {7, 33, true, false, 1},
+    QTest::newRow("groups in turn") << QVector<Beleg>{{7, 32, true, true, 2},
+                                                      {7, 33, true, false, 1},
                                                       {7, 33, false, false, 2}}
                                     << QVector<bool>{true, true, false, false, false};
     QTest::newRow("a group of none is no row")
         << QVector<Beleg>{{7, 32, true, false, 0}, {7, 33, true, true, 1}, {7, 33, true, false, 0}}
         << QVector<bool>{true};
-    QTest::newRow("single documents") << QVector<Beleg>{{7, 32, true, false}, {7, 32, true, true}}
-                                      << QVector<bool>{false, true};
+    QTest::newRow("single documents")
+        << QVector<Beleg>{{7, 32, true, false}, {7, 32, true, true}} << QVector<bool>{false, true};
     QTest::newRow("nothing") << QVector<Beleg>{} << QVector<bool>{};
 }
 
@@ -376,19 +315,6 @@ void TestBranchDatabase::belegListRowPerDocumentOfAGroup()
     }
     QVERIFY_THROWS_EXCEPTION(HostError, list.GetCellValueAsBoolean(int(abgelaufen.size()), 8));
     QVERIFY_THROWS_EXCEPTION(HostError, list.GetCellValueAsBoolean(-1, 8));
-}
-
-void TestBranchDatabase::belegeWithoutKindsLoadNothing()
-{
-    StandaloneHostHome home;
-    QVERIFY(createDatabase(home.filePath(QStringLiteral("filiale.db")), {},
-                           {{7, 0, QStringLiteral("2020-01-01")}}));
-    InstalledStandaloneHost installed;
-    TQVX_BelegAuswahlDM dm;
-    TQVX_BA_Filter filter;
-    filter.Filiale = 7;
-    dm.BelegeListe_Laden(filter);
-    QCOMPARE(dm.BelegeListe_Get()->GetRowCount(), 0);
 }
 
 // --- Broken databases ---
@@ -409,17 +335,10 @@ void TestBranchDatabase::brokenDatabase()
     QFETCH(QString, driverText);
     StandaloneHostHome home;
     const QString path = home.filePath(QStringLiteral("filiale.db"));
-    if (content == "other") {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("other"));
-        db.setDatabaseName(path);
-        QVERIFY(db.open());
-        QVERIFY(QSqlQuery(db).exec(QStringLiteral("CREATE TABLE fremd (x INTEGER)")));
-        db.close();
-        db = QSqlDatabase();
-        QSqlDatabase::removeDatabase(QStringLiteral("other"));
-    } else if (!content.isNull()) {
+    if (content == "other")
+        QVERIFY(BranchFixture(QStringLiteral("QSQLITE"), home.path()).create({}, {}, false));
+    else if (!content.isNull())
         QVERIFY(home.writeFile(QStringLiteral("filiale.db"), content));
-    }
     const FileState before = fileState(path);
     InstalledStandaloneHost installed;
     TQVX_Herkunfts_Integer_Array herkunft;
@@ -450,7 +369,7 @@ void TestBranchDatabase::databaseNeverModified()
 {
     StandaloneHostHome home;
     const QString path = home.filePath(QStringLiteral("filiale.db"));
-    QVERIFY(createDatabase(path, {{7, 1, 1}}, {{7, 1, QStringLiteral("2020-01-01")}}));
+    QVERIFY(createDatabase(home.path(), {{7, 1, 1}}, {{7, 1, QStringLiteral("2020-01-01")}}));
     const FileState before = fileState(path);
     const QStringList filesBefore = QDir(home.path()).entryList(QDir::Files);
     {
@@ -474,7 +393,7 @@ void TestBranchDatabase::databaseNeverModified()
 void TestBranchDatabase::hostOutlivingApplicationEndsCleanly()
 {
     StandaloneHostHome home;
-    QVERIFY(createDatabase(home.filePath(QStringLiteral("filiale.db")), {{7, 1, 1}, {7, 2, 2}, {8, 1, 1}}));
+    QVERIFY(createDatabase(home.path(), {{7, 1, 1}, {7, 2, 2}, {8, 1, 1}}));
     QProcess child;
     child.setProcessChannelMode(QProcess::SeparateChannels);
     child.start(QCoreApplication::applicationFilePath(), {CountAtExitSwitch});
