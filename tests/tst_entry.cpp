@@ -18,15 +18,8 @@ private slots:
     void switchPositionDoesNotMatter();
 
     void initialisesFrameThenCreatesDataModule();
-    void noArgumentsCountsInDetailAndShowsNothingWithoutTasks();
-    void tasksFoundMakeTheNoticeTheMainWindow();
-    void switchEUsesTheExistenceTest_data();
-    void switchEUsesTheExistenceTest();
-    void switchAWinsOverO_data();
-    void switchAWinsOverO();
-    void switchAWithoutExpiredDocumentsShowsNothing();
-    void switchOOpensOptionsWithoutAnyCheck();
-    void bareLetterIsNoSwitch();
+    void startDispatch_data();
+    void startDispatch();
     void failingInitIsShownAndNothingIsCreated();
     void dataModuleLivesUntilTheStartEnds();
 };
@@ -96,104 +89,74 @@ void TestEntry::initialisesFrameThenCreatesDataModule()
     QCOMPARE(DMOrdovant, start.dataModule.get());
 }
 
-void TestEntry::noArgumentsCountsInDetailAndShowsNothingWithoutTasks()
-{
-    ScopedRecordingHost host;
-    OrdovantStart start = startOrdovant();
-
-    QCOMPARE(host->count("TWarenabgabeMani.Anzahl_AbsortAufg_Detailliert"), 1);
-    QCOMPARE(host->count("TQVX_AufgabenMani.AufgabenVorhanden"), 0);
-    QVERIFY(!start.mainWindow);
-}
-
-void TestEntry::tasksFoundMakeTheNoticeTheMainWindow()
-{
-    ScopedRecordingHost host;
-    host->detailTotal = 3;
-    OrdovantStart start = startOrdovant();
-
-    QVERIFY(qobject_cast<TInfoboxFrm *>(start.mainWindow.get()));
-    QCOMPARE(InfoboxFrm, start.mainWindow.get());
-}
-
-void TestEntry::switchEUsesTheExistenceTest_data()
-{
-    QTest::addColumn<QString>("argument");
-    QTest::newRow("dash upper") << "-E";
-    QTest::newRow("slash lower") << "/e";
-}
-
-void TestEntry::switchEUsesTheExistenceTest()
-{
-    QFETCH(QString, argument);
-    ScopedRecordingHost host;
-    host->arguments = {"ordovant", argument};
-    host->tasksExist = true;
-    OrdovantStart start = startOrdovant();
-
-    QCOMPARE(host->count("TQVX_AufgabenMani.AufgabenVorhanden"), 1);
-    QCOMPARE(host->count("TWarenabgabeMani.Anzahl_AbsortAufg_Detailliert"), 0);
-    QVERIFY(qobject_cast<TInfoboxFrm *>(start.mainWindow.get()));
-}
-
-void TestEntry::switchAWinsOverO_data()
+void TestEntry::startDispatch_data()
 {
     QTest::addColumn<QStringList>("arguments");
-    QTest::newRow("A first") << QStringList{"ordovant", "-A", "-O"};
-    QTest::newRow("O first") << QStringList{"ordovant", "/o", "/a"};
+    QTest::addColumn<int>("detailTotal");
+    QTest::addColumn<bool>("tasksExist");
+    QTest::addColumn<QVector<bool>>("expiredRows");
+    QTest::addColumn<QString>("window"); // the main window's object name; empty: none
+    QTest::addColumn<QStringList>("asked");
+    QTest::addColumn<bool>("expiredMode");
+
+    const QString detail = QStringLiteral("TWarenabgabeMani.Anzahl_AbsortAufg_Detailliert");
+    const QString existence = QStringLiteral("TQVX_AufgabenMani.AufgabenVorhanden");
+    const QStringList expired{"TQVX_BelegAuswahlDM.Create", "TQVX_BelegAuswahlDM.BelegeListe_Laden"};
+    const QStringList none;
+    // clang-format off
+    QTest::newRow("no switch, no task") << QStringList{"ordovant"} << 0 << false << QVector<bool>{}
+                                        << "" << QStringList{detail} << false;
+    QTest::newRow("no switch, tasks: the notice") << QStringList{"ordovant"} << 3 << false << QVector<bool>{}
+                                                  << "InfoboxFrm" << QStringList{detail} << false;
+    QTest::newRow("-E: existence") << QStringList{"ordovant", "-E"} << 0 << true << QVector<bool>{}
+                                   << "InfoboxFrm" << QStringList{existence} << false;
+    QTest::newRow("/e: existence") << QStringList{"ordovant", "/e"} << 0 << true << QVector<bool>{}
+                                   << "InfoboxFrm" << QStringList{existence} << false;
+    QTest::newRow("A wins over O, A first") << QStringList{"ordovant", "-A", "-O"} << 0 << false
+                                            << QVector<bool>{false, true} << "InfoboxFrm" << expired << true;
+    QTest::newRow("A wins over O, O first") << QStringList{"ordovant", "/o", "/a"} << 0 << false
+                                            << QVector<bool>{false, true} << "InfoboxFrm" << expired << true;
+    QTest::newRow("-a, nothing expired") << QStringList{"ordovant", "-a"} << 5 << false
+                                         << QVector<bool>{false, false} << "" << expired << true;
+    QTest::newRow("/o: options, no check") << QStringList{"ordovant", "/o"} << 5 << false << QVector<bool>{true}
+                                           << "frmOptionen" << none << false;
+    QTest::newRow("bare letters are no switches") << QStringList{"ordovant", "A", "O"} << 0 << false
+                                                  << QVector<bool>{} << "" << QStringList{detail} << false;
+    // clang-format on
 }
 
-void TestEntry::switchAWinsOverO()
+void TestEntry::startDispatch()
 {
     QFETCH(QStringList, arguments);
+    QFETCH(int, detailTotal);
+    QFETCH(bool, tasksExist);
+    QFETCH(QVector<bool>, expiredRows);
+    QFETCH(QString, window);
+    QFETCH(QStringList, asked);
+    QFETCH(bool, expiredMode);
     ScopedRecordingHost host;
     host->arguments = arguments;
-    host->expiredRows = {false, true};
+    host->detailTotal = detailTotal;
+    host->tasksExist = tasksExist;
+    host->expiredRows = expiredRows;
     OrdovantStart start = startOrdovant();
 
-    QCOMPARE(host->count("TQVX_BelegAuswahlDM.BelegeListe_Laden"), 1);
-    QCOMPARE(host->count("TWarenabgabeMani.Anzahl_AbsortAufg_Detailliert"), 0);
-    QVERIFY(qobject_cast<TInfoboxFrm *>(start.mainWindow.get()));
-    QCOMPARE(start.dataModule->Modus(), TMERU_CheckModus::cmAbgelaufen);
-}
-
-void TestEntry::switchAWithoutExpiredDocumentsShowsNothing()
-{
-    ScopedRecordingHost host;
-    host->arguments = {"ordovant", "-a"};
-    host->expiredRows = {false, false};
-    host->detailTotal = 5;
-    OrdovantStart start = startOrdovant();
-
-    QVERIFY(!start.mainWindow);
-    QCOMPARE(host->count("TWarenabgabeMani.Anzahl_AbsortAufg_Detailliert"), 0);
-}
-
-void TestEntry::switchOOpensOptionsWithoutAnyCheck()
-{
-    ScopedRecordingHost host;
-    host->arguments = {"ordovant", "/o"};
-    host->detailTotal = 5;
-    host->expiredRows = {true};
-    OrdovantStart start = startOrdovant();
-
-    QVERIFY(qobject_cast<TfrmOptionen *>(start.mainWindow.get()));
-    QCOMPARE(frmOptionen, start.mainWindow.get());
-    QCOMPARE(start.mainWindow->objectName(), QStringLiteral("frmOptionen"));
-    QCOMPARE(host->count("TWarenabgabeMani.Create"), 0);
-    QCOMPARE(host->count("TQVX_AufgabenMani.Create"), 0);
-    QCOMPARE(host->count("TQVX_BelegAuswahlDM.Create"), 0);
-}
-
-void TestEntry::bareLetterIsNoSwitch()
-{
-    ScopedRecordingHost host;
-    host->arguments = {"ordovant", "A", "O"};
-    OrdovantStart start = startOrdovant();
-
-    QCOMPARE(host->count("TWarenabgabeMani.Anzahl_AbsortAufg_Detailliert"), 1);
-    QCOMPARE(host->count("TQVX_BelegAuswahlDM.Create"), 0);
-    QVERIFY(!start.mainWindow);
+    const QStringList checks{"TWarenabgabeMani.Anzahl_AbsortAufg_Detailliert",
+                             "TQVX_AufgabenMani.AufgabenVorhanden", "TQVX_BelegAuswahlDM.Create",
+                             "TQVX_BelegAuswahlDM.BelegeListe_Laden"};
+    QStringList calls = host->callNames();
+    calls.removeIf([&](const QString &call) { return !checks.contains(call); });
+    QCOMPARE(calls, asked);
+    QCOMPARE(start.mainWindow ? start.mainWindow->objectName() : QString(), window);
+    if (window == u"InfoboxFrm")
+        QCOMPARE(InfoboxFrm, start.mainWindow.get());
+    if (window == u"frmOptionen") {
+        QCOMPARE(frmOptionen, start.mainWindow.get());
+        // The options dialog makes none of the business components.
+        QCOMPARE(host->count("TWarenabgabeMani.Create") + host->count("TQVX_AufgabenMani.Create"), 0);
+    }
+    QCOMPARE(start.dataModule->Modus(),
+             expiredMode ? TMERU_CheckModus::cmAbgelaufen : TMERU_CheckModus::cmAbsort);
 }
 
 void TestEntry::failingInitIsShownAndNothingIsCreated()
