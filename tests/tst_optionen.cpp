@@ -95,10 +95,8 @@ private slots:
     void designStateFillsNothing();
 
     // Preselection
-    void preselectsGV_data();
-    void preselectsGV();
-    void preselectsHerkunft_data();
-    void preselectsHerkunft();
+    void preselects_data();
+    void preselects();
     void preselectsRealListsFromDefaults();
     void preselectsRealListsFromStoredValues();
     void showingFocusesSpeichernAndSelectsNothing();
@@ -371,81 +369,59 @@ void TestOptionen::designStateFillsNothing()
 
 // --- Preselection ---
 
-void TestOptionen::preselectsGV_data()
+void TestOptionen::preselects_data()
 {
+    QTest::addColumn<QString>("group"); // GV or HERKUNFT
     QTest::addColumn<QString>("items");
     QTest::addColumn<QString>("stored");
     QTest::addColumn<QString>("expected");
 
     // clang-format off
-    QTest::newRow("worked example") << "A B C D E" << "D|B" << "D+ B+ C A E";
-    QTest::newRow("code not in the list") << "A B C" << "X|C" << "A C+ B";
-    QTest::newRow("same code twice") << "A B C" << "B|B" << "A B+ C";
-    QTest::newRow("letter case counts") << "A B C" << "b" << "A B C";
-    QTest::newRow("empty value") << "A B C" << "" << "A B C";
-    QTest::newRow("first stays first") << "A B C" << "A|C" << "A+ C+ B";
-    QTest::newRow("quoted code") << "A B C" << "\"C\"" << "C+ B A";
-    QTest::newRow("blanks around codes") << "A B C" << " C | A " << "C+ A+ B";
+    QTest::newRow("GV: worked example") << "GV" << "A B C D E" << "D|B" << "D+ B+ C A E";
+    QTest::newRow("GV: code not in the list") << "GV" << "A B C" << "X|C" << "A C+ B";
+    QTest::newRow("GV: same code twice") << "GV" << "A B C" << "B|B" << "A B+ C";
+    QTest::newRow("GV: letter case counts") << "GV" << "A B C" << "b" << "A B C";
+    QTest::newRow("GV: empty value") << "GV" << "A B C" << "" << "A B C";
+    QTest::newRow("GV: first stays first") << "GV" << "A B C" << "A|C" << "A+ C+ B";
+    QTest::newRow("GV: quoted code") << "GV" << "A B C" << "\"C\"" << "C+ B A";
+    QTest::newRow("GV: blanks around codes") << "GV" << "A B C" << " C | A " << "C+ A+ B";
     // More elements than items: nothing the list can show is dropped.
-    QTest::newRow("longer, gone codes first") << "A B C" << "X|Y|Z|C|A" << "C+ A+ B";
-    QTest::newRow("longer, behind a gap") << "A B C" << "X|C|Y|A" << "C+ A+ B";
-    QTest::newRow("longer, placed before") << "A B C" << "A|X|Y|B" << "A+ B+ C";
-    QTest::newRow("longer, duplicate") << "A B" << "A|B|A" << "A+ B+";
-    QTest::newRow("longer, unknown code") << "A B" << "B|X|Y" << "B+ A";
-    QTest::newRow("longer, several behind") << "A B C D" << "W|X|Y|Z|D|B|D|A" << "D+ B+ A+ C";
+    QTest::newRow("GV: longer, gone codes first") << "GV" << "A B C" << "X|Y|Z|C|A" << "C+ A+ B";
+    QTest::newRow("GV: longer, behind a gap") << "GV" << "A B C" << "X|C|Y|A" << "C+ A+ B";
+    QTest::newRow("GV: longer, placed before") << "GV" << "A B C" << "A|X|Y|B" << "A+ B+ C";
+    QTest::newRow("GV: longer, duplicate") << "GV" << "A B" << "A|B|A" << "A+ B+";
+    QTest::newRow("GV: longer, unknown code") << "GV" << "A B" << "B|X|Y" << "B+ A";
+    QTest::newRow("GV: longer, several behind") << "GV" << "A B C D" << "W|X|Y|Z|D|B|D|A" << "D+ B+ A+ C";
+    // An origin is its code's first character.
+    QTest::newRow("HERKUNFT: first character counts") << "HERKUNFT" << "K W O" << "OX" << "O+ W K";
+    QTest::newRow("HERKUNFT: letter case counts") << "HERKUNFT" << "K W O" << "o" << "K W O";
+    QTest::newRow("HERKUNFT: order of the value") << "HERKUNFT" << "K W O A" << "A|W" << "A+ W+ O K";
+    QTest::newRow("HERKUNFT: empty element matches nothing") << "HERKUNFT" << "K W O" << "|O" << "K O+ W";
+    QTest::newRow("HERKUNFT: trailing delimiter") << "HERKUNFT" << "K W O" << "O|" << "O+ W K";
+    QTest::newRow("HERKUNFT: longer than the list") << "HERKUNFT" << "K W" << "X|Y|W" << "W+ K";
     // clang-format on
 }
 
-void TestOptionen::preselectsGV()
+void TestOptionen::preselects()
 {
+    QFETCH(QString, group);
     QFETCH(QString, items);
     QFETCH(QString, stored);
     QFETCH(QString, expected);
     ScopedRecordingHost host;
-    host->store["GV07"] = stored;
+    host->store[group + "07"] = stored;
     TDMOrdovant dm;
     TfrmOptionen dialog;
     QListWidget list;
     fillCheckList(list, items);
 
-    dialog.GV_Einstellen(&list, "GV", "KUNDBEST");
+    if (group == u"GV")
+        dialog.GV_Einstellen(&list, "GV", "KUNDBEST");
+    else
+        dialog.Herkunft_Einstellen(&list, "HERKUNFT", "O");
 
     QCOMPARE(checkListText(list), expected);
     QCOMPARE(selectedRow(list), -1);
-    QVERIFY(host->reports.isEmpty());
-}
-
-void TestOptionen::preselectsHerkunft_data()
-{
-    QTest::addColumn<QString>("items");
-    QTest::addColumn<QString>("stored");
-    QTest::addColumn<QString>("expected");
-
-    // clang-format off
-    QTest::newRow("first character counts") << "K W O" << "OX" << "O+ W K";
-    QTest::newRow("letter case counts") << "K W O" << "o" << "K W O";
-    QTest::newRow("order of the value") << "K W O A" << "A|W" << "A+ W+ O K";
-    QTest::newRow("empty element matches nothing") << "K W O" << "|O" << "K O+ W";
-    QTest::newRow("trailing delimiter") << "K W O" << "O|" << "O+ W K";
-    QTest::newRow("longer than the list") << "K W" << "X|Y|W" << "W+ K";
-    // clang-format on
-}
-
-void TestOptionen::preselectsHerkunft()
-{
-    QFETCH(QString, items);
-    QFETCH(QString, stored);
-    QFETCH(QString, expected);
-    ScopedRecordingHost host;
-    host->store["HERKUNFT07"] = stored;
-    TDMOrdovant dm;
-    TfrmOptionen dialog;
-    QListWidget list;
-    fillCheckList(list, items);
-
-    dialog.Herkunft_Einstellen(&list, "HERKUNFT", "O");
-
-    QCOMPARE(checkListText(list), expected);
     QVERIFY(host->reports.isEmpty());
 }
 
