@@ -113,14 +113,8 @@ private slots:
     void closeBoxWritesNothingAndRunsNoCheck();
     void switchEAsksOnlyForExistence_data();
     void switchEAsksOnlyForExistence();
-    void mainWindowStaysOpenWhileTasksAreLeft_data();
-    void mainWindowStaysOpenWhileTasksAreLeft();
-    void modalRunEndsWithTheButtonsResult_data();
-    void modalRunEndsWithTheButtonsResult();
-    void modalDialogStaysUpWhileTheCheckRuns_data();
-    void modalDialogStaysUpWhileTheCheckRuns();
-    void keysClickTheirButtons_data();
-    void keysClickTheirButtons();
+    void leaving_data();
+    void leaving();
     void failedComposeKeepsThatSettingOnly();
     void withoutDataModuleEverythingIsReported();
 
@@ -661,139 +655,82 @@ void TestOptionen::switchEAsksOnlyForExistence()
     QVERIFY(!host->terminated);
 }
 
-void TestOptionen::mainWindowStaysOpenWhileTasksAreLeft_data()
+void TestOptionen::leaving_data()
 {
-    QTest::addColumn<QString>("buttonName");
-    QTest::addColumn<int>("tasks");
-    QTest::addColumn<int>("result");
-
-    // clang-format off
-    QTest::newRow("Speichern, tasks left") << "btnWeiter" << 3 << 1;
-    QTest::newRow("Speichern, no task") << "btnWeiter" << 0 << 1;
-    QTest::newRow("Zurück, tasks left") << "btnZurueck" << 3 << 2;
-    QTest::newRow("Zurück, no task") << "btnZurueck" << 0 << 2;
-    // clang-format on
-}
-
-void TestOptionen::mainWindowStaysOpenWhileTasksAreLeft()
-{
-    QFETCH(QString, buttonName);
-    QFETCH(int, tasks);
-    QFETCH(int, result);
-    ScopedRecordingHost host;
-    host->detailTotal = tasks;
-    TDMOrdovant dm;
-    TfrmOptionen dialog;
-    dialog.show();
-
-    button(dialog, buttonName)->click();
-    button(dialog, buttonName)->click();
-
-    QVERIFY(dialog.isVisible());
-    QCOMPARE(dialog.result(), result);
-    QCOMPARE(host->count(detailCheck), 2); // each press checks again
-    QCOMPARE(host->terminated, tasks == 0);
-}
-
-void TestOptionen::modalRunEndsWithTheButtonsResult_data()
-{
-    QTest::addColumn<QString>("buttonName");
+    QTest::addColumn<bool>("modal");
+    QTest::addColumn<QString>("press"); // a button, or a key pressed in the type list
+    QTest::addColumn<int>("presses");
     QTest::addColumn<int>("tasks");
     QTest::addColumn<int>("result");
     QTest::addColumn<int>("writes");
 
     // clang-format off
-    QTest::newRow("Speichern, tasks left") << "btnWeiter" << 3 << 1 << 2;
-    QTest::newRow("Speichern, no task") << "btnWeiter" << 0 << 1 << 2;
-    QTest::newRow("Zurück, tasks left") << "btnZurueck" << 3 << 2 << 0;
-    QTest::newRow("Zurück, no task") << "btnZurueck" << 0 << 2 << 0;
+    // As the main window the dialog stays open; each press saves (or not) and checks again.
+    QTest::newRow("main, Speichern, tasks left") << false << "btnWeiter" << 2 << 3 << 1 << 4;
+    QTest::newRow("main, Speichern, no task") << false << "btnWeiter" << 2 << 0 << 1 << 4;
+    QTest::newRow("main, Zurück, tasks left") << false << "btnZurueck" << 2 << 3 << 2 << 0;
+    QTest::newRow("main, Zurück, no task") << false << "btnZurueck" << 2 << 0 << 2 << 0;
+    QTest::newRow("main, Enter") << false << "Enter" << 1 << 1 << 1 << 2;
+    QTest::newRow("main, Return") << false << "Return" << 1 << 1 << 1 << 2;
+    QTest::newRow("main, Esc") << false << "Esc" << 1 << 1 << 2 << 0;
+    // A modal run ends with the button's result.
+    QTest::newRow("modal, Speichern, tasks left") << true << "btnWeiter" << 1 << 3 << 1 << 2;
+    QTest::newRow("modal, Speichern, no task") << true << "btnWeiter" << 1 << 0 << 1 << 2;
+    QTest::newRow("modal, Zurück, tasks left") << true << "btnZurueck" << 1 << 3 << 2 << 0;
+    QTest::newRow("modal, Zurück, no task") << true << "btnZurueck" << 1 << 0 << 2 << 0;
     // clang-format on
 }
 
-void TestOptionen::modalRunEndsWithTheButtonsResult()
+void TestOptionen::leaving()
 {
-    QFETCH(QString, buttonName);
+    QFETCH(bool, modal);
+    QFETCH(QString, press);
+    QFETCH(int, presses);
     QFETCH(int, tasks);
     QFETCH(int, result);
     QFETCH(int, writes);
+    const QMap<QString, Qt::Key> keys{
+        {"Enter", Qt::Key_Enter}, {"Return", Qt::Key_Return}, {"Esc", Qt::Key_Escape}};
     ScopedRecordingHost host;
     host->detailTotal = tasks;
     TDMOrdovant dm;
     TfrmOptionen dialog;
-
-    const int ran =
-        runModal(dialog, [&](QWidget &modal) { modal.findChild<QPushButton *>(buttonName)->click(); });
+    const auto pressOn = [&](QWidget &shown) {
+        for (int i = 0; i < presses; ++i) {
+            if (keys.contains(press))
+                QTest::keyClick(gvList(shown), keys.value(press));
+            else
+                button(shown, press)->click();
+        }
+    };
+    // The check's messages and the printing it starts come while the dialog is still up.
+    QStringList askedWhileUp;
+    int ran = 0;
+    if (modal) {
+        ran = runModal(dialog, [&](QWidget &shown) {
+            connect(shown.windowHandle(), &QWindow::visibleChanged, &dialog, [&](bool visible) {
+                if (!visible)
+                    askedWhileUp = host->callNames();
+            });
+            pressOn(shown);
+        });
+    } else {
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowActive(&dialog));
+        gvList(dialog)->setFocus();
+        pressOn(dialog);
+        ran = dialog.result();
+    }
 
     QCOMPARE(ran, result);
-    QVERIFY(!dialog.isVisible());
+    QCOMPARE(dialog.isVisible(), !modal);
     QCOMPARE(host->count(writeLocal), writes);
-    QCOMPARE(host->count(detailCheck), 1);
+    QCOMPARE(host->count(detailCheck), presses);
     QCOMPARE(host->terminated, tasks == 0);
-}
-
-void TestOptionen::modalDialogStaysUpWhileTheCheckRuns_data()
-{
-    QTest::addColumn<QString>("buttonName");
-
-    QTest::newRow("Speichern") << "btnWeiter";
-    QTest::newRow("Zurück") << "btnZurueck";
-}
-
-// The check's messages and the printing it starts come while the dialog is still up.
-void TestOptionen::modalDialogStaysUpWhileTheCheckRuns()
-{
-    QFETCH(QString, buttonName);
-    ScopedRecordingHost host;
-    TDMOrdovant dm;
-    TfrmOptionen dialog;
-    QStringList askedWhileUp;
-
-    runModal(dialog, [&](QWidget &modal) {
-        connect(modal.windowHandle(), &QWindow::visibleChanged, &dialog, [&](bool visible) {
-            if (!visible)
-                askedWhileUp = host->callNames();
-        });
-        host->clearRecord();
-        modal.findChild<QPushButton *>(buttonName)->click();
-    });
-
-    QVERIFY(askedWhileUp.contains(detailCheck));
-    QVERIFY(askedWhileUp.contains(QStringLiteral("Application.Terminate")));
-}
-
-void TestOptionen::keysClickTheirButtons_data()
-{
-    QTest::addColumn<int>("key");
-    QTest::addColumn<int>("result");
-    QTest::addColumn<int>("writes");
-
-    // clang-format off
-    QTest::newRow("Enter") << int(Qt::Key_Enter) << 1 << 2;
-    QTest::newRow("Return") << int(Qt::Key_Return) << 1 << 2;
-    QTest::newRow("Esc") << int(Qt::Key_Escape) << 2 << 0;
-    // clang-format on
-}
-
-void TestOptionen::keysClickTheirButtons()
-{
-    QFETCH(int, key);
-    QFETCH(int, result);
-    QFETCH(int, writes);
-    ScopedRecordingHost host;
-    host->detailTotal = 1;
-    TDMOrdovant dm;
-    TfrmOptionen dialog;
-    dialog.show();
-    QVERIFY(QTest::qWaitForWindowActive(&dialog));
-    gvList(dialog)->setFocus();
-    host->clearRecord();
-
-    QTest::keyClick(gvList(dialog), Qt::Key(key));
-
-    QCOMPARE(dialog.result(), result);
-    QCOMPARE(host->count(writeLocal), writes);
-    QCOMPARE(host->count(detailCheck), 1);
-    QVERIFY(dialog.isVisible());
+    if (modal) {
+        QVERIFY(askedWhileUp.contains(detailCheck));
+        QCOMPARE(askedWhileUp.contains(QStringLiteral("Application.Terminate")), tasks == 0);
+    }
 }
 
 void TestOptionen::failedComposeKeepsThatSettingOnly()
