@@ -94,8 +94,8 @@ class TestChecks : public QObject
 
 private slots:
     // Branch number
-    void filialeLadenConverts_data();
-    void filialeLadenConverts();
+    void branchNumber_data();
+    void branchNumber();
     void filialeLadenReportsReadFailure();
     void filialeLadenFreesManagerWhenDataModuleFails();
     void filialeLadenReportsMessageFailure();
@@ -124,15 +124,11 @@ private slots:
     void detailedRun();
     void existenceRun_data();
     void existenceRun();
-    void noBranchCreatesNothing_data();
-    void noBranchCreatesNothing();
     void totalOfZeroOrLessMeansNoTasks_data();
     void totalOfZeroOrLessMeansNoTasks();
     void failingQueryKeepsCounters_data();
     void failingQueryKeepsCounters();
     void failingBranchProgramFlagCountsWithoutProgram();
-    void branchOutside16BitsIsNotCounted_data();
-    void branchOutside16BitsIsNotCounted();
     void gettersHandOutCopies();
     void everyRunWithTasksPrintsAgain();
 
@@ -147,10 +143,6 @@ private slots:
     void expiredFilterHoldsExactlyWhatWasSet();
     void expiredRows_data();
     void expiredRows();
-    void expiredPassesBranchUnchanged_data();
-    void expiredPassesBranchUnchanged();
-    void expiredBranchOutside16BitsLoadsNothing_data();
-    void expiredBranchOutside16BitsLoadsNothing();
     void expiredFailureFreesSelection_data();
     void expiredFailureFreesSelection();
     void checksLeaveEachOthersStateAlone();
@@ -158,7 +150,11 @@ private slots:
 
 // --- Branch number ---
 
-void TestChecks::filialeLadenConverts_data()
+// The branch number as FilialeLaden reads it (-1: not a number, with message 1004), and what each
+// check does with it after an earlier run: the sort-out check counts branches 1 to 32767 and asks
+// nothing for none (0 or less), the expired check takes every 16-bit number as it is; a number beyond
+// 16 bits is reported and nothing is loaded. A check that does not count keeps the earlier counters.
+void TestChecks::branchNumber_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("expected");
@@ -187,28 +183,72 @@ void TestChecks::filialeLadenConverts_data()
     QTest::newRow("one below 32 bits") << QStringLiteral("-2147483649") << -1;
     QTest::newRow("far too long") << QStringLiteral("99999999999999999999999") << -1;
     QTest::newRow("non-ASCII digits") << QStringLiteral("٤٢") << -1;
+    QTest::newRow("smallest 16-bit") << QStringLiteral("-32768") << -32768;
+    QTest::newRow("one below 16 bits") << QStringLiteral("-32769") << -32769;
+    QTest::newRow("largest 16-bit") << QStringLiteral("32767") << 32767;
+    QTest::newRow("one above 16 bits") << QStringLiteral("32768") << 32768;
+    QTest::newRow("truncates to 4464") << QStringLiteral("70000") << 70000;
+    QTest::newRow("truncates to 34464") << QStringLiteral("100000") << 100000;
 }
 
-void TestChecks::filialeLadenConverts()
+void TestChecks::branchNumber()
 {
     QFETCH(QString, text);
     QFETCH(int, expected);
+    const bool notANumber = expected == -1;
+    const bool fits16 = expected >= -32768 && expected <= 32767;
     ScopedRecordingHost host;
-    host->filialeText = text;
     TDMOrdovant dm;
+    runDetailed(*host, dm);
+    host->filialeText = text;
+    host->tasksExist = true;
 
     QCOMPARE(dm.FilialeLaden(), expected);
-    QStringList expectedCalls = filialeCalls;
-    const bool notANumber = expected == -1;
+    QStringList readCalls = filialeCalls;
     if (notANumber)
-        expectedCalls << meldung1004;
-    QCOMPARE(host->calls, expectedCalls);
+        readCalls << meldung1004;
+    QCOMPARE(host->calls, readCalls);
     QVERIFY(host->reports.isEmpty());
-
     // Not cached: the next call reads (and complains) again.
     QCOMPARE(dm.FilialeLaden(), expected);
     QCOMPARE(host->count(QStringLiteral("TDMWarenAbgabe.Einstellung_laden")), 2);
     QCOMPARE(host->count(QStringLiteral("QVXInfo.ShowMeldung")), notANumber ? 2 : 0);
+
+    for (bool detailed : {true, false}) {
+        host->clearRecord();
+        const bool counted = expected > 0 && fits16;
+        QCOMPARE(dm.ExistAbsortierAufgaben(detailed), counted);
+        QCOMPARE(dm.Modus(), TMERU_CheckModus::cmAbsort);
+        if (counted) {
+            QVERIFY(host->reports.isEmpty());
+            const QString query = detailed ? QStringLiteral("TWarenabgabeMani.Anzahl_AbsortAufg_Detailliert")
+                                           : QStringLiteral("TQVX_AufgabenMani.AufgabenVorhanden");
+            QVERIFY(
+                host->callsNamed(query).front().startsWith(query + QStringLiteral("(%1, ").arg(expected)));
+            continue;
+        }
+        if (expected <= 0)
+            QCOMPARE(host->calls, readCalls);
+        else
+            QCOMPARE(callsAfterFiliale(*host),
+                     QStringList{"QVXInfo.RegisterException(\"TDMOrdovant.ExistAbsortierAufgaben\", true)"});
+        QCOMPARE(dm.GetAnzAufgaben(), 5);
+        QCOMPARE(dm.GetAnzNachGV(), sampleGV());
+        QVERIFY(host->started.isEmpty());
+    }
+
+    host->clearRecord();
+    host->expiredRows = {true};
+    QCOMPARE(dm.ExistAbgelaufeneBelege(), fits16);
+    QCOMPARE(dm.Modus(), TMERU_CheckModus::cmAbgelaufen);
+    if (fits16) {
+        QCOMPARE(int(host->loadedFilter->Filiale), expected);
+        QVERIFY(host->reports.isEmpty());
+    } else {
+        QCOMPARE(callsAfterFiliale(*host),
+                 QStringList{"QVXInfo.RegisterException(\"TDMOrdovant.ExistAbgelaufeneBelege\", true)"});
+        QVERIFY(!host->loadedFilter.has_value());
+    }
 }
 
 void TestChecks::filialeLadenReportsReadFailure()
@@ -515,40 +555,6 @@ void TestChecks::existenceRun()
     QCOMPARE(dm.GetAnzNachHerkunft(), sampleHerkunft());
 }
 
-void TestChecks::noBranchCreatesNothing_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<bool>("message");
-    QTest::newRow("zero") << QStringLiteral("0") << false;
-    QTest::newRow("negative") << QStringLiteral("-5") << false;
-    QTest::newRow("not a number") << QStringLiteral("abc") << true;
-    QTest::newRow("empty") << QString() << true;
-}
-
-void TestChecks::noBranchCreatesNothing()
-{
-    QFETCH(QString, text);
-    QFETCH(bool, message);
-    ScopedRecordingHost host;
-    TDMOrdovant dm;
-    runDetailed(*host, dm);
-    host->filialeText = text;
-    host->tasksExist = true;
-
-    for (bool detailed : {true, false}) {
-        host->clearRecord();
-        QVERIFY(!dm.ExistAbsortierAufgaben(detailed));
-        QStringList expected = filialeCalls;
-        if (message)
-            expected << meldung1004;
-        QCOMPARE(host->calls, expected);
-        QCOMPARE(dm.Modus(), TMERU_CheckModus::cmAbsort);
-        QCOMPARE(dm.GetAnzAufgaben(), 5);
-        QCOMPARE(dm.GetAnzNachGV(), sampleGV());
-        QVERIFY(host->started.isEmpty());
-    }
-}
-
 void TestChecks::totalOfZeroOrLessMeansNoTasks_data()
 {
     QTest::addColumn<int>("total");
@@ -629,42 +635,6 @@ void TestChecks::failingBranchProgramFlagCountsWithoutProgram()
     QCOMPARE(host->callsNamed(QStringLiteral("TWarenabgabeMani.Anzahl_AbsortAufg_Detailliert")),
              QStringList{"TWarenabgabeMani.Anzahl_AbsortAufg_Detailliert(42, true, -1)"});
     QCOMPARE(dm.GetAnzAufgaben(), 2);
-}
-
-void TestChecks::branchOutside16BitsIsNotCounted_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<bool>("counted");
-    QTest::newRow("largest 16-bit") << QStringLiteral("32767") << true;
-    QTest::newRow("one above") << QStringLiteral("32768") << false;
-    QTest::newRow("truncates to 4464") << QStringLiteral("70000") << false;
-    QTest::newRow("largest 32-bit") << QStringLiteral("2147483647") << false;
-}
-
-void TestChecks::branchOutside16BitsIsNotCounted()
-{
-    QFETCH(QString, text);
-    QFETCH(bool, counted);
-    ScopedRecordingHost host;
-    host->filialeText = text;
-    host->detailTotal = 3;
-    host->tasksExist = true;
-    TDMOrdovant dm;
-
-    for (bool detailed : {true, false}) {
-        host->clearRecord();
-        QCOMPARE(dm.ExistAbsortierAufgaben(detailed), counted);
-        if (counted) {
-            QVERIFY(host->reports.isEmpty());
-            const QString query = detailed ? QStringLiteral("TWarenabgabeMani.Anzahl_AbsortAufg_Detailliert")
-                                           : QStringLiteral("TQVX_AufgabenMani.AufgabenVorhanden");
-            QVERIFY(host->callsNamed(query).front().startsWith(query + QStringLiteral("(32767, ")));
-        } else {
-            QCOMPARE(callsAfterFiliale(*host),
-                     QStringList{"QVXInfo.RegisterException(\"TDMOrdovant.ExistAbsortierAufgaben\", true)"});
-            QCOMPARE(dm.GetAnzAufgaben(), 0);
-        }
-    }
 }
 
 void TestChecks::gettersHandOutCopies()
@@ -836,53 +806,6 @@ void TestChecks::expiredRows()
     QCOMPARE(host->callsNamed(QStringLiteral("TVRList.GetCellValueAsBoolean")), expectedCells);
     QCOMPARE(host->calls.back(), QStringLiteral("TQVX_BelegAuswahlDM.Free"));
     QCOMPARE(host->count(QStringLiteral("TQVX_BelegAuswahlDM.Free")), 1);
-}
-
-void TestChecks::expiredPassesBranchUnchanged_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<int>("filiale");
-    QTest::newRow("zero") << QStringLiteral("0") << 0;
-    QTest::newRow("not a number") << QStringLiteral("abc") << -1;
-    QTest::newRow("smallest 16-bit") << QStringLiteral("-32768") << -32768;
-    QTest::newRow("largest 16-bit") << QStringLiteral("32767") << 32767;
-}
-
-void TestChecks::expiredPassesBranchUnchanged()
-{
-    QFETCH(QString, text);
-    QFETCH(int, filiale);
-    ScopedRecordingHost host;
-    host->filialeText = text;
-    host->expiredRows = {true};
-    TDMOrdovant dm;
-
-    QVERIFY(dm.ExistAbgelaufeneBelege());
-    QCOMPARE(int(host->loadedFilter->Filiale), filiale);
-    QVERIFY(host->reports.isEmpty());
-}
-
-void TestChecks::expiredBranchOutside16BitsLoadsNothing_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::newRow("one above") << QStringLiteral("32768");
-    QTest::newRow("one below") << QStringLiteral("-32769");
-    QTest::newRow("truncates to 34464") << QStringLiteral("100000");
-}
-
-void TestChecks::expiredBranchOutside16BitsLoadsNothing()
-{
-    QFETCH(QString, text);
-    ScopedRecordingHost host;
-    host->filialeText = text;
-    host->expiredRows = {true};
-    TDMOrdovant dm;
-
-    QVERIFY(!dm.ExistAbgelaufeneBelege());
-    QCOMPARE(callsAfterFiliale(*host),
-             QStringList{"QVXInfo.RegisterException(\"TDMOrdovant.ExistAbgelaufeneBelege\", true)"});
-    QVERIFY(!host->loadedFilter.has_value());
-    QCOMPARE(dm.Modus(), TMERU_CheckModus::cmAbgelaufen);
 }
 
 void TestChecks::expiredFailureFreesSelection_data()
