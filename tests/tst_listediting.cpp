@@ -199,12 +199,13 @@ void TestListEditing::buttonsWorkOnTheirOwnList_data()
     QTest::newRow("btnDownHerkunft") << "btnDownHerkunft" << "clbHerkunft" << "O+ A W";
     QTest::newRow("btnAlleHerkunft") << "btnAlleHerkunft" << "clbHerkunft" << "O+ W+ A+";
     QTest::newRow("btnToggleHerkunft") << "btnToggleHerkunft" << "clbHerkunft" << "O W+ A+";
-    // The keys move as the buttons do; without Alt an arrow only moves the selection.
+    // The keys move as the buttons do; without Alt an arrow only moves the selection; Space checks.
     QTest::newRow("Alt+Up in clbGV") << "Alt+Up" << "clbGV" << "RESERV KUNDBEST+ LIEFRET";
     QTest::newRow("Alt+Down in clbGV") << "Alt+Down" << "clbGV" << "KUNDBEST+ LIEFRET RESERV";
     QTest::newRow("Alt+Up in clbHerkunft") << "Alt+Up" << "clbHerkunft" << "W O+ A";
     QTest::newRow("Alt+Down in clbHerkunft") << "Alt+Down" << "clbHerkunft" << "O+ A W";
     QTest::newRow("Down in clbGV") << "Down" << "clbGV" << "KUNDBEST+ RESERV LIEFRET";
+    QTest::newRow("Space in clbHerkunft") << "Space" << "clbHerkunft" << "O+ W+ A";
     // clang-format on
 }
 
