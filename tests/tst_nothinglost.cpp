@@ -115,38 +115,59 @@ QString storeIsHostIniThroughALink(const QString &directory)
     return storeIsHostIni(directory, QStringLiteral("verweis.ini"));
 }
 
-// A small file system of its own at <directory>/voll, with the store of two workstations and 300
-// keys of another program (about 5 KiB) and then filled up but for `room` bytes: the lock file's
-// block and part of what the new store needs.
-QString fullFileSystem(const QString &directory, const QStringList &mount, qint64 room)
-{
 #ifdef Q_OS_UNIX
+// Why a small file system cannot be mounted at `point`, or nothing when it is.
+QString mountSmall(const QString &point, const QStringList &mount)
+{
     if (::geteuid() != 0)
         return QStringLiteral("mounting a small file system needs root");
-    const QString point = directory + QStringLiteral("/voll");
     QDir().mkpath(point);
     QProcess mounting;
     mounting.setProcessChannelMode(QProcess::MergedChannels);
     mounting.start(QStringLiteral("mount"), mount + QStringList{point});
     if (!mounting.waitForFinished(60000) || mounting.exitCode() != 0)
         return QStringLiteral("mount is not possible here: ") + QString::fromLocal8Bit(mounting.readAll());
-    QByteArray store("[ORDOVANT]\nDM\\GV07=KUNDBEST|RESERV\nDM\\GV08=RESERV\nDM\\HERKUNFT07=O|K\n[ANDERES]\n");
-    for (int n = 0; n < 300; ++n)
-        store += QStringLiteral("Schluessel%1=Wert%1\n").arg(n, 3, 10, QLatin1Char('0')).toUtf8();
-    writeFile(directory + QStringLiteral("/host.ini"),
-              hostIni(QStringLiteral("07"), QStringLiteral("voll/einstellungen.ini")));
-    writeFile(point + QStringLiteral("/einstellungen.ini"), store);
-    // Fill up to the last block, then give back `room`.
+    return {};
+}
+
+// Fills the file system at `point` up to its last block, then gives back `room` bytes.
+void fill(const QString &point, qint64 room)
+{
     QFile filler(point + QStringLiteral("/fueller"));
-    if (!filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return QStringLiteral("cannot fill the file system");
+    filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
     const QByteArray block(1024, 'x');
     while (filler.write(block) == block.size()) {
     }
-    if (!filler.resize(qMax<qint64>(0, filler.size() - room)))
-        return QStringLiteral("cannot give room back on the file system");
+    filler.resize(qMax<qint64>(0, filler.size() - room));
     filler.close();
     ::sync();
+}
+
+const QStringList Tmpfs{QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
+                        QStringLiteral("size=64k"), QStringLiteral("tmpfs")};
+#endif
+
+// The store of two workstations and 300 keys of another program (about 6 KiB) at `store`, in a host
+// directory whose host.ini names it.
+void largeStore(const QString &directory, const QString &store)
+{
+    QByteArray content("[ORDOVANT]\nDM\\GV07=KUNDBEST|RESERV\nDM\\GV08=RESERV\nDM\\HERKUNFT07=O|K\n[ANDERES]\n");
+    for (int n = 0; n < 300; ++n)
+        content += QStringLiteral("Schluessel%1=Wert%1\n").arg(n, 3, 10, QLatin1Char('0')).toUtf8();
+    writeFile(directory + QStringLiteral("/host.ini"), hostIni(QStringLiteral("07"), store));
+    writeFile(directory + u'/' + store, content);
+}
+
+// The store on a small file system of its own at <directory>/voll, filled up but for `room` bytes:
+// the lock file's block and part of what the new store needs.
+QString fullFileSystem(const QString &directory, const QStringList &mount, qint64 room)
+{
+#ifdef Q_OS_UNIX
+    const QString point = directory + QStringLiteral("/voll");
+    if (const QString why = mountSmall(point, mount); !why.isEmpty())
+        return why;
+    largeStore(directory, QStringLiteral("voll/einstellungen.ini"));
+    fill(point, room);
     return {};
 #else
     Q_UNUSED(directory);
@@ -158,9 +179,11 @@ QString fullFileSystem(const QString &directory, const QStringList &mount, qint6
 
 QString fullTmpfs(const QString &directory)
 {
-    return fullFileSystem(directory, {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
-                                      QStringLiteral("size=64k"), QStringLiteral("tmpfs")},
-                          2 * 4096);
+#ifdef Q_OS_UNIX
+    return fullFileSystem(directory, Tmpfs, 2 * 4096);
+#else
+    return fullFileSystem(directory, {}, 0);
+#endif
 }
 
 QString ext4Image(const QString &directory)
@@ -182,9 +205,32 @@ QString fullExt4(const QString &directory)
     return fullFileSystem(directory, {QStringLiteral("-o"), QStringLiteral("loop"), image}, 1024 + 2048);
 }
 
+// QSettings writes its working copy into the folder for temporary files: that folder full but for
+// three pages, so that the copy is read but its new version cut short.
+QString fullTemporaryFolder(const QString &directory)
+{
+#ifdef Q_OS_UNIX
+    const QString point = directory + QStringLiteral("-tmp");
+    if (const QString why = mountSmall(point, Tmpfs); !why.isEmpty())
+        return why;
+    largeStore(directory, QStringLiteral("einstellungen.ini"));
+    fill(point, 3 * 4096);
+    qputenv("TMPDIR", QFile::encodeName(point));
+    return {};
+#else
+    return fullFileSystem(directory, {}, 0);
+#endif
+}
+
 void unmount(const QString &directory)
 {
-    QProcess::execute(QStringLiteral("umount"), {directory + QStringLiteral("/voll")});
+    qunsetenv("TMPDIR");
+    for (const QString &point : {directory + QStringLiteral("/voll"), directory + QStringLiteral("-tmp")}) {
+        QProcess unmounting;
+        unmounting.start(QStringLiteral("umount"), {point});
+        unmounting.waitForFinished(60000);
+    }
+    QDir().rmdir(directory + QStringLiteral("-tmp"));
     QFile::remove(ext4Image(directory));
 }
 
@@ -347,6 +393,7 @@ void TestNothingLost::failedWriteIsReportedAndKeepsTheStore_data()
     // The new store cannot be written whole.
     QTest::newRow("store on a full tmpfs") << Preparation{fullTmpfs, unmount} << "KUNDBEST|RESERV" << false;
     QTest::newRow("store on a full ext4") << Preparation{fullExt4, unmount} << "KUNDBEST|RESERV" << false;
+    QTest::newRow("temporary folder full") << Preparation{fullTemporaryFolder, unmount} << "KUNDBEST|RESERV" << false;
 }
 
 void TestNothingLost::failedWriteIsReportedAndKeepsTheStore()

@@ -80,6 +80,20 @@ void lockStore(QLockFile &lock, const QString &path)
     }
 }
 
+// QSettings writes its working copy in the folder for temporary files and does not see a write fail
+// there: on a full disk the copy comes back cut short, and would become the store. Whatever is saved
+// holds every value of before and the new one.
+void checkWhole(const QByteArray &before, const QByteArray &after, const QString &key, const QString &value,
+                const QString &path)
+{
+    QHash<QString, QString> expected = IniFile::values(before, path);
+    expected.insert(key, value);
+    if (IniFile::values(after, path) != expected)
+        throw HostError(QStringLiteral("Die neue Fassung von %1 ist unvollständig (ist der Ordner für "
+                                       "temporäre Dateien %2 voll?); der Einstellungsspeicher bleibt, wie er war.")
+                            .arg(QDir::toNativeSeparators(path), QDir::toNativeSeparators(QDir::tempPath())));
+}
+
 } // namespace
 
 void IniSettingsStorage::refuseHostIni(const QString &path, const QString &hostIniPath)
@@ -114,7 +128,10 @@ void IniSettingsStorage::write(const QString &key, const QString &value)
     refuseHostIni(path, m_hostIniPath);
     QLockFile lock(lockPathOf(path));
     lockStore(lock, path);
-    IniSnapshot snapshot(IniFile::read(path), path);
+    const QByteArray before = IniFile::read(path);
+    IniSnapshot snapshot(before, path);
     snapshot.settings().setValue(key, value);
-    replaceFile(path, snapshot.save());
+    const QByteArray after = snapshot.save();
+    checkWhole(before, after, key, value, path);
+    replaceFile(path, after);
 }
