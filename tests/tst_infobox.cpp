@@ -170,36 +170,29 @@ void TestInfobox::failedCreationClearsGlobal()
 
 void TestInfobox::designedLayout_data()
 {
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("holder");
+    QTest::addColumn<QString>("holder"); // the row's name is the control's
     QTest::addColumn<QRect>("geometry");
 
-    QTest::newRow("pnlHintergrund") << "pnlHintergrund"
-                                    << "InfoboxFrm" << QRect(4, 4, 681, 101);
-    QTest::newRow("pnlContent") << "pnlContent"
-                                << "pnlHintergrund" << QRect(4, 4, 673, 49);
-    QTest::newRow("pnlButtonHintergrund") << "pnlButtonHintergrund"
-                                          << "pnlHintergrund" << QRect(4, 56, 673, 41);
-    QTest::newRow("pnlButtons") << "pnlButtons"
-                                << "pnlButtonHintergrund" << QRect(4, 4, 665, 33);
-    QTest::newRow("btnJa") << "btnJa"
-                           << "pnlButtons" << QRect(528, 4, 133, 27);
-    QTest::newRow("btnOptionen") << "btnOptionen"
-                                 << "pnlButtons" << QRect(268, 4, 125, 27);
-    QTest::newRow("btnNein") << "btnNein"
-                             << "pnlButtons" << QRect(4, 4, 125, 27);
+    // clang-format off
+    QTest::newRow("pnlHintergrund") << "InfoboxFrm" << QRect(4, 4, 681, 101);
+    QTest::newRow("pnlContent") << "pnlHintergrund" << QRect(4, 4, 673, 49);
+    QTest::newRow("pnlButtonHintergrund") << "pnlHintergrund" << QRect(4, 56, 673, 41);
+    QTest::newRow("pnlButtons") << "pnlButtonHintergrund" << QRect(4, 4, 665, 33);
+    QTest::newRow("btnJa") << "pnlButtons" << QRect(528, 4, 133, 27);
+    QTest::newRow("btnOptionen") << "pnlButtons" << QRect(268, 4, 125, 27);
+    QTest::newRow("btnNein") << "pnlButtons" << QRect(4, 4, 125, 27);
+    // clang-format on
 }
 
 void TestInfobox::designedLayout()
 {
-    QFETCH(QString, name);
     QFETCH(QString, holder);
     QFETCH(QRect, geometry);
 
     ScopedRecordingHost host;
     TInfoboxFrm notice;
     QCOMPARE(notice.size(), QSize(688, 110));
-    QWidget *widget = control(notice, name);
+    QWidget *widget = control(notice, QString::fromLatin1(QTest::currentDataTag()));
     QVERIFY(widget);
     QWidget *holderWidget = holder == notice.objectName() ? &notice : control(notice, holder);
     QVERIFY(holderWidget);
