@@ -1,6 +1,7 @@
 #include "check/ordovantdm.h"
 #include "host/codetables.h"
 #include "support/checklisttext.h"
+#include "support/optionsfixture.h"
 #include "support/recordinghost.h"
 #include "ui/optionenfrm.h"
 
@@ -161,10 +162,8 @@ void TestOptionen::controlsAtDesignSize()
 {
     QFETCH(QString, parent);
     QFETCH(QRect, geometry);
-    ScopedRecordingHost host;
-    TDMOrdovant dm;
-    TfrmOptionen dialog;
-    dialog.show();
+    OptionsFixture options;
+    TfrmOptionen &dialog = options.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
 
     QWidget *widget = control(dialog, QTest::currentDataTag());
@@ -175,9 +174,8 @@ void TestOptionen::controlsAtDesignSize()
 
 void TestOptionen::windowCaptionsAndKeys()
 {
-    ScopedRecordingHost host;
-    TDMOrdovant dm;
-    TfrmOptionen dialog;
+    OptionsFixture options;
+    TfrmOptionen &dialog = options.open();
 
     QCOMPARE(dialog.windowTitle(), QStringLiteral("Optionen"));
     QCOMPARE(dialog.size(), QSize(570, 479));
@@ -232,9 +230,8 @@ void TestOptionen::pictureButtons()
     QFETCH(QString, picture);
     QFETCH(QSize, size);
     QFETCH(QPoint, background);
-    ScopedRecordingHost host;
-    TDMOrdovant dm;
-    TfrmOptionen dialog;
+    OptionsFixture options;
+    TfrmOptionen &dialog = options.open();
 
     auto *b = control<QToolButton>(dialog, QTest::currentDataTag());
     QVERIFY(b);
@@ -252,9 +249,8 @@ void TestOptionen::pictureButtons()
 
 void TestOptionen::tabOrderRunsThroughButtonsThenLists()
 {
-    ScopedRecordingHost host;
-    TDMOrdovant dm;
-    TfrmOptionen dialog;
+    OptionsFixture options;
+    TfrmOptionen &dialog = options.open();
 
     QStringList order;
     QWidget *widget = button(dialog, "btnZurueck");
@@ -268,10 +264,8 @@ void TestOptionen::tabOrderRunsThroughButtonsThenLists()
 
 void TestOptionen::resizingWidensListsButKeepsGroupHeights()
 {
-    ScopedRecordingHost host;
-    TDMOrdovant dm;
-    TfrmOptionen dialog;
-    dialog.show();
+    OptionsFixture options;
+    TfrmOptionen &dialog = options.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
 
     dialog.resize(700, 600); // 130 wider, 121 higher
@@ -319,13 +313,12 @@ void TestOptionen::fillsPossibleItemsInIdOrder()
     QFETCH(bool, reko);
     QFETCH(QStringList, gv);
     QFETCH(int, herkuenfte);
-    ScopedRecordingHost host;
-    host->parameters["TORVELIN"] = torvelin;
-    host->parameters["RECHKTRL"] = reko;
+    OptionsFixture options;
+    options.host->parameters["TORVELIN"] = torvelin;
+    options.host->parameters["RECHKTRL"] = reko;
     if (handlager)
-        host->store["WARENANFOEIGFIL07"] = "J";
-    TDMOrdovant dm;
-    TfrmOptionen dialog;
+        options.host->store["WARENANFOEIGFIL07"] = "J";
+    TfrmOptionen &dialog = options.open();
 
     QListWidget *clbGV = gvList(dialog);
     QCOMPARE(checkListText(*clbGV), gv.join(' '));
@@ -346,17 +339,16 @@ void TestOptionen::fillsPossibleItemsInIdOrder()
             QCOMPARE(list->item(row)->checkState(), Qt::Unchecked);
         }
     }
-    QVERIFY(host->reports.isEmpty());
+    QVERIFY(options.host->reports.isEmpty());
 }
 
 void TestOptionen::designStateFillsNothing()
 {
-    ScopedRecordingHost host;
-    host->designing = true;
-    TDMOrdovant dm;
-    TfrmOptionen dialog;
+    OptionsFixture options;
+    options.host->designing = true;
+    TfrmOptionen &dialog = options.open();
 
-    QCOMPARE(host->count("Designing_InComponentState"), 1);
+    QCOMPARE(options.host->count("Designing_InComponentState"), 1);
     QCOMPARE(gvList(dialog)->count(), 0);
     QCOMPARE(herkunftList(dialog)->count(), 0);
 }
@@ -402,10 +394,9 @@ void TestOptionen::preselects()
     QFETCH(QString, items);
     QFETCH(QString, stored);
     QFETCH(QString, expected);
-    ScopedRecordingHost host;
-    host->store[group + "07"] = stored;
-    TDMOrdovant dm;
-    TfrmOptionen dialog;
+    OptionsFixture options;
+    options.host->store[group + "07"] = stored;
+    TfrmOptionen &dialog = options.open();
     QListWidget list;
     fillCheckList(list, items);
 
@@ -416,16 +407,15 @@ void TestOptionen::preselects()
 
     QCOMPARE(checkListText(list), expected);
     QCOMPARE(selectedRow(list), -1);
-    QVERIFY(host->reports.isEmpty());
+    QVERIFY(options.host->reports.isEmpty());
 }
 
 void TestOptionen::preselectsRealListsFromDefaults()
 {
-    ScopedRecordingHost host;
-    host->parameters["TORVELIN"] = true;
-    TDMOrdovant dm;
-    TfrmOptionen dialog;
-    host->clearRecord();
+    OptionsFixture options;
+    options.host->parameters["TORVELIN"] = true;
+    TfrmOptionen &dialog = options.open();
+    options.host->clearRecord();
     dialog.show();
 
     QCOMPARE(checkListText(*gvList(dialog)),
@@ -434,19 +424,17 @@ void TestOptionen::preselectsRealListsFromDefaults()
     QListWidget *clbHerkunft = herkunftList(dialog);
     QCOMPARE(checkListText(*clbHerkunft).left(26), QStringLiteral("O+ W A I U B Z L R M K S V"));
     QCOMPARE(clbHerkunft->item(0)->text(), QStringLiteral("Kundenauftrag"));
-    QCOMPARE(host->callsNamed("TSimpleMask.ReadLocalDef"),
+    QCOMPARE(options.host->callsNamed("TSimpleMask.ReadLocalDef"),
              (QStringList{R"(TSimpleMask.ReadLocalDef("GV07", "KUNDBEST"))",
                           R"(TSimpleMask.ReadLocalDef("HERKUNFT07", "O"))"}));
 }
 
 void TestOptionen::preselectsRealListsFromStoredValues()
 {
-    ScopedRecordingHost host;
-    host->store["GV07"] = "INVDIFF|RESERV";
-    host->store["HERKUNFT07"] = "Ab|o|K";
-    TDMOrdovant dm;
-    TfrmOptionen dialog;
-    dialog.show();
+    OptionsFixture options;
+    options.host->store["GV07"] = "INVDIFF|RESERV";
+    options.host->store["HERKUNFT07"] = "Ab|o|K";
+    TfrmOptionen &dialog = options.show();
 
     QCOMPARE(checkListText(*gvList(dialog)), QStringLiteral("INVDIFF+ RESERV+ LIEFRET KUNDBEST ABSCHR"));
     QCOMPARE(texts(*gvList(dialog)).first(), QStringLiteral("Inventurdifferenz"));
@@ -456,10 +444,8 @@ void TestOptionen::preselectsRealListsFromStoredValues()
 
 void TestOptionen::showingFocusesSpeichernAndSelectsNothing()
 {
-    ScopedRecordingHost host;
-    TDMOrdovant dm;
-    TfrmOptionen dialog;
-    dialog.show();
+    OptionsFixture options;
+    TfrmOptionen &dialog = options.show();
     QVERIFY(QTest::qWaitForWindowActive(&dialog));
 
     QCOMPARE(dialog.focusWidget(), button(dialog, "btnWeiter"));
@@ -469,28 +455,25 @@ void TestOptionen::showingFocusesSpeichernAndSelectsNothing()
 
 void TestOptionen::storedValueLongerThanListKeepsEveryChoice()
 {
-    ScopedRecordingHost host;
-    host->detailTotal = 1;
+    OptionsFixture options;
+    options.host->detailTotal = 1;
     // Five possible types; the first five codes are no longer possible at this branch.
-    host->store["GV07"] = "FILUML|RUECKZL|OHNE|HANDLAG|GIBTSNICHT|ABSCHR|KUNDBEST|ABSCHR";
-    TDMOrdovant dm;
-    TfrmOptionen dialog;
-    dialog.show();
+    options.host->store["GV07"] = "FILUML|RUECKZL|OHNE|HANDLAG|GIBTSNICHT|ABSCHR|KUNDBEST|ABSCHR";
+    TfrmOptionen &dialog = options.show();
 
     QCOMPARE(checkListText(*gvList(dialog)), QStringLiteral("ABSCHR+ KUNDBEST+ RESERV LIEFRET INVDIFF"));
-    QVERIFY(host->reports.isEmpty());
+    QVERIFY(options.host->reports.isEmpty());
 
     button(dialog, "btnWeiter")->click();
-    QCOMPARE(host->store.value("GV07"), QStringLiteral("ABSCHR|KUNDBEST"));
+    QCOMPARE(options.host->store.value("GV07"), QStringLiteral("ABSCHR|KUNDBEST"));
 }
 
 // --- Exchange ---
 
 void TestOptionen::exchangeSwapsTextsAndValuesAndUnchecks()
 {
-    ScopedRecordingHost host;
-    TDMOrdovant dm;
-    TfrmOptionen dialog;
+    OptionsFixture options;
+    TfrmOptionen &dialog = options.open();
     QListWidget list;
     fillCheckList(list, "A+ B C D+ E");
 
@@ -502,14 +485,13 @@ void TestOptionen::exchangeSwapsTextsAndValuesAndUnchecks()
     fillCheckList(list, "A+ B C D+ E");
     dialog.Exchange(&list, 3, 0);
     QCOMPARE(checkListText(list), QStringLiteral("D B C A E"));
-    QVERIFY(host->reports.isEmpty());
+    QVERIFY(options.host->reports.isEmpty());
 }
 
 void TestOptionen::exchangeOfOnePositionUnchecksIt()
 {
-    ScopedRecordingHost host;
-    TDMOrdovant dm;
-    TfrmOptionen dialog;
+    OptionsFixture options;
+    TfrmOptionen &dialog = options.open();
     QListWidget list;
     fillCheckList(list, "A+ B+ C+ D+");
 
@@ -521,9 +503,8 @@ void TestOptionen::exchangeOfOnePositionUnchecksIt()
 
 void TestOptionen::exchangeWithInvalidPositionChangesNothing()
 {
-    ScopedRecordingHost host;
-    TDMOrdovant dm;
-    TfrmOptionen dialog;
+    OptionsFixture options;
+    TfrmOptionen &dialog = options.open();
     QListWidget list;
     fillCheckList(list, "A+ B C");
 
@@ -531,19 +512,17 @@ void TestOptionen::exchangeWithInvalidPositionChangesNothing()
     dialog.Exchange(&list, -1, 1);
 
     QCOMPARE(checkListText(list), QStringLiteral("A+ B C"));
-    QCOMPARE(host->reportLabels(), (QStringList{"TfrmOptionen.Exchange", "TfrmOptionen.Exchange"}));
-    QVERIFY(host->reports.first().report);
+    QCOMPARE(options.host->reportLabels(), (QStringList{"TfrmOptionen.Exchange", "TfrmOptionen.Exchange"}));
+    QVERIFY(options.host->reports.first().report);
 }
 
 // --- Saving and leaving ---
 
 void TestOptionen::speichernWritesCheckedItemsInShownOrder()
 {
-    ScopedRecordingHost host;
-    host->detailTotal = 2;
-    TDMOrdovant dm;
-    TfrmOptionen dialog;
-    dialog.show();
+    OptionsFixture options;
+    options.host->detailTotal = 2;
+    TfrmOptionen &dialog = options.show();
     QListWidget *clbGV = gvList(dialog);
     QListWidget *clbHerkunft = herkunftList(dialog);
 
@@ -563,15 +542,16 @@ void TestOptionen::speichernWritesCheckedItemsInShownOrder()
     QTest::keyClick(clbHerkunft, Qt::Key_Up, Qt::AltModifier);
     clbHerkunft->setCurrentRow(0);
     QTest::keyClick(clbHerkunft, Qt::Key_Down, Qt::AltModifier);
-    host->clearRecord();
+    options.host->clearRecord();
 
     button(dialog, "btnWeiter")->click();
 
-    QCOMPARE(host->callsNamed(writeLocal),
+    QCOMPARE(options.host->callsNamed(writeLocal),
              (QStringList{writeCall("GV07", "LIEFRET|KUNDBEST"), writeCall("HERKUNFT07", "A|O")}));
-    QVERIFY(host->callNames().indexOf(detailCheck) > host->callNames().lastIndexOf(writeLocal));
+    QVERIFY(options.host->callNames().indexOf(detailCheck) >
+            options.host->callNames().lastIndexOf(writeLocal));
     QCOMPARE(dialog.result(), 1);
-    QVERIFY(host->reports.isEmpty());
+    QVERIFY(options.host->reports.isEmpty());
 }
 
 void TestOptionen::zurueckWritesNothing()
@@ -639,20 +619,18 @@ void TestOptionen::switchEAsksOnlyForExistence()
     QFETCH(QString, buttonName);
     QFETCH(QString, argument);
     QFETCH(QString, check);
-    ScopedRecordingHost host;
-    host->arguments = {"ordovant", argument};
-    host->tasksExist = true;
-    host->detailTotal = 1;
-    TDMOrdovant dm;
-    TfrmOptionen dialog;
-    dialog.show();
-    host->clearRecord();
+    OptionsFixture options;
+    options.host->arguments = {"ordovant", argument};
+    options.host->tasksExist = true;
+    options.host->detailTotal = 1;
+    TfrmOptionen &dialog = options.show();
+    options.host->clearRecord();
 
     button(dialog, buttonName)->click();
 
-    QCOMPARE(host->count(check), 1);
-    QCOMPARE(host->count(detailCheck) + host->count(existenceCheck), 1);
-    QVERIFY(!host->terminated);
+    QCOMPARE(options.host->count(check), 1);
+    QCOMPARE(options.host->count(detailCheck) + options.host->count(existenceCheck), 1);
+    QVERIFY(!options.host->terminated);
 }
 
 void TestOptionen::leaving_data()
@@ -691,10 +669,9 @@ void TestOptionen::leaving()
     QFETCH(int, writes);
     const QMap<QString, Qt::Key> keys{
         {"Enter", Qt::Key_Enter}, {"Return", Qt::Key_Return}, {"Esc", Qt::Key_Escape}};
-    ScopedRecordingHost host;
-    host->detailTotal = tasks;
-    TDMOrdovant dm;
-    TfrmOptionen dialog;
+    OptionsFixture options;
+    options.host->detailTotal = tasks;
+    TfrmOptionen &dialog = options.open();
     const auto pressOn = [&](QWidget &shown) {
         for (int i = 0; i < presses; ++i) {
             if (keys.contains(press))
@@ -710,7 +687,7 @@ void TestOptionen::leaving()
         ran = runModal(dialog, [&](QWidget &shown) {
             connect(shown.windowHandle(), &QWindow::visibleChanged, &dialog, [&](bool visible) {
                 if (!visible)
-                    askedWhileUp = host->callNames();
+                    askedWhileUp = options.host->callNames();
             });
             pressOn(shown);
         });
@@ -724,9 +701,9 @@ void TestOptionen::leaving()
 
     QCOMPARE(ran, result);
     QCOMPARE(dialog.isVisible(), !modal);
-    QCOMPARE(host->count(writeLocal), writes);
-    QCOMPARE(host->count(detailCheck), presses);
-    QCOMPARE(host->terminated, tasks == 0);
+    QCOMPARE(options.host->count(writeLocal), writes);
+    QCOMPARE(options.host->count(detailCheck), presses);
+    QCOMPARE(options.host->terminated, tasks == 0);
     if (modal) {
         QVERIFY(askedWhileUp.contains(detailCheck));
         QCOMPARE(askedWhileUp.contains(QStringLiteral("Application.Terminate")), tasks == 0);
@@ -735,22 +712,20 @@ void TestOptionen::leaving()
 
 void TestOptionen::failedComposeKeepsThatSettingOnly()
 {
-    ScopedRecordingHost host;
-    host->detailTotal = 1;
-    host->store["HERKUNFT07"] = "O|K";
-    TDMOrdovant dm;
-    TfrmOptionen dialog;
-    dialog.show();
+    OptionsFixture options;
+    options.host->detailTotal = 1;
+    options.host->store["HERKUNFT07"] = "O|K";
+    TfrmOptionen &dialog = options.show();
     // A checked origin without a code character cannot be composed.
     herkunftList(dialog)->item(0)->setData(Qt::UserRole, QString());
-    host->clearRecord();
+    options.host->clearRecord();
 
     button(dialog, "btnWeiter")->click();
 
-    QCOMPARE(host->callsNamed(writeLocal), QStringList{writeCall("GV07", "KUNDBEST")});
-    QCOMPARE(host->store.value("HERKUNFT07"), QStringLiteral("O|K"));
-    QCOMPARE(host->reportLabels(), QStringList{"TDMOrdovant.Herkunft_Konfigurationen_2_String"});
-    QCOMPARE(host->count(detailCheck), 1);
+    QCOMPARE(options.host->callsNamed(writeLocal), QStringList{writeCall("GV07", "KUNDBEST")});
+    QCOMPARE(options.host->store.value("HERKUNFT07"), QStringLiteral("O|K"));
+    QCOMPARE(options.host->reportLabels(), QStringList{"TDMOrdovant.Herkunft_Konfigurationen_2_String"});
+    QCOMPARE(options.host->count(detailCheck), 1);
     QCOMPARE(dialog.result(), 1);
 }
 
