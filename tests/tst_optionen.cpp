@@ -104,9 +104,8 @@ private slots:
     void storedValueLongerThanListKeepsEveryChoice();
 
     // Exchange
-    void exchangeSwapsTextsAndValuesAndUnchecks();
-    void exchangeOfOnePositionUnchecksIt();
-    void exchangeWithInvalidPositionChangesNothing();
+    void exchange_data();
+    void exchange();
 
     // Saving and leaving
     void speichernWritesCheckedItemsInShownOrder();
@@ -470,50 +469,43 @@ void TestOptionen::storedValueLongerThanListKeepsEveryChoice()
 
 // --- Exchange ---
 
-void TestOptionen::exchangeSwapsTextsAndValuesAndUnchecks()
+void TestOptionen::exchange_data()
 {
-    OptionsFixture options;
-    TfrmOptionen &dialog = options.open();
-    QListWidget list;
-    fillCheckList(list, "A+ B C D+ E");
+    QTest::addColumn<QString>("items");
+    QTest::addColumn<int>("from");
+    QTest::addColumn<int>("to");
+    QTest::addColumn<QString>("expected"); // each item's text follows its code
+    QTest::addColumn<bool>("reported");
 
-    dialog.Exchange(&list, 0, 3);
-    QCOMPARE(checkListText(list), QStringLiteral("D B C A E"));
-    QCOMPARE(list.item(0)->text(), QStringLiteral("Eintrag D"));
-    QCOMPARE(list.item(3)->text(), QStringLiteral("Eintrag A"));
-
-    fillCheckList(list, "A+ B C D+ E");
-    dialog.Exchange(&list, 3, 0);
-    QCOMPARE(checkListText(list), QStringLiteral("D B C A E"));
-    QVERIFY(options.host->reports.isEmpty());
+    // clang-format off
+    QTest::newRow("swaps texts and values, unchecks") << "A+ B C D+ E" << 0 << 3 << "D B C A E" << false;
+    QTest::newRow("the other way round") << "A+ B C D+ E" << 3 << 0 << "D B C A E" << false;
+    QTest::newRow("one position unchecks it") << "A+ B+ C+ D+" << 2 << 2 << "A+ B+ C D+" << false;
+    QTest::newRow("beyond the end changes nothing") << "A+ B C" << 0 << 3 << "A+ B C" << true;
+    QTest::newRow("before the start changes nothing") << "A+ B C" << -1 << 1 << "A+ B C" << true;
+    // clang-format on
 }
 
-void TestOptionen::exchangeOfOnePositionUnchecksIt()
+void TestOptionen::exchange()
 {
+    QFETCH(QString, items);
+    QFETCH(int, from);
+    QFETCH(int, to);
+    QFETCH(QString, expected);
+    QFETCH(bool, reported);
     OptionsFixture options;
     TfrmOptionen &dialog = options.open();
     QListWidget list;
-    fillCheckList(list, "A+ B+ C+ D+");
+    fillCheckList(list, items);
 
-    dialog.Exchange(&list, 2, 2);
+    dialog.Exchange(&list, from, to);
 
-    QCOMPARE(checkListText(list), QStringLiteral("A+ B+ C D+"));
-    QCOMPARE(list.item(2)->text(), QStringLiteral("Eintrag C"));
-}
-
-void TestOptionen::exchangeWithInvalidPositionChangesNothing()
-{
-    OptionsFixture options;
-    TfrmOptionen &dialog = options.open();
-    QListWidget list;
-    fillCheckList(list, "A+ B C");
-
-    dialog.Exchange(&list, 0, 3);
-    dialog.Exchange(&list, -1, 1);
-
-    QCOMPARE(checkListText(list), QStringLiteral("A+ B C"));
-    QCOMPARE(options.host->reportLabels(), (QStringList{"TfrmOptionen.Exchange", "TfrmOptionen.Exchange"}));
-    QVERIFY(options.host->reports.first().report);
+    QCOMPARE(checkListText(list), expected);
+    for (int row = 0; row < list.count(); ++row)
+        QCOMPARE(list.item(row)->text(), "Eintrag " + list.item(row)->data(Qt::UserRole).toString());
+    QCOMPARE(options.host->reportLabels(), reported ? QStringList{"TfrmOptionen.Exchange"} : QStringList());
+    if (reported)
+        QVERIFY(options.host->reports.first().report);
 }
 
 // --- Saving and leaving ---
