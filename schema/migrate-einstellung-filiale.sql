@@ -3,6 +3,7 @@
 -- and the key becomes (filiale, schluessel). One transaction; on a table that has the new shape
 -- already it changes nothing. Run as a superuser (or the table's owner) in the branch database:
 --   psql -d filiale -v filiale=42 -f migrate-einstellung-filiale.sql
+-- A branch number outside 1 to 32767 is refused (psql ends with exit code 3) and changes nothing.
 -- Workstations of an older ordovant cannot write the new table: update them together.
 
 \set ON_ERROR_STOP on
@@ -20,6 +21,10 @@ DECLARE
     branch integer := current_setting('ordovant.migration_filiale')::integer;
     key_name name;
 BEGIN
+    -- 0 and the negative numbers name no branch; the program takes 1 to 32767 only.
+    IF branch NOT BETWEEN 1 AND 32767 THEN
+        RAISE EXCEPTION 'filiale % is no branch number: give one from 1 to 32767', branch;
+    END IF;
     IF EXISTS (SELECT FROM information_schema.columns
                WHERE table_schema = current_schema() AND table_name = 'einstellung'
                  AND column_name = 'filiale') THEN

@@ -16,6 +16,12 @@
 
 #include <algorithm>
 
+#ifdef Q_OS_LINUX
+#include <sched.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 namespace {
 
 // How long a run may take before it counts as hung: a bound, no timing; a sanitizer build on a busy
@@ -28,6 +34,8 @@ const QString SortOutCheck = QStringLiteral("TDMOrdovant.ExistAbsortierAufgaben"
 const QString ExpiredCheck = QStringLiteral("TDMOrdovant.ExistAbgelaufeneBelege");
 const QString SettingsRead = QStringLiteral("TDMOrdovant.Einstellung_laden");
 const QString Printing = QStringLiteral("TDMOrdovant.AutoAufgabenDrucken");
+const QString BranchRead = QStringLiteral("TDMOrdovant.FilialeLaden");
+const QString NotABranch = QStringLiteral("keine Filialnummer von 1 bis 32767");
 
 // Terminal 07 of branch 42 with the branch program in use and a fixed business date; `filiale` is
 // the branch number as written in the file, `more` further sections.
@@ -74,6 +82,53 @@ public:
         QFile file(filePath(relative));
         if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
             fail(QStringLiteral("cannot write %1").arg(relative));
+    }
+
+    // A symbolic link at `relative` that names `target` as written.
+    void link(const QString &target, const QString &relative)
+    {
+#ifdef Q_OS_WIN
+        skip(QStringLiteral("a symbolic link needs a right that Windows users usually lack"));
+#else
+        if (!QFile::link(target, filePath(relative)))
+            fail(QStringLiteral("cannot link %1").arg(relative));
+#endif
+    }
+
+    void makeFifo(const QString &relative)
+    {
+#ifdef Q_OS_LINUX
+        if (::mkfifo(QFile::encodeName(filePath(relative)).constData(), 0644) != 0)
+            fail(QStringLiteral("cannot make the FIFO %1").arg(relative));
+#else
+        skip(QStringLiteral("FIFOs are made here on Linux only"));
+#endif
+    }
+
+    // The program runs on a machine without a host name (a namespace of its own, so root only).
+    void clearHostName()
+    {
+        m_clearHostName = true;
+        QProcess probe;
+        withoutHostName(probe);
+        probe.start(QStringLiteral(ORDOVANT_DB_TOOL), {QStringLiteral("--help")});
+        if (!probe.waitForFinished(FinishTimeoutMs) || probe.exitCode() != 0)
+            skip(QStringLiteral("no namespace of its own for a host name (needs Linux and root)"));
+    }
+
+    // The program runs in a session without a window system.
+    void withoutDisplay() { m_withoutDisplay = true; }
+
+    void prepareProcess(QProcess &process) const
+    {
+        if (m_clearHostName)
+            withoutHostName(process);
+        if (m_withoutDisplay) {
+            QProcessEnvironment environment = process.processEnvironment();
+            for (const char *name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+                environment.remove(QLatin1String(name));
+            process.setProcessEnvironment(environment);
+        }
     }
 
     void makeDirectory(const QString &relative)
@@ -146,12 +201,24 @@ private:
     }
     QString lockConnection() const { return QStringLiteral("badinput-writer-") + path(); }
 
+    static void withoutHostName([[maybe_unused]] QProcess &process)
+    {
+#ifdef Q_OS_LINUX
+        process.setChildProcessModifier([] {
+            if (::unshare(CLONE_NEWUTS) != 0 || ::sethostname("", 0) != 0)
+                ::_exit(3);
+        });
+#endif
+    }
+
     QTemporaryDir m_dir;
     QString m_home;
     QString m_error;
     QString m_skipReason;
     bool m_lockWanted = false;
     bool m_locked = false;
+    bool m_clearHostName = false;
+    bool m_withoutDisplay = false;
 };
 
 // What a row expects of the run.
@@ -260,6 +327,19 @@ void branchNumber(HostDirectory &dir, const QByteArray &written, const QStringLi
     dir.database(rows);
 }
 
+constexpr char BranchZero[] = "17=0\n";
+constexpr char BranchMissing[] = "";
+constexpr char BranchNotANumber[] = "17=zwei\n";
+
+// Terminal 07 keeps its settings on a PostgreSQL server that is not there.
+template <const char *Branch> void settingsOnServerOf(HostDirectory &dir)
+{
+    dir.write(QStringLiteral("host.ini"), QByteArray("[Terminal]\nID=07\n[Warenabgabe]\n") + Branch +
+                                              "[Datenbank]\nTreiber=QPSQL\nHost=" +
+                                              QFile::encodeName(dir.filePath(QStringLiteral("kein-server"))) +
+                                              "\n[Einstellungen]\nSpeicher=Datenbank\n");
+}
+
 const QList<QByteArray> NearMisses{"--A",       "-AO",       "A",
                                    "O",         "E",         "-",
                                    "/",         "",          "-KDX",
@@ -354,6 +434,66 @@ void TestBadInput::endsWithoutHarm_data()
         },
         {"-O"}, Outcome::EndsWithReport, ShowException, QStringLiteral("07\\"), QStringLiteral("?"));
     addRow(
+        "host.ini a link that leads nowhere",
+        [](HostDirectory &dir) { dir.link(QStringLiteral("fehlt.ini"), QStringLiteral("host.ini")); }, {},
+        Outcome::EndsWithReport, ShowException, QStringLiteral("Verknüpfung"), QStringLiteral("?"));
+    addRow(
+        "host.ini a link loop",
+        [](HostDirectory &dir) {
+            dir.link(QStringLiteral("schleife.ini"), QStringLiteral("host.ini"));
+            dir.link(QStringLiteral("host.ini"), QStringLiteral("schleife.ini"));
+        },
+        {}, Outcome::EndsWithReport, ShowException, QStringLiteral("Verknüpfung"), QStringLiteral("?"));
+    addRow(
+        "host.ini a FIFO", [](HostDirectory &dir) { dir.makeFifo(QStringLiteral("host.ini")); }, {},
+        Outcome::EndsWithReport, ShowException, QStringLiteral("FIFO"), QStringLiteral("?"));
+    addRow(
+        "host home a FIFO",
+        [](HostDirectory &dir) {
+            dir.makeFifo(QStringLiteral("home"));
+            dir.setHome(QStringLiteral("home"));
+        },
+        {}, Outcome::EndsWithReportOnStandardError, ShowException, QStringLiteral("kein Verzeichnis"),
+        QSysInfo::machineHostName());
+    addRow(
+        "no host name and no terminal id",
+        [](HostDirectory &dir) {
+            dir.write(QStringLiteral("host.ini"), "[Warenabgabe]\n17=42\n");
+            dir.clearHostName();
+        },
+        {"-O"}, Outcome::EndsWithReport, ShowException, QStringLiteral("keinen Namen"), QStringLiteral("?"));
+    // Windows' INI functions take names in any letter case: terminal 08 of branch 42 finds its tasks
+    // and reports the missing FERTIG under its own id.
+    addRow(
+        "section and key names in any letter case",
+        [](HostDirectory &dir) {
+            dir.write(QStringLiteral("host.ini"), "[terminal]\nid=08\n[STARTPARAMETER]\nTorvelin=ja\n"
+                                                  "[warenABGABE]\n17=42\n");
+            tasksOfBranch42(dir);
+        },
+        {}, Outcome::ReportsAndWaits, Printing, QStringLiteral("FERTIG"), QStringLiteral("08"));
+    // No window system: a start without work needs none; one that wants a dialog reports it and ends.
+    addRow(
+        "no display, no work",
+        [](HostDirectory &dir) {
+            onlyExpiredReservationOf42(dir);
+            dir.withoutDisplay();
+        },
+        {}, Outcome::EndsQuietly);
+    addRow(
+        "no display, tasks",
+        [](HostDirectory &dir) {
+            storeInPlace(dir, [](HostDirectory &d) { d.withoutDisplay(); });
+        },
+        {"-KD"}, Outcome::EndsWithReport, ShowException, QStringLiteral("no display"));
+    addRow(
+        "no display, options dialog",
+        [](HostDirectory &dir) {
+            dir.write(QStringLiteral("host.ini"), hostIni());
+            dir.withoutDisplay();
+        },
+        {"/o"}, Outcome::EndsWithReportOnStandardError, ShowException, QStringLiteral("no display"));
+    addRow(
         "host.ini plain text",
         [](HostDirectory &dir) { dir.write(QStringLiteral("host.ini"), "Filiale 42\nTerminal 07\n"); }, {},
         Outcome::EndsWithReport, ShowException, QStringLiteral("host.ini"), QStringLiteral("?"));
@@ -447,9 +587,8 @@ void TestBadInput::endsWithoutHarm_data()
         },
         {"-KD"}, Outcome::ReportsAndWaits, SettingsRead, QStringLiteral("kein Einstellungsspeicher"));
 
-    // Branch number: not a number gives message 1004 and no check; one outside 16 bits would name
-    // another branch when cut down, so the check refuses it. The decoy branches hold work that a
-    // wrong reading would find (and then wait in a notice).
+    // Branch number: not a number gives message 1004 and no check. The decoy branches hold work that
+    // a wrong reading would find (and then wait in a notice).
     addRow(
         "branch number with letters",
         [](HostDirectory &dir) {
@@ -475,27 +614,46 @@ void TestBadInput::endsWithoutHarm_data()
     addRow(
         "branch number blanks only",
         [](HostDirectory &dir) {
-            branchNumber(dir, "\"   \"", {QStringLiteral("0"), QStringLiteral("42")});
+            branchNumber(dir, "\"   \"", {QStringLiteral("42")});
         },
         {}, Outcome::EndsWithReport, ShowMeldung, QStringLiteral("1004"));
+    // A whole number outside 1 to 32767 names no branch: one message for all, whatever size or sign,
+    // and no check (0 and the negative ones would otherwise pass for "no work").
     addRow(
         "branch number overflowing 32 bits",
-        [](HostDirectory &dir) {
-            branchNumber(dir, "2147483648", {QStringLiteral("214748364"), QStringLiteral("0")});
-        },
-        {}, Outcome::EndsWithReport, ShowMeldung, QStringLiteral("1004"));
+        [](HostDirectory &dir) { branchNumber(dir, "2147483648", {QStringLiteral("21474")}); }, {},
+        Outcome::EndsWithReport, BranchRead, NotABranch);
     addRow(
         "branch number outside 16 bits",
-        [](HostDirectory &dir) { branchNumber(dir, "40000", {QStringLiteral("-25536")}); }, {},
-        Outcome::EndsWithReport, SortOutCheck, QStringLiteral("40000"));
+        [](HostDirectory &dir) { branchNumber(dir, "40000", {QStringLiteral("4000")}); }, {},
+        Outcome::EndsWithReport, BranchRead, NotABranch);
     addRow(
         "branch number cut down to a real branch",
         [](HostDirectory &dir) { branchNumber(dir, "70000", {QStringLiteral("4464")}); }, {"-E"},
-        Outcome::EndsWithReport, SortOutCheck, QStringLiteral("70000"));
+        Outcome::EndsWithReport, BranchRead, NotABranch);
     addRow(
         "branch number outside 16 bits, expired check",
         [](HostDirectory &dir) { branchNumber(dir, "70000", {QStringLiteral("4464")}); }, {"-A"},
-        Outcome::EndsWithReport, ExpiredCheck, QStringLiteral("70000"));
+        Outcome::EndsWithReport, BranchRead, NotABranch);
+    addRow(
+        "branch number 0", [](HostDirectory &dir) { branchNumber(dir, "0", {QStringLiteral("42")}); }, {},
+        Outcome::EndsWithReport, BranchRead, NotABranch);
+    addRow(
+        "branch number negative", [](HostDirectory &dir) { branchNumber(dir, "-42", {QStringLiteral("42")}); },
+        {}, Outcome::EndsWithReport, BranchRead, NotABranch);
+    addRow(
+        "branch number negative, expired check",
+        [](HostDirectory &dir) { branchNumber(dir, "-42", {QStringLiteral("42")}); }, {"-A"},
+        Outcome::EndsWithReport, BranchRead, NotABranch);
+
+    // Settings on the server belong to a branch: without one the options dialog reports its reads and
+    // waits. The server named does not exist, so a read that went on would fail otherwise.
+    addRow("settings on the server for branch 0", settingsOnServerOf<BranchZero>, {"-O"},
+           Outcome::ReportsAndWaits, SettingsRead, NotABranch);
+    addRow("settings on the server, branch missing", settingsOnServerOf<BranchMissing>, {"-O"},
+           Outcome::ReportsAndWaits, SettingsRead, QStringLiteral("fehlt unter [Warenabgabe]"));
+    addRow("settings on the server, branch not a number", settingsOnServerOf<BranchNotANumber>, {"-O"},
+           Outcome::ReportsAndWaits, SettingsRead, NotABranch);
 
     // "FERTIG": printing fails and is reported; the tasks were still found, so the notice comes up.
     addRow(
@@ -581,6 +739,7 @@ void TestBadInput::endsWithoutHarm()
     environment.insert(QStringLiteral("ORDOVANT_HOME"), dir.home());
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     ordovant.setProcessEnvironment(environment);
+    dir.prepareProcess(ordovant);
     startProgram(ordovant, arguments);
     QVERIFY2(ordovant.waitForStarted(FinishTimeoutMs), qPrintable(ordovant.errorString()));
 

@@ -122,6 +122,8 @@ private slots:
     void copySettingsThroughOdbc();
     void badStoreWritesNothing_data();
     void badStoreWritesNothing();
+    void migrationTakesOnlyABranch_data();
+    void migrationTakesOnlyABranch();
 
 private:
     QString writeFile(const QString &name, const QByteArray &content);
@@ -262,6 +264,26 @@ void TestOrdovantDb::badArgumentsAreRefused_data()
                        QStringLiteral("--options"), QStringLiteral("sslmode=disable;Password=geheim")};
     QTest::newRow("settings into a file")
         << QStringList{QStringLiteral("copy-settings"), QStringLiteral("x.db")};
+    // Rows and branches the program would not read as meant: none reaches a file or a server.
+    const QStringList copyToServer{QStringLiteral("copy-settings"), QStringLiteral("x.db"), QStringLiteral("--driver"),
+                                   QStringLiteral("QPSQL"), QStringLiteral("--filiale")};
+    QTest::newRow("settings of branch 40000") << copyToServer + QStringList{QStringLiteral("40000")};
+    QTest::newRow("settings of branch 0") << copyToServer + QStringList{QStringLiteral("0")};
+    QTest::newRow("settings of branch -42") << copyToServer + QStringList{QStringLiteral("-42")};
+    QTest::newRow("task of a branch beyond 16 bits") << QStringList{
+        QStringLiteral("create"), QStringLiteral("x.db"), QStringLiteral("--task"), QStringLiteral("99999999999,3,11")};
+    QTest::newRow("task neither open nor done") << QStringList{QStringLiteral("create"), QStringLiteral("x.db"),
+                                                               QStringLiteral("--task"), QStringLiteral("42,3,11,7")};
+    QTest::newRow("task of an unknown type") << QStringList{QStringLiteral("create"), QStringLiteral("x.db"),
+                                                            QStringLiteral("--task"), QStringLiteral("42,9,11")};
+    QTest::newRow("document of branch 0") << QStringList{QStringLiteral("create"), QStringLiteral("x.db"),
+                                                         QStringLiteral("--beleg"), QStringLiteral("0,32,2000-01-01")};
+    QTest::newRow("random tasks beyond the bound")
+        << QStringList{QStringLiteral("create"), QStringLiteral("x.db"), QStringLiteral("--random-tasks"),
+                       QStringLiteral("10000001")};
+    QTest::newRow("random tasks over branches beyond 16 bits")
+        << QStringList{QStringLiteral("create"), QStringLiteral("x.db"), QStringLiteral("--random-tasks"),
+                       QStringLiteral("5"), QStringLiteral("--branches"), QStringLiteral("40000")};
 }
 
 void TestOrdovantDb::badArgumentsAreRefused()
@@ -451,6 +473,46 @@ void TestOrdovantDb::badStoreWritesNothing()
     QCOMPARE(refused.exitCode, 1);
     QVERIFY(refused.errors.contains(store.toUtf8()));
     QCOMPARE(serverRows(server, SettingRows), QStringList{});
+}
+
+void TestOrdovantDb::migrationTakesOnlyABranch_data()
+{
+    QTest::addColumn<QString>("filiale");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("row");
+    const QString untouched = QStringLiteral(R"({"schluessel":"ORDOVANT/DM/GV07","wert":"KUNDBEST"})");
+    QTest::newRow("branch 42") << QStringLiteral("42") << 0
+                               << QStringLiteral(R"({"schluessel":"ORDOVANT/DM/GV07","wert":"KUNDBEST","filiale":42})");
+    // psql ends a script with 3 when ON_ERROR_STOP stops it.
+    QTest::newRow("branch -1") << QStringLiteral("-1") << 3 << untouched;
+    QTest::newRow("branch 0") << QStringLiteral("0") << 3 << untouched;
+    QTest::newRow("branch 40000") << QStringLiteral("40000") << 3 << untouched;
+    QTest::newRow("not a number") << QStringLiteral("zwei") << 3 << untouched;
+}
+
+// The settings table of an earlier schema, keyed by the setting alone, moved to one branch.
+void TestOrdovantDb::migrationTakesOnlyABranch()
+{
+    REQUIRE_TEST_SERVER();
+    QFETCH(QString, filiale);
+    QFETCH(int, exitCode);
+    QFETCH(QString, row);
+    BranchFixture server(QStringLiteral("QPSQL"), m_dir.path());
+    QVERIFY2(server.create({}), qPrintable(server.error()));
+    QVERIFY2(server.exec(QStringLiteral("DROP TABLE einstellung")) &&
+                 server.exec(QStringLiteral("CREATE TABLE einstellung (schluessel text PRIMARY KEY, wert text)")) &&
+                 server.exec(QStringLiteral("INSERT INTO einstellung VALUES ('ORDOVANT/DM/GV07', 'KUNDBEST')")),
+             qPrintable(server.error()));
+    QProcess psql;
+    psql.setProcessChannelMode(QProcess::MergedChannels);
+    psql.start(QStringLiteral("psql"), {QStringLiteral("-X"), QStringLiteral("-d"), server.databaseName(),
+                                        QStringLiteral("-v"), QStringLiteral("filiale=") + filiale,
+                                        QStringLiteral("-f"), QStringLiteral(MIGRATION_SQL)});
+    if (!psql.waitForStarted())
+        QSKIP("no psql here");
+    QVERIFY(psql.waitForFinished(120000));
+    QVERIFY2(psql.exitCode() == exitCode, psql.readAll().constData());
+    QCOMPARE(server.rows(QStringLiteral("SELECT row_to_json(e)::text FROM einstellung e")), QStringList{row});
 }
 
 QTEST_MAIN(TestOrdovantDb)

@@ -6,7 +6,9 @@
 #include "branchrole.h"
 
 #include "host/hosterror.h"
+#include "host/standalone/config/branchnumber.h"
 #include "host/standalone/config/connectionoptions.h"
+#include "host/standalone/platform/odbcdrivermanager.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -22,6 +24,7 @@ const QString Odbc = QStringLiteral("QODBC");
 const QString Create = QStringLiteral("create");
 const QString CopySettings = QStringLiteral("copy-settings");
 const QString AddBranchRole = QStringLiteral("add-branch-role");
+constexpr qint64 MaximumRandomTasks = 10'000'000;
 
 const char *const Description =
     R"(Creates and fills branch databases for ordovant, and moves settings to a branch server.
@@ -70,12 +73,35 @@ QStringList fields(const QString &value, const QString &option, int minimum, int
     return parts;
 }
 
+// A row the program could not read back as it was meant (a branch cut to 16 bits, a type or origin it
+// does not know, a state that is neither open nor done) is a wrong command line.
+qint64 numberFrom(const QString &text, const QString &what, qint64 minimum, qint64 maximum)
+{
+    const qint64 value = number(text, what);
+    if (value < minimum || value > maximum)
+        throw UsageError(QStringLiteral("%1: %2 is not %3 to %4")
+                             .arg(what, text.trimmed())
+                             .arg(minimum)
+                             .arg(maximum)
+                             .toStdString());
+    return value;
+}
+
+qint64 branchField(const QString &text)
+{
+    return numberFrom(text, QStringLiteral("FILIALE"), BranchNumber::Minimum, BranchNumber::Maximum);
+}
+
+qint64 doneField(const QStringList &f)
+{
+    return f.size() > 3 ? numberFrom(f[3], QStringLiteral("ERLEDIGT"), 0, 1) : 0;
+}
+
 Task parseTask(const QString &value)
 {
     const QStringList f = fields(value, QStringLiteral("task"), 3, 4);
-    return {number(f[0], QStringLiteral("FILIALE")), number(f[1], QStringLiteral("GV")),
-            number(f[2], QStringLiteral("HERKUNFT")),
-            f.size() > 3 ? number(f[3], QStringLiteral("ERLEDIGT")) : 0};
+    return {branchField(f[0]), numberFrom(f[1], QStringLiteral("GV"), 0, 8),
+            numberFrom(f[2], QStringLiteral("HERKUNFT"), 0, 53), doneField(f)};
 }
 
 BelegRow parseBeleg(const QString &value)
@@ -86,8 +112,7 @@ BelegRow parseBeleg(const QString &value)
     if (!text.isEmpty() && (!date.isValid() || text.size() != 10))
         throw UsageError(
             QStringLiteral("ABLAUFDATUM: \"%1\" is not a date YYYY-MM-DD").arg(text).toStdString());
-    return {number(f[0], QStringLiteral("FILIALE")), number(f[1], QStringLiteral("ART")), date,
-            f.size() > 3 ? number(f[3], QStringLiteral("ERLEDIGT")) : 0};
+    return {branchField(f[0]), numberFrom(f[1], QStringLiteral("ART"), 0, 39), date, doneField(f)};
 }
 
 // Options are handed to libpq as they are; the program's own check: no password (it would be on the
@@ -109,6 +134,9 @@ QString optionsProblem(const QString &options)
     case ConnectionOptions::Problem::SetByHostIni:
         return QStringLiteral("the options must not set %1; use the host.ini key or the tool's own option")
             .arg(finding.key);
+    case ConnectionOptions::Problem::Tracing: // ODBC's findings
+    case ConnectionOptions::Problem::Code:
+        break;
     }
     return {};
 }
@@ -130,29 +158,52 @@ std::optional<QString> driverNamed(const QString &text)
 // not carry a password either.
 QString connectionProblem(const BranchDatabaseSettings &settings)
 {
-    if (settings.driver != Odbc)
+    for (const QString *value : {&settings.host, &settings.user})
+        if (ConnectionOptions::looksLikeSecret(*value))
+            return QStringLiteral("the server, port, database and role must not hold a password");
+    if (settings.driver != Odbc) {
+        if (ConnectionOptions::looksLikeSecret(settings.name))
+            return QStringLiteral("the server, port, database and role must not hold a password");
         return optionsProblem(settings.options);
-    if (ConnectionOptions::odbc(settings.name).problem != ConnectionOptions::Problem::None ||
-        ConnectionOptions::odbc(settings.options).problem != ConnectionOptions::Problem::None)
-        return QStringLiteral("the ODBC connection must not hold a password (PWD); it belongs in the data "
-                              "source (odbc.ini) or the driver's own store");
+    }
+    const QStringList registered = registeredOdbcDrivers().value_or(QStringList());
+    for (const QString *text : {&settings.name, &settings.options}) {
+        switch (ConnectionOptions::odbc(*text, registered).problem) {
+        case ConnectionOptions::Problem::Password:
+            return QStringLiteral(
+                "the ODBC connection must not hold a password (PWD); it belongs in the data "
+                "source (odbc.ini) or the driver's own store");
+        case ConnectionOptions::Problem::Tracing:
+            return QStringLiteral("the ODBC connection must not switch on a trace or log of the driver; that "
+                                  "belongs in the data source (odbc.ini)");
+        case ConnectionOptions::Problem::Code:
+            return QStringLiteral(
+                "the ODBC connection may name a driver only as the driver manager registered "
+                "it (no path, no FILEDSN, no plugin directory)");
+        default:
+            break;
+        }
+    }
     return {};
 }
 
 // The branch whose settings copy-settings writes: --filiale, else [Warenabgabe] 17 of --host-ini.
 qint32 branchNumber(const QCommandLineParser &parser)
 {
-    QString text;
-    if (parser.isSet(QStringLiteral("filiale")))
-        text = parser.value(QStringLiteral("filiale"));
-    else if (parser.isSet(QStringLiteral("host-ini")))
-        text = HostConfig(parser.value(QStringLiteral("host-ini"))).warenabgabeSetting(17, QString());
-    bool ok = false;
-    const qint32 filiale = text.trimmed().toInt(&ok);
-    if (!ok || filiale <= 0)
+    if (parser.isSet(QStringLiteral("filiale"))) {
+        const auto filiale = BranchNumber::wholeNumber(parser.value(QStringLiteral("filiale")));
+        if (!filiale || !BranchNumber::isValid(*filiale))
+            throw UsageError("--filiale must be a branch number from 1 to 32767");
+        return qint32(*filiale);
+    }
+    if (!parser.isSet(QStringLiteral("host-ini")))
         throw UsageError("copy-settings and add-branch-role need the branch: --filiale N, or a host.ini with "
                          "[Warenabgabe] 17=N");
-    return filiale;
+    try {
+        return HostConfig(parser.value(QStringLiteral("host-ini"))).branchNumber();
+    } catch (const HostError &e) {
+        throw UsageError(e.what());
+    }
 }
 
 // The [Datenbank] section of a host.ini, read by the program's own code.
@@ -213,7 +264,8 @@ BranchDatabaseSettings database(const QCommandLineParser &parser)
     if (serverOption && settings.driver == Sqlite)
         throw UsageError(
             "--host, --port, --name, --user and --options are for a server: --driver QPSQL or QODBC");
-    if (settings.driver == Odbc && (parser.isSet(QStringLiteral("host")) || parser.isSet(QStringLiteral("port"))))
+    if (settings.driver == Odbc &&
+        (parser.isSet(QStringLiteral("host")) || parser.isSet(QStringLiteral("port"))))
         throw UsageError("--host and --port are for QPSQL; with QODBC --name names the data source");
     if (const QString problem = connectionProblem(settings); !problem.isEmpty())
         throw UsageError(("--options: " + problem).toStdString());
@@ -226,7 +278,8 @@ void addOptions(QCommandLineParser &parser)
         {QStringLiteral("host-ini"),
          QStringLiteral("Take the database from the [Datenbank] section of this host.ini."),
          QStringLiteral("PATH")},
-        {QStringLiteral("driver"), QStringLiteral("QSQLITE (a file, the default), QPSQL or QODBC (a server)."),
+        {QStringLiteral("driver"),
+         QStringLiteral("QSQLITE (a file, the default), QPSQL or QODBC (a server)."),
          QStringLiteral("DRIVER")},
         {QStringLiteral("host"), QStringLiteral("Server: the host name or socket directory."),
          QStringLiteral("HOST")},
@@ -276,9 +329,11 @@ BranchRows rows(const QCommandLineParser &parser)
     rows.random.openPercent =
         number(parser.value(QStringLiteral("open-percent")), QStringLiteral("--open-percent"));
     rows.random.seed = quint64(number(parser.value(QStringLiteral("seed")), QStringLiteral("--seed")));
-    if (rows.random.count < 0 || rows.random.branches < 1 || rows.random.openPercent < 0 ||
+    // Beyond ten million rows a file takes minutes and hundreds of megabytes: a typing slip.
+    if (rows.random.count < 0 || rows.random.count > MaximumRandomTasks || rows.random.branches < 1 ||
+        rows.random.branches > BranchNumber::Maximum || rows.random.openPercent < 0 ||
         rows.random.openPercent > 100)
-        throw UsageError("--random-tasks must be >= 0, --branches >= 1, --open-percent 0..100");
+        throw UsageError("--random-tasks must be 0..10000000, --branches 1..32767, --open-percent 0..100");
     return rows;
 }
 
@@ -349,7 +404,8 @@ Command parse(const QStringList &arguments)
 int run(const Command &command)
 {
     if (command.name == AddBranchRole) {
-        std::fputs(addBranchRole(command.database, command.path, command.filiale).toUtf8().constData(), stdout);
+        std::fputs(addBranchRole(command.database, command.path, command.filiale).toUtf8().constData(),
+                   stdout);
     } else if (command.name == CopySettings) {
         const qsizetype copied = copySettings(command.path, command.database, command.filiale);
         std::printf("copied %lld values into einstellung\n", static_cast<long long>(copied));

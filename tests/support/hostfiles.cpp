@@ -12,6 +12,9 @@ const QString LogName = QStringLiteral("ordovant.log");
 
 QString describeFile(const QFileInfo &info)
 {
+    // Opening a FIFO would wait for a writer.
+    if (info.exists() && !info.isFile())
+        return QStringLiteral("%1 special").arg(int(info.permissions()), 0, 16);
     QFile file(info.filePath());
     const QString content =
         file.open(QIODevice::ReadOnly)

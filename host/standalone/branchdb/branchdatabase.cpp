@@ -14,9 +14,6 @@ QList<BranchDatabase *> &openDatabases()
     return open;
 }
 
-// The key of the branch number among the goods-dispensing settings.
-constexpr int FilialNummer = 17;
-
 } // namespace
 
 BranchDatabase::BranchDatabase(std::shared_ptr<HostConfig> config) : m_config(std::move(config)) {}
@@ -94,14 +91,7 @@ QVector<Beleg> BranchDatabase::openBelege(qint16 filiale, const TQVX_Belegart_Se
 // The settings rows belong to the branch that host.ini names, as the checks read it.
 qint32 BranchDatabase::filiale()
 {
-    const QString text = m_config->warenabgabeSetting(FilialNummer, QString()).trimmed();
-    bool ok = false;
-    const qint32 number = text.toInt(&ok);
-    if (!ok || number <= 0)
-        throw HostError(QStringLiteral("In %1 fehlt unter [Warenabgabe] die Filialnummer (17=...); die "
-                                       "Einstellungen auf dem Server gehören zu einer Filiale.")
-                            .arg(m_config->iniPath()));
-    return number;
+    return m_config->branchNumber();
 }
 
 std::optional<QString> BranchDatabase::read(const QString &key)

@@ -147,13 +147,55 @@ ConnectionOptions::Finding ConnectionOptions::libpq(const QString &options)
     return {};
 }
 
-ConnectionOptions::Finding ConnectionOptions::odbc(const QString &connectionText)
+namespace {
+
+// MariaDB Connector/ODBC's OPTION bit that writes a debug log.
+constexpr qint64 MariaDbDebugFlag = 4;
+
+bool isRegistered(const QString &driver, const QStringList &registered)
 {
-    for (const Option &attribute : odbcAttributes(connectionText)) {
-        if (isOneOf(attribute.key, {"pwd", "password"}))
+    if (driver.contains(u'/') || driver.contains(u'\\'))
+        return false;
+    return registered.contains(driver.trimmed(), Qt::CaseInsensitive);
+}
+
+} // namespace
+
+ConnectionOptions::Finding ConnectionOptions::odbc(const QString &connectionText,
+                                                   const QStringList &registeredDrivers)
+{
+    const QList<Option> attributes = odbcAttributes(connectionText);
+    for (const Option &attribute : attributes) {
+        // psqlODBC hands libpq's options on as they are.
+        if (isOneOf(attribute.key, {"pwd", "password"}) ||
+            (isOneOf(attribute.key, {"pqopt"}) && libpq(attribute.value).problem == Problem::Password))
             return {Problem::Password, {}};
     }
+    for (const Option &attribute : attributes) {
+        // psqlODBC's Debug, CommLog and their short names B2 and B3 and its log folder; the driver
+        // manager's trace; MariaDB's TRACE and SAVEFILE.
+        if (isOneOf(attribute.key, {"debug", "b2", "commlog", "b3", "logdir", "trace", "tracefile",
+                                    "tracedll", "log", "savefile"}))
+            return {Problem::Tracing, attribute.key};
+        bool number = false;
+        const qint64 flags = attribute.value.trimmed().toLongLong(&number);
+        if (isOneOf(attribute.key, {"option", "options"}) && number && (flags & MariaDbDebugFlag))
+            return {Problem::Tracing, attribute.key};
+    }
+    for (const Option &attribute : attributes) {
+        if (isOneOf(attribute.key, {"filedsn", "plugin_dir", "defaultauth"}) ||
+            (isOneOf(attribute.key, {"driver"}) && !isRegistered(attribute.value, registeredDrivers)))
+            return {Problem::Code, attribute.key};
+    }
     return {};
+}
+
+bool ConnectionOptions::looksLikeSecret(const QString &value)
+{
+    static const QRegularExpression secret(
+        QStringLiteral("(pass(word)?|pwd)\\s*=|[a-z][a-z0-9+.-]*://[^/@\\s]*:[^/@\\s]*@"),
+        QRegularExpression::CaseInsensitiveOption);
+    return secret.match(value).hasMatch();
 }
 
 QString ConnectionOptions::sanitized(const QString &message, const QString &options)

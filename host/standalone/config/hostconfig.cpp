@@ -1,8 +1,10 @@
 #include "hostconfig.h"
 
+#include "branchnumber.h"
 #include "connectionoptions.h"
 #include "host/hosterror.h"
 #include "host/standalone/platform/defaulthostdirectory.h"
+#include "host/standalone/platform/odbcdrivermanager.h"
 #include "hostinifile.h"
 #include "inifile.h"
 
@@ -40,9 +42,14 @@ QString HostConfig::logPath() const
 void HostConfig::validate()
 {
     // Nothing could be read there, and no report written to its log.
-    if (!QFileInfo(m_hostDirectory).isDir())
+    const QFileInfo home(m_hostDirectory);
+    if (!home.exists())
         throw HostError(QStringLiteral("Das Host-Verzeichnis %1 (ORDOVANT_HOME) gibt es nicht.")
                             .arg(QDir::toNativeSeparators(m_hostDirectory)));
+    if (!home.isDir())
+        throw HostError(
+            QStringLiteral("Das Host-Verzeichnis %1 (ORDOVANT_HOME) ist kein Verzeichnis, sondern %2.")
+                .arg(QDir::toNativeSeparators(m_hostDirectory), HostIni::kindOf(home)));
     terminalId();
     const BranchDatabaseSettings branch = database();
     if (settingsInDatabase() && branch.driver == QLatin1String("QSQLITE"))
@@ -56,16 +63,15 @@ void HostConfig::validate()
 // Connection options hold no password (host.ini is readable by every user of the workstation), are
 // whole key=value words (libpq would quote a malformed one, a URI with its password, in its message),
 // and leave host.ini's own keys alone (libpq takes the last value of a key, so an option would win).
-// The messages name no option text.
+// Through ODBC they switch on no trace of the driver, which would write the data source's password
+// into a file others may read, and choose no code: a driver only by its registered name. The messages
+// name no option text.
 void HostConfig::checkOptions(const BranchDatabaseSettings &branch)
 {
     QString why;
-    if (branch.driver == QLatin1String("QODBC")) {
-        if (ConnectionOptions::odbc(branch.name).problem != ConnectionOptions::Problem::None ||
-            ConnectionOptions::odbc(branch.options).problem != ConnectionOptions::Problem::None)
-            why = QStringLiteral("Name oder Optionen mit einem Passwort (PWD) ungültig; es gehört in die "
-                                 "Datenquelle des ODBC-Treibers oder in dessen Passwortdatei.");
-    } else if (branch.driver == QLatin1String("QPSQL")) {
+    if (branch.driver == QLatin1String("QODBC"))
+        why = odbcProblem(branch);
+    else if (branch.driver == QLatin1String("QPSQL")) {
         const ConnectionOptions::Finding finding = ConnectionOptions::libpq(branch.options);
         switch (finding.problem) {
         case ConnectionOptions::Problem::None:
@@ -87,10 +93,66 @@ void HostConfig::checkOptions(const BranchDatabaseSettings &branch)
                                  "Zeitlimit).")
                       .arg(finding.key);
             break;
+        case ConnectionOptions::Problem::Tracing: // ODBC's findings
+        case ConnectionOptions::Problem::Code:
+            break;
         }
     }
     if (!why.isEmpty())
         throw HostError(QStringLiteral("In %1 ist [Datenbank] %2").arg(iniPath(), why));
+}
+
+QString HostConfig::odbcProblem(const BranchDatabaseSettings &branch)
+{
+    // Qt appends the user as ";UID=…" to the connection string.
+    if (branch.user.contains(u';') || branch.user.contains(u'{') || branch.user.contains(u'}'))
+        return QStringLiteral("Benutzer ungültig: ; { } sind in einem ODBC-Benutzernamen nicht erlaubt.");
+    const QStringList registered = registeredOdbcDrivers().value_or(QStringList());
+    for (const QString *text : {&branch.name, &branch.options}) {
+        const ConnectionOptions::Finding finding = ConnectionOptions::odbc(*text, registered);
+        switch (finding.problem) {
+        case ConnectionOptions::Problem::Password:
+            return QStringLiteral("Name oder Optionen mit einem Passwort (PWD) ungültig; es gehört in die "
+                                  "Datenquelle des ODBC-Treibers oder in dessen Passwortdatei.");
+        case ConnectionOptions::Problem::Tracing:
+            return QStringLiteral(
+                       "Name oder Optionen mit dem Protokollschalter %1 ungültig: der Treiber schriebe "
+                       "die Verbindung samt Passwort in Dateien, die andere lesen können. Protokolle "
+                       "schaltet der Administrator in der Datenquelle (odbc.ini) ein.")
+                .arg(finding.key);
+        case ConnectionOptions::Problem::Code:
+            return QStringLiteral(
+                       "Name oder Optionen mit %1 ungültig: host.ini wählt keinen Programmcode. Ein "
+                       "Treiber (DRIVER=) nur mit dem Namen, unter dem ihn der ODBC-Treibermanager "
+                       "kennt (odbcinst.ini, unter Windows die Registrierung), kein Pfad; keine "
+                       "Datei-Datenquelle (FILEDSN) und kein Plugin-Verzeichnis.")
+                .arg(finding.key);
+        default:
+            break;
+        }
+    }
+    return {};
+}
+
+// host.ini's connection values outside the options: a password there would reach libpq's or the
+// driver's messages, and so the log. Checked before any of them is read as a number or a name, so
+// that no message repeats such a value.
+void HostConfig::checkForSecrets(const QString &driver)
+{
+    for (const char *name : {"Host", "Port", "Name", "Benutzer", "Treiber", "Zeitlimit"}) {
+        const QString key = QStringLiteral("Datenbank/") + QLatin1String(name);
+        const QString value = trimmedText(key);
+        // An ODBC connection string is judged by its attributes: a brace value may hold anything.
+        const bool connectionString = driver == QLatin1String("QODBC") && qstrcmp(name, "Name") == 0 &&
+                                      (value.contains(QLatin1String("DRIVER="), Qt::CaseInsensitive) ||
+                                       value.contains(QLatin1String("SERVER="), Qt::CaseInsensitive));
+        if (!connectionString && ConnectionOptions::looksLikeSecret(value))
+            throw HostError(
+                QStringLiteral("In %1 ist [Datenbank] %2 ungültig: der Wert sieht nach einem Passwort "
+                               "aus (password=…, PWD=… oder eine URI mit Benutzer und Passwort). Ein "
+                               "Passwort gehört nicht in host.ini.")
+                    .arg(iniPath(), QLatin1String(name)));
+    }
 }
 
 QString HostConfig::choice(const QString &key, const QStringList &allowed)
@@ -133,7 +195,7 @@ const QHash<QString, QString> &HostConfig::values()
 std::optional<QString> HostConfig::text(const QString &key)
 {
     const auto &all = values();
-    const auto found = all.constFind(key);
+    const auto found = all.constFind(HostIni::key(key));
     if (found == all.cend())
         return std::nullopt;
     return *found;
@@ -154,15 +216,21 @@ QString HostConfig::absolutePath(const QString &path) const
 QString HostConfig::terminalId()
 {
     const auto id = text(QStringLiteral("Terminal/ID"));
-    const QString terminal = id ? id->trimmed() : QSysInfo::machineHostName();
+    const QString terminal = id ? id->trimmed() : QSysInfo::machineHostName().trimmed();
     if (id && terminal.isEmpty())
         throw HostError(QStringLiteral("In %1 ist [Terminal] ID leer.").arg(iniPath()));
+    if (terminal.isEmpty())
+        throw HostError(
+            QStringLiteral("Der Rechner hat keinen Namen, und %1 nennt unter [Terminal] keine ID: "
+                           "ohne Terminal-ID gehören die Einstellungen keinem Arbeitsplatz.")
+                .arg(iniPath()));
     if (IniFile::holdsKeySeparator(terminal))
-        throw HostError(QStringLiteral("Die Terminal-ID \"%1\" enthält / oder \\, die der Einstellungsspeicher "
-                                       "als Gruppentrenner liest: die Einstellungen landeten bei einem anderen "
-                                       "Arbeitsplatz. Tragen Sie in %2 unter [Terminal] eine ID ohne diese "
-                                       "Zeichen ein.")
-                            .arg(terminal, iniPath()));
+        throw HostError(
+            QStringLiteral("Die Terminal-ID \"%1\" enthält / oder \\, die der Einstellungsspeicher "
+                           "als Gruppentrenner liest: die Einstellungen landeten bei einem anderen "
+                           "Arbeitsplatz. Tragen Sie in %2 unter [Terminal] eine ID ohne diese "
+                           "Zeichen ein.")
+                .arg(terminal, iniPath()));
     return terminal;
 }
 
@@ -206,9 +274,9 @@ QString HostConfig::databasePath()
 BranchDatabaseSettings HostConfig::database()
 {
     BranchDatabaseSettings settings;
-    settings.driver =
-        choice(QStringLiteral("Datenbank/Treiber"),
-               {QStringLiteral("QSQLITE"), QStringLiteral("QPSQL"), QStringLiteral("QODBC")});
+    checkForSecrets(trimmedText(QStringLiteral("Datenbank/Treiber")).toUpper());
+    settings.driver = choice(QStringLiteral("Datenbank/Treiber"),
+                             {QStringLiteral("QSQLITE"), QStringLiteral("QPSQL"), QStringLiteral("QODBC")});
     settings.path = databasePath();
     settings.host = trimmedText(QStringLiteral("Datenbank/Host"));
     readPorts(settings);
@@ -232,8 +300,9 @@ void HostConfig::readPorts(BranchDatabaseSettings &settings)
             bool ok = false;
             const int port = part.trimmed().toInt(&ok);
             if (!ok || port < 1 || port > 65535)
-                throw HostError(QStringLiteral("In %1 ist %2=\"%3\" keine Liste von Portnummern (1 bis 65535).")
-                                    .arg(iniPath(), key, value));
+                throw HostError(
+                    QStringLiteral("In %1 ist %2=\"%3\" keine Liste von Portnummern (1 bis 65535).")
+                        .arg(iniPath(), key, value));
             ports << QString::number(port);
         }
         settings.portList = ports.join(u',');
@@ -252,7 +321,35 @@ QString HostConfig::storePath()
     return absolutePath(path.isEmpty() ? QStringLiteral("einstellungen.ini") : path);
 }
 
+// A whole number that names no branch gets one message, whatever its size or sign: the checks would
+// take 0 and the negative ones silently for "no work", and cut larger ones to another branch.
 QString HostConfig::warenabgabeSetting(int key, const QString &defaultValue)
 {
-    return text(QStringLiteral("Warenabgabe/") + QString::number(key)).value_or(defaultValue);
+    const QString value = text(QStringLiteral("Warenabgabe/") + QString::number(key)).value_or(defaultValue);
+    if (key == BranchNumberKey) {
+        if (const auto number = BranchNumber::wholeNumber(value); number && !BranchNumber::isValid(*number))
+            throw notABranch(value);
+    }
+    return value;
+}
+
+qint32 HostConfig::branchNumber()
+{
+    const QString value = warenabgabeSetting(BranchNumberKey, QString()).trimmed();
+    if (value.isEmpty())
+        throw HostError(QStringLiteral("In %1 fehlt unter [Warenabgabe] die Filialnummer (17=...); die "
+                                       "Einstellungen auf dem Server gehören zu einer Filiale.")
+                            .arg(iniPath()));
+    const auto number = BranchNumber::wholeNumber(value);
+    if (!number)
+        throw notABranch(value);
+    return qint32(*number);
+}
+
+HostError HostConfig::notABranch(const QString &value) const
+{
+    return HostError(QStringLiteral("In %1 ist [Warenabgabe] 17=\"%2\" keine Filialnummer von %3 bis %4.")
+                         .arg(iniPath(), value)
+                         .arg(BranchNumber::Minimum)
+                         .arg(BranchNumber::Maximum));
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "host/hosterror.h"
+
 #include <QDate>
 #include <QHash>
 #include <QString>
@@ -11,14 +13,14 @@
 // The password never comes from here; libpq finds it in its own sources.
 struct BranchDatabaseSettings
 {
-    QString driver;  // QSQLITE, QPSQL or QODBC
-    QString path;    // QSQLITE
-    QString host;    // QPSQL: empty for libpq's default
-    int port = -1;   // QPSQL: -1 for libpq's default
+    QString driver;   // QSQLITE, QPSQL or QODBC
+    QString path;     // QSQLITE
+    QString host;     // QPSQL: empty for libpq's default
+    int port = -1;    // QPSQL: -1 for libpq's default
     QString portList; // QPSQL: one port per host of a list (Port=5432,5433); then port is -1
-    QString name;    // QPSQL: the database; QODBC: the data source or connection string
-    QString user;    // QPSQL, QODBC
-    QString options; // QPSQL: further libpq options, key=value;key=value
+    QString name;     // QPSQL: the database; QODBC: the data source or connection string
+    QString user;     // QPSQL, QODBC
+    QString options;  // QPSQL: further libpq options, key=value;key=value
     int timeoutSeconds = 5;
 };
 
@@ -49,9 +51,15 @@ public:
     QString storePath();
     // True when the settings live in the table einstellung of the branch database.
     bool settingsInDatabase();
+    // Throws HostError for a branch number (key 17) that is a whole number outside 1 to 32767.
     QString warenabgabeSetting(int key, const QString &defaultValue);
+    // [Warenabgabe] 17; throws HostError when it is missing or no branch number.
+    qint32 branchNumber();
 
 private:
+    static constexpr int BranchNumberKey = 17;
+
+    HostError notABranch(const QString &value) const;
     const QHash<QString, QString> &values();
     std::optional<QString> text(const QString &key);
     // The value without surrounding blanks; empty when the key is missing.
@@ -61,6 +69,8 @@ private:
     int number(const QString &key, int defaultValue, int minimum, int maximum);
     void readPorts(BranchDatabaseSettings &settings);
     void checkOptions(const BranchDatabaseSettings &settings);
+    QString odbcProblem(const BranchDatabaseSettings &settings);
+    void checkForSecrets(const QString &driver);
 
     QString m_hostDirectory;
     QString m_iniPath;

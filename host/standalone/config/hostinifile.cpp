@@ -3,6 +3,8 @@
 #include "host/hosterror.h"
 #include "inifile.h"
 
+#include <QFileInfo>
+
 namespace {
 
 // The value as written after "=": quotes removed, the text after an unquoted ";" dropped, and blanks
@@ -52,12 +54,36 @@ QHash<QString, QString> HostIni::values(const QByteArray &content, const QString
                                            "Abschnitt [Name] noch Name=Wert.")
                                 .arg(origin, QString::number(n + 1)));
         const QString key = section.isEmpty() ? name.toString() : section + u'/' + name.toString();
-        values.insert(key, valueText(line.sliced(equals + 1)));
+        values.insert(HostIni::key(key), valueText(line.sliced(equals + 1)));
     }
     return values;
 }
 
+QString HostIni::kindOf(const QFileInfo &info)
+{
+    if (info.isDir())
+        return QStringLiteral("ein Verzeichnis");
+    if (info.isFile())
+        return QStringLiteral("eine Datei");
+    // A FIFO would block its reader, a device never ends.
+    return QStringLiteral("weder Datei noch Verzeichnis (etwa eine FIFO, ein Gerät oder ein Socket)");
+}
+
+QString HostIni::key(const QString &name)
+{
+    return name.toCaseFolded();
+}
+
 QHash<QString, QString> HostIni::read(const QString &path)
 {
+    const QFileInfo info(path);
+    // A link that leads nowhere is a host.ini that cannot be read, not a missing one: the start would
+    // run on defaults, under the host name as terminal id.
+    if (info.isSymLink() && !info.exists())
+        throw HostError(QStringLiteral("Die Datei %1 ist eine Verknüpfung, deren Ziel es nicht gibt oder die "
+                                       "im Kreis auf sich selbst führt.")
+                            .arg(path));
+    if (info.exists() && !info.isFile())
+        throw HostError(QStringLiteral("%1 ist keine Datei, sondern %2.").arg(path, kindOf(info)));
     return values(IniFile::readText(path), path);
 }

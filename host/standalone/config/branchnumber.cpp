@@ -1,0 +1,22 @@
+#include "branchnumber.h"
+
+#include <limits>
+
+std::optional<qint64> BranchNumber::wholeNumber(QStringView text)
+{
+    text = text.trimmed();
+    const bool negative = text.startsWith(u'-');
+    if (negative || text.startsWith(u'+'))
+        text = text.sliced(1);
+    if (text.isEmpty())
+        return std::nullopt;
+    constexpr qint64 Limit = std::numeric_limits<qint64>::max() / 10;
+    qint64 value = 0;
+    for (const QChar c : text) {
+        if (c < u'0' || c > u'9')
+            return std::nullopt;
+        // Saturated: such a number is outside every range anyway.
+        value = value >= Limit ? std::numeric_limits<qint64>::max() : value * 10 + (c.unicode() - u'0');
+    }
+    return negative ? -value : value;
+}
