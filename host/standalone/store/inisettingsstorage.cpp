@@ -42,11 +42,12 @@ public:
         qint64 pid = 0;
         QString host;
         QString application;
-        if (lock.getLockInfo(&pid, &host, &application)) {
+        const QFileInfo file(m_path);
+        if (!file.exists() || lock.getLockInfo(&pid, &host, &application)) {
             m_emptySince.reset();
             return;
         }
-        if (QFileInfo(m_path).size() == 0) {
+        if (file.size() == 0) {
             if (!m_emptySince)
                 m_emptySince = QDeadlineTimer(EmptyLockGraceMs);
             if (!m_emptySince->hasExpired())
