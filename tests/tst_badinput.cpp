@@ -109,11 +109,14 @@ public:
     void clearHostName()
     {
         m_clearHostName = true;
+#ifdef Q_OS_LINUX
         QProcess probe;
         withoutHostName(probe);
         probe.start(QStringLiteral(ORDOVANT_DB_TOOL), {QStringLiteral("--help")});
-        if (!probe.waitForFinished(FinishTimeoutMs) || probe.exitCode() != 0)
-            skip(QStringLiteral("no namespace of its own for a host name (needs Linux and root)"));
+        if (probe.waitForFinished(FinishTimeoutMs) && probe.exitCode() == 0)
+            return;
+#endif
+        skip(QStringLiteral("no namespace of its own for a host name (needs Linux and root)"));
     }
 
     // The program runs in a session without a window system.

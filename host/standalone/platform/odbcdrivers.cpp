@@ -18,10 +18,10 @@ using Drivers = SQLRETURN(SQL_API *)(SQLHENV, SQLUSMALLINT, SQLCHAR *, SQLSMALLI
 std::optional<QStringList> registeredOdbcDrivers()
 {
     const auto alloc = reinterpret_cast<AllocHandle>(odbcDriverManagerFunction("SQLAllocHandle"));
-    const auto free = reinterpret_cast<FreeHandle>(odbcDriverManagerFunction("SQLFreeHandle"));
+    const auto freeHandle = reinterpret_cast<FreeHandle>(odbcDriverManagerFunction("SQLFreeHandle"));
     const auto setAttr = reinterpret_cast<SetEnvAttr>(odbcDriverManagerFunction("SQLSetEnvAttr"));
     const auto drivers = reinterpret_cast<Drivers>(odbcDriverManagerFunction("SQLDrivers"));
-    if (!alloc || !free || !setAttr || !drivers)
+    if (!alloc || !freeHandle || !setAttr || !drivers)
         return std::nullopt;
     SQLHANDLE environment = SQL_NULL_HANDLE;
     if (!SQL_SUCCEEDED(alloc(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &environment)))
@@ -38,6 +38,6 @@ std::optional<QStringList> registeredOdbcDrivers()
         names << QString::fromLocal8Bit(reinterpret_cast<const char *>(name));
         direction = SQL_FETCH_NEXT;
     }
-    free(SQL_HANDLE_ENV, environment);
+    freeHandle(SQL_HANDLE_ENV, environment);
     return names;
 }
