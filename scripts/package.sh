@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Builds a release of ordovant in build-package-tree/ and makes the Debian package
-# build-package/ordovant_<version>_<arch>.deb, then checks it with lintian (errors fail).
+# build-package/ordovant_<version>_<arch>.deb and its bill of materials ordovant_<version>_<arch>.spdx.json,
+# then checks the package with lintian (errors fail). Two builds of one commit give the same bytes,
+# wherever the checkout lies: SOURCE_DATE_EPOCH (the commit's time unless given) stands for every time.
 # Usage: scripts/package.sh
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -16,7 +18,10 @@ packages=(cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools libsqlite3-d
 # Debian's own compiler and linker flags, hardening included, as for a package of the archive.
 cd "$root"
 export DEB_BUILD_MAINT_OPTIONS=hardening=+all
+export SOURCE_DATE_EPOCH="${SOURCE_DATE_EPOCH:-$(git -C "$root" log -1 --format=%ct)}"
+# No path of this machine in the binaries: the build tree's own first, as it may lie in the checkout.
 cxxflags="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)"
+cxxflags="$cxxflags -ffile-prefix-map=$root=. -ffile-prefix-map=$tree=."
 ldflags="$(dpkg-buildflags --get LDFLAGS)"
 
 # The package installs into /usr and /etc, never into the build tree.
@@ -29,6 +34,8 @@ rm -rf "$out"
 cpack --config "$tree/CPackConfig.cmake" -B "$out"
 rm -rf "$out/_CPack_Packages"
 deb="$(ls "$out"/ordovant_*.deb)"
+
+python3 "$root/scripts/sbom.py" deb "$deb" "${deb%.deb}.spdx.json"
 
 lintian --fail-on error "$deb"
 echo "$deb"

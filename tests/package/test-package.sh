@@ -1,11 +1,17 @@
 #!/usr/bin/env bash
 # Builds the Debian package with scripts/package.sh and checks it from the outside, the way an
-# administrator meets it: its files, dependencies and conffile, no RPATH, and a no-work start of the
-# unpacked program on the sample host.ini. Slow (a release build of its own), so not run by ./test.sh.
+# administrator meets it: its files, dependencies and conffile, no RPATH, its bill of materials, a
+# no-work start of the unpacked program on the sample host.ini, the same bytes from a second build in
+# another directory, and an install, two starts and a purge on Debian 13 in a chroot.
+# Slow (two release builds), so not run by ./test.sh.
 set -uo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
+source "$root/tests/support/debian-chroot.sh"
 work="$(mktemp -d)"
-trap 'rm -rf "$work"' EXIT
+trap 'debian_chroot_close "$work/trixie" && rm -rf "$work"' EXIT
+"$root/scripts/install-missing.sh" debootstrap zstd jq diffoscope-minimal >/dev/null
+# Both builds stand for the time of the commit; the copy below has no history to ask.
+export SOURCE_DATE_EPOCH="${SOURCE_DATE_EPOCH:-$(git -C "$root" log -1 --format=%ct)}"
 
 passed=0
 failed=0
@@ -123,6 +129,78 @@ no_work_start_ends_quietly() {
     fi
 }
 
+sbom_lists_every_file() {
+    "$root/tests/support/sbom-lists-files.sh" "${deb%.deb}.spdx.json" "$work/root"
+}
+
+# A second build from a copy of the checkout elsewhere gives the same bytes.
+same_from_another_directory() {
+    mkdir -p "$work/copy"
+    git -C "$root" ls-files -z --cached --others --exclude-standard \
+        | (cd "$root" && xargs -0 cp --parents -t "$work/copy" 2>/dev/null)
+    "$work/copy/scripts/package.sh" >"$work/package2.log" 2>&1 || { cat "$work/package2.log"; return 1; }
+    local other file
+    for file in "$deb" "${deb%.deb}.spdx.json"; do
+        other="$work/copy/build-package/$(basename "$file")"
+        cmp -s "$file" "$other" && continue
+        diffoscope --text - "$file" "$other" | head -200
+        return 1
+    done
+}
+
+# Debian 13 with apt: the dependencies come along, a no-work start ends quietly, a start with work has
+# the branch program print and shows the notice, and a purge leaves none of the package's files.
+trixie="$work/trixie"
+in_trixie() { debian_chroot "$trixie" "$@"; }
+installs_on_debian13() {
+    debian_chroot_open trixie "$trixie" || return 1
+    cp "$deb" "$trixie/tmp/"
+    in_trixie apt-get install -y -qq --no-install-recommends "/tmp/$(basename "$deb")" >"$work/apt.log" 2>&1 \
+        || { cat "$work/apt.log"; return 1; }
+    in_trixie dpkg -L ordovant >"$work/trixie-files"
+}
+starts_on_debian13() {
+    local home="$trixie/root/host" status=0
+    mkdir -p "$home/bin"
+    cp "$trixie/usr/share/doc/ordovant/host.ini.example" "$home/host.ini"
+    in_trixie ordovant-db create /root/host/filiale.db || return 1
+    in_trixie env ORDOVANT_HOME=/root/host QT_QPA_PLATFORM=offscreen timeout 120 ordovant \
+        >"$work/trixie-run.log" 2>&1 || status=$?
+    if [ "$status" -ne 0 ] || [ -e "$home/ordovant.log" ]; then
+        echo "no-work start: exit status $status"; cat "$work/trixie-run.log" "$home/ordovant.log" 2>/dev/null
+        return 1
+    fi
+    # Work: an open task of branch 42. The notice stays until it is answered; it is up once the
+    # branch program was told to print.
+    cp "$root/tools/demo/torvelin.exe" "$home/bin/"
+    in_trixie ordovant-db create --force /root/host/filiale.db --task 42,3,11 || return 1
+    # chroot and env hand on their process: the one started is the program itself.
+    chroot "$trixie" env -i PATH=/usr/bin:/bin HOME=/root LANG=C.UTF-8 ORDOVANT_HOME=/root/host \
+        QT_QPA_PLATFORM=offscreen ordovant >"$work/trixie-run.log" 2>&1 &
+    local started=$! waited=0
+    until grep -qs -- '-AutoAufgDruck' "$home/torvelin.log" || [ "$waited" -ge 120 ]; do
+        sleep 1; waited=$((waited + 1))
+    done
+    kill "$started" 2>/dev/null
+    wait "$started" || status=$?
+    # 143: it was still up, waiting for an answer, when it was ended.
+    if [ "$status" -ne 143 ] || ! grep -qs -- '-AutoAufgDruck' "$home/torvelin.log" || [ -e "$home/ordovant.log" ]; then
+        echo "start with work: exit status $status, the notice did not stay or the print was not asked for"
+        cat "$work/trixie-run.log" "$home/torvelin.log" "$home/ordovant.log" 2>/dev/null
+        return 1
+    fi
+}
+purge_leaves_nothing() {
+    in_trixie apt-get purge -y -qq ordovant >"$work/apt.log" 2>&1 || { cat "$work/apt.log"; return 1; }
+    if in_trixie dpkg-query -W ordovant 2>/dev/null; then echo "dpkg still knows ordovant"; return 1; fi
+    local path left=0
+    while read -r path; do
+        case "$path" in /|/etc|/etc/xdg*|/usr|/usr/bin|/usr/share|/usr/share/doc|/usr/share/man*) continue ;; esac
+        [ -e "$trixie$path" ] && { echo "left: $path"; left=1; }
+    done <"$work/trixie-files"
+    [ "$left" -eq 0 ]
+}
+
 check "the package holds exactly the programs, autostart entry, documents and manual pages" files_are_exactly_these
 check "the documents the manual pages name are in the package" manual_pages_name_shipped_documents
 check "Depends names the SQLite driver plugin and what the binaries link" \
@@ -132,4 +210,10 @@ check "Suggests names the ODBC driver plugin" suggests libqt6sql6-odbc
 check "the autostart entry is a conffile" autostart_entry_is_conffile
 check "the installed programs carry no RPATH" no_rpath
 check "the unpacked program ends a no-work start with exit 0 and no window" no_work_start_ends_quietly
+check "the bill of materials lists every file of the package with its SHA-256" sbom_lists_every_file
+check "a second build in another directory gives the same package and bill, byte for byte" same_from_another_directory
+if check "apt installs the package and what it depends on into Debian 13" installs_on_debian13; then
+    check "on Debian 13 a no-work start ends quietly and a start with work shows the notice" starts_on_debian13
+    check "on Debian 13 apt-get purge leaves none of the package's files" purge_leaves_nothing
+fi
 finish
