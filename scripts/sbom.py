@@ -35,7 +35,8 @@ def spdx_id(text):
 def debian_source(source, version):
     """Where Debian keeps a source package of this version (the epoch is not part of the file name)."""
     prefix = source[:4] if source.startswith("lib") else source[0]
-    upstream = version.split(":", 1)[-1]
+    # No epoch, and no rebuild suffix (+b1) of a binary package: the source's own version.
+    upstream = re.sub(r"\+b[0-9]+$", "", version.split(":", 1)[-1])
     return f"{DEBIAN_POOL}/{prefix}/{source}/{source}_{upstream}.dsc"
 
 
@@ -164,6 +165,19 @@ def attributions(sources):
     return found
 
 
+def licence_expression(text):
+    """Qt's LicenseId as an SPDX expression; one that is none (a name, a URN) is not asserted."""
+    if not text:
+        return "NOASSERTION"
+    expression = re.sub(r"\b(or|and|with)\b", lambda word: word.group(1).upper(), text)
+    tokens = expression.replace("(", " ").replace(")", " ").split()
+    # Licence identifiers and operators in turn, an identifier first and last.
+    valid = len(tokens) % 2 == 1 and all(
+        (token in ("OR", "AND", "WITH")) == (index % 2 == 1) and re.fullmatch(r"[A-Za-z0-9.+-]+", token)
+        for index, token in enumerate(tokens))
+    return expression if valid else "NOASSERTION"
+
+
 def from_windows(dist, sdk, version, output):
     sources = Path(sdk) / "share/ordovant-sources"
     if not (sources / "versions").is_file():
@@ -192,11 +206,16 @@ def from_windows(dist, sdk, version, output):
         name = f"qt6-base-{entry.get('Id', Path(where).name)}"
         if any(known["name"] == name for known in packages):
             continue
-        packages.append(package(name, entry.get("Version", "NOASSERTION"),
-                                entry.get("DownloadLocation") or entry.get("Homepage") or "NOASSERTION",
-                                entry.get("LicenseId") or "NOASSERTION",
-                                copyright_text=entry.get("Copyright") or "NOASSERTION",
-                                comment=f"{entry.get('Name', name)}, bundled into Qt from {where}"))
+        download = entry.get("DownloadLocation", "")
+        bundled = package(name, entry.get("Version", "NOASSERTION"),
+                          download if download.startswith(("http://", "https://")) else "NOASSERTION",
+                          licence_expression(entry.get("LicenseId")),
+                          copyright_text=entry.get("Copyright") or "NOASSERTION",
+                          comment=f"{entry.get('Name', name)}, bundled into Qt from {where}; "
+                                  f"licence as Qt names it: {entry.get('License', 'none named')}")
+        if entry.get("Homepage", "").startswith(("http://", "https://")):
+            bundled["homepage"] = entry["Homepage"]
+        packages.append(bundled)
         relations.append(("qt6-base", "CONTAINS", name))
 
     files, owners = [], {}
