@@ -24,6 +24,13 @@ cxxflags="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)"
 cxxflags="$cxxflags -ffile-prefix-map=$root=. -ffile-prefix-map=$tree=."
 ldflags="$(dpkg-buildflags --get LDFLAGS)"
 
+# rcc writes the time into the resources it compiles: made at another commit's time, they are made again.
+if [ "$(cat "$tree/source-date-epoch" 2>/dev/null)" != "$SOURCE_DATE_EPOCH" ]; then
+    mkdir -p "$tree"
+    find "$tree" -name 'qrc_*.cpp' -delete
+    echo "$SOURCE_DATE_EPOCH" >"$tree/source-date-epoch"
+fi
+
 # The package installs into /usr and /etc, never into the build tree.
 cmake -S "$root" -B "$tree" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF \
     -DCMAKE_INSTALL_PREFIX=/usr -DCMAKE_INSTALL_SYSCONFDIR=/etc \

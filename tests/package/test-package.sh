@@ -114,19 +114,25 @@ install_depends() {
 
 # The sample host.ini as it ships, an empty branch database: nothing to do, so the program ends by
 # itself (a window would wait for an answer until the timeout) and reports nothing.
-no_work_start_ends_quietly() {
-    local home="$work/home" status=0
-    install_depends || return 1
-    mkdir -p "$home"
-    cp "$work/root/usr/share/doc/ordovant/host.ini.example" "$home/host.ini"
-    "$work/root/usr/bin/ordovant-db" create "$home/filiale.db" || return 1
-    (cd "$work" && env -u LD_LIBRARY_PATH ORDOVANT_HOME="$home" QT_QPA_PLATFORM=offscreen \
-        timeout 120 "$work/root/usr/bin/ordovant") >"$work/run.log" 2>&1 || status=$?
+# Usage: ends_quietly HOME COMMAND...   (HOME as seen here; COMMAND runs the program on it)
+ends_quietly() {
+    local home="$1" status=0
+    shift
+    "$@" >"$work/run.log" 2>&1 || status=$?
     if [ "$status" -ne 0 ] || [ -e "$home/ordovant.log" ]; then
         echo "exit status $status (124: still running, a window waits)"
         cat "$work/run.log" "$home/ordovant.log" 2>/dev/null
         return 1
     fi
+}
+no_work_start_ends_quietly() {
+    local home="$work/home"
+    install_depends || return 1
+    mkdir -p "$home"
+    cp "$work/root/usr/share/doc/ordovant/host.ini.example" "$home/host.ini"
+    "$work/root/usr/bin/ordovant-db" create "$home/filiale.db" || return 1
+    ends_quietly "$home" env -u LD_LIBRARY_PATH ORDOVANT_HOME="$home" QT_QPA_PLATFORM=offscreen \
+        timeout 120 "$work/root/usr/bin/ordovant"
 }
 
 sbom_lists_every_file() {
@@ -164,12 +170,8 @@ starts_on_debian13() {
     mkdir -p "$home/bin"
     cp "$trixie/usr/share/doc/ordovant/host.ini.example" "$home/host.ini"
     in_trixie ordovant-db create /root/host/filiale.db || return 1
-    in_trixie env ORDOVANT_HOME=/root/host QT_QPA_PLATFORM=offscreen timeout 120 ordovant \
-        >"$work/trixie-run.log" 2>&1 || status=$?
-    if [ "$status" -ne 0 ] || [ -e "$home/ordovant.log" ]; then
-        echo "no-work start: exit status $status"; cat "$work/trixie-run.log" "$home/ordovant.log" 2>/dev/null
-        return 1
-    fi
+    ends_quietly "$home" in_trixie env ORDOVANT_HOME=/root/host QT_QPA_PLATFORM=offscreen timeout 120 ordovant \
+        || return 1
     # Work: an open task of branch 42. The notice stays until it is answered; it is up once the
     # branch program was told to print.
     cp "$root/tools/demo/torvelin.exe" "$home/bin/"
