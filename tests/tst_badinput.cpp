@@ -644,10 +644,6 @@ void TestBadInput::endsWithoutHarm_data()
     addRow(
         "branch number negative", [](HostDirectory &dir) { branchNumber(dir, "-42", {QStringLiteral("42")}); },
         {}, Outcome::EndsWithReport, BranchRead, NotABranch);
-    addRow(
-        "branch number negative, expired check",
-        [](HostDirectory &dir) { branchNumber(dir, "-42", {QStringLiteral("42")}); }, {"-A"},
-        Outcome::EndsWithReport, BranchRead, NotABranch);
 
     // Settings on the server belong to a branch: without one the options dialog reports its reads and
     // waits. The server named does not exist, so a read that went on would fail otherwise.
