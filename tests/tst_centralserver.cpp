@@ -94,6 +94,22 @@ QString answer(const Route &route, const QString &database, const QString &sql)
     return result;
 }
 
+// ordovant-db add-branch-role on the fixture's database: its exit code and what it printed.
+std::pair<int, QString> addBranchRole(BranchFixture &branch, const QString &role, int filiale,
+                                      const QStringList &more = {})
+{
+    QProcess tool;
+    tool.setProcessChannelMode(QProcess::MergedChannels);
+    tool.start(QStringLiteral(ORDOVANT_DB_TOOL),
+               QStringList{QStringLiteral("add-branch-role"), role, QStringLiteral("--filiale"),
+                           QString::number(filiale), QStringLiteral("--driver"), QStringLiteral("QPSQL"),
+                           QStringLiteral("--name"), branch.databaseName()} +
+                   more);
+    if (!tool.waitForFinished())
+        return {-1, QStringLiteral("hung")};
+    return {tool.exitCode(), QString::fromUtf8(tool.readAll())};
+}
+
 QString readWholeFile(const QString &path)
 {
     QFile file(path);
@@ -120,6 +136,8 @@ private slots:
     void poolKeepsTheServersDefaults();
 
     // Branch roles on one server.
+    void addBranchRoleTakesOnlyABoundRole_data();
+    void addBranchRoleTakesOnlyABoundRole();
     void branchRoleKeepsToItsBranch_data();
     void branchRoleKeepsToItsBranch();
 
@@ -255,6 +273,59 @@ void TestCentralServer::poolKeepsTheServersDefaults()
         QCOMPARE(answer(pooler, QStringLiteral("postgres"), QStringLiteral("SHOW statement_timeout")), defaultLimit);
 }
 
+void TestCentralServer::addBranchRoleTakesOnlyABoundRole_data()
+{
+    QTest::addColumn<QString>("setUp"); // as the administrator; %1 is the role
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("says");
+    QTest::addColumn<QStringList>("branchAfter"); // the role's row of filialrolle
+
+    const QStringList none;
+    const QStringList branch42{QStringLiteral("42")};
+    QTest::newRow("new role") << QString() << none << 0 << "%1 of branch 42 was created as" << branch42;
+    QTest::newRow("plain login role") << "CREATE ROLE %1 LOGIN" << none << 0 << "%1 of branch 42 is now" << branch42;
+    QTest::newRow("superuser") << "CREATE ROLE %1 LOGIN SUPERUSER" << none << 1 << "\"%1\" is a superuser" << none;
+    QTest::newRow("BYPASSRLS") << "CREATE ROLE %1 LOGIN BYPASSRLS" << none << 1 << "\"%1\" has BYPASSRLS" << none;
+    QTest::newRow("CREATEROLE") << "CREATE ROLE %1 LOGIN CREATEROLE" << none << 1 << "\"%1\" has CREATEROLE" << none;
+    QTest::newRow("owner of beleg") << "CREATE ROLE %1 LOGIN; ALTER TABLE beleg OWNER TO %1" << none << 1
+                                    << "\"%1\" owns the table beleg" << none;
+    QTest::newRow("member of a superuser") << "CREATE ROLE %1_s SUPERUSER; CREATE ROLE %1 LOGIN IN ROLE %1_s"
+                                           << none << 1 << "member of \"%1_s\", which is a superuser" << none;
+    QTest::newRow("member of a member of beleg's owner")
+        << "CREATE ROLE %1_o; ALTER TABLE beleg OWNER TO %1_o; CREATE ROLE %1_m IN ROLE %1_o; "
+           "CREATE ROLE %1 LOGIN IN ROLE %1_m"
+        << none << 1 << "member of \"%1_o\", which owns the table beleg" << none;
+    const QString ofBranch43 = QStringLiteral("CREATE ROLE %1 LOGIN; INSERT INTO filialrolle VALUES ('%1', 43)");
+    QTest::newRow("role of another branch")
+        << ofBranch43 << none << 1 << "\"%1\" is the role of branch 43 already" << QStringList{QStringLiteral("43")};
+    QTest::newRow("role of another branch, --move-branch")
+        << ofBranch43 << QStringList{QStringLiteral("--move-branch")} << 0 << "%1 moved from branch 43 to branch 42"
+        << branch42;
+}
+
+void TestCentralServer::addBranchRoleTakesOnlyABoundRole()
+{
+    QFETCH(QString, setUp);
+    QFETCH(QStringList, options);
+    QFETCH(int, exitCode);
+    QFETCH(QString, says);
+    QFETCH(QStringList, branchAfter);
+    QTemporaryDir root;
+    BranchFixture branch(QStringLiteral("QPSQL"), root.path());
+    QVERIFY2(branch.create({}), qPrintable(branch.error()));
+    QVERIFY2(branch.exec(readWholeFile(QStringLiteral(CENTRAL_SERVER_SQL))), qPrintable(branch.error()));
+    // Roles belong to the cluster: names of this database's own.
+    const QString role = branch.databaseName() + QStringLiteral("_r");
+    if (!setUp.isEmpty())
+        QVERIFY2(branch.exec(setUp.arg(role)), qPrintable(branch.error()));
+
+    const auto [code, output] = addBranchRole(branch, role, 42, options);
+    QVERIFY2(code == exitCode && output.contains(says.arg(role)), qPrintable(output));
+    QCOMPARE(branch.rows(QStringLiteral("SELECT filiale FROM filialrolle WHERE rolle = '%1'").arg(role)),
+             branchAfter);
+}
+
 void TestCentralServer::branchRoleKeepsToItsBranch_data()
 {
     QTest::addColumn<int>("roleBranch"); // the branch of the role the workstation logs in as
@@ -284,15 +355,8 @@ void TestCentralServer::branchRoleKeepsToItsBranch()
         return QStringLiteral("%1_k%2").arg(branch.databaseName()).arg(branchNumber);
     };
     for (const int branchNumber : {42, 43}) {
-        QProcess tool;
-        tool.setProcessChannelMode(QProcess::MergedChannels);
-        tool.start(QStringLiteral(ORDOVANT_DB_TOOL),
-                   {QStringLiteral("add-branch-role"), roleOf(branchNumber), QStringLiteral("--filiale"),
-                    QString::number(branchNumber), QStringLiteral("--driver"), QStringLiteral("QPSQL"),
-                    QStringLiteral("--name"), branch.databaseName()});
-        QVERIFY(tool.waitForFinished());
-        const QString toolOutput = QString::fromUtf8(tool.readAll());
-        QVERIFY2(tool.exitCode() == 0, qPrintable(toolOutput));
+        const auto [code, toolOutput] = addBranchRole(branch, roleOf(branchNumber), branchNumber);
+        QVERIFY2(code == 0, qPrintable(toolOutput));
         QVERIFY2(toolOutput.contains(QStringLiteral("\\password ") + roleOf(branchNumber)),
                  qPrintable(toolOutput));
         QVERIFY(branch.exec(QStringLiteral("ALTER ROLE %1 PASSWORD '%2'")

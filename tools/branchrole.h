@@ -12,5 +12,6 @@ bool isPlainRoleName(const QString &role);
 
 // In one transaction on a server prepared with schema/central-server.sql: makes the login role when
 // it does not exist (without a password), makes it a member of ordovant_filiale and records its
-// branch. Returns what the administrator does next: set the password. Throws ToolError.
-QString addBranchRole(const BranchDatabaseSettings &server, const QString &role, qint32 filiale);
+// branch. A role that row-level security does not bind is refused, and so is a role of another branch
+// unless `move`. Returns what the administrator does next: set the password. Throws ToolError.
+QString addBranchRole(const BranchDatabaseSettings &server, const QString &role, qint32 filiale, bool move);

@@ -44,7 +44,10 @@ Commands:
   add-branch-role ROLE On a chain's central server (schema/central-server.sql): make the login
                        role ROLE of branch --filiale N, a member of ordovant_filiale, which row-level
                        security keeps to that branch's rows. Run it as an administrator role; it
-                       never takes a password and prints how to set one.
+                       never takes a password and prints how to set one. A role of another branch
+                       is refused unless --move-branch; a role that row-level security does not
+                       bind (a superuser, BYPASSRLS, CREATEROLE, an owner of the tables, or a member
+                       of one of these) is refused.
 
 The database: FILE, or the [Datenbank] section of --host-ini (Treiber, Pfad, Host, Port, Name,
 Benutzer, Optionen, Zeitlimit); the server options below override its values, empty ones take
@@ -230,7 +233,8 @@ struct Command
     bool force = false;
     bool indexes = true;
     BranchRows rows;
-    qint32 filiale = 0; // copy-settings
+    qint32 filiale = 0; // copy-settings, add-branch-role
+    bool moveRole = false; // add-branch-role
 };
 
 // The database from --host-ini and the driver and server options.
@@ -312,6 +316,9 @@ void addOptions(QCommandLineParser &parser)
          QStringLiteral("N")},
         {QStringLiteral("seed"), QStringLiteral("Seed of the generator (default 1)."), QStringLiteral("S"),
          QStringLiteral("1")},
+        {QStringLiteral("move-branch"),
+         QStringLiteral("add-branch-role: a role of another branch moves to --filiale; its workstations then "
+                        "see that branch's rows and no longer their own.")},
     });
 }
 
@@ -356,6 +363,8 @@ Command parse(const QStringList &arguments)
         throw UsageError("FILE or STORE must not be empty");
     Command command;
     command.name = positional.value(0);
+    if (parser.isSet(QStringLiteral("move-branch")) && command.name != AddBranchRole)
+        throw UsageError("--move-branch is for add-branch-role");
     command.database = database(parser);
     const bool server = command.database.driver != Sqlite;
     if (command.name == Create && positional.size() <= 2) {
@@ -393,6 +402,7 @@ Command parse(const QStringList &arguments)
             throw UsageError("add-branch-role needs a PostgreSQL server (--driver QPSQL, or a host.ini that "
                              "names one)");
         command.filiale = branchNumber(parser);
+        command.moveRole = parser.isSet(QStringLiteral("move-branch"));
         command.path = positional[1];
         return command;
     }
@@ -404,7 +414,9 @@ Command parse(const QStringList &arguments)
 int run(const Command &command)
 {
     if (command.name == AddBranchRole) {
-        std::fputs(addBranchRole(command.database, command.path, command.filiale).toUtf8().constData(),
+        std::fputs(addBranchRole(command.database, command.path, command.filiale, command.moveRole)
+                       .toUtf8()
+                       .constData(),
                    stdout);
     } else if (command.name == CopySettings) {
         const qsizetype copied = copySettings(command.path, command.database, command.filiale);
