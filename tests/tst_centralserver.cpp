@@ -8,6 +8,7 @@
 #include "check/ordovantdm.h"
 #include "support/branchfixture.h"
 #include "support/hostfiles.h"
+#include "support/silentlistener.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -15,7 +16,6 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QTcpServer>
 #include <QtTest>
 
 #include <memory>
@@ -30,7 +30,6 @@ constexpr int CrowdZeitlimit = 20;
 constexpr int EndsWithinMs = (Zeitlimit + 8) * 1000;
 const QString SortOutCheck = QStringLiteral("TDMOrdovant.ExistAbsortierAufgaben");
 const QString SettingsWrite = QStringLiteral("TDMOrdovant.Einstellung_speichern");
-const QString SettingsRead = QStringLiteral("TDMOrdovant.Einstellung_laden");
 
 const QVector<TaskRow> TasksOf42And43{{42, 3, 11}, {42, 4, 1}, {43, 1, 2}, {43, 1, 2}, {43, 2, 5}};
 
@@ -56,13 +55,6 @@ QByteArray hostIni(BranchFixture &branch, int filiale, const QString &role, cons
            branch.hostIniSection(role, zeitlimit, host, port) + branch.settingsInDatabase();
 }
 
-QString freePort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost);
-    return QString::number(probe.serverPort());
-}
-
 // The route's server: the test cluster itself, or the PgBouncer in front of it.
 struct Route
 {
@@ -70,9 +62,9 @@ struct Route
     QString port;
 };
 
-// Runs one statement through `route` as the cluster's administrator (PGUSER) on a connection of its
-// own; the first column of its first row.
-QString answer(const Route &route, const QString &database, const QString &sql)
+// Runs one statement through `route` as `role` (empty: the cluster's administrator, PGUSER) on a
+// connection of its own; the first column of its first row.
+QString answer(const Route &route, const QString &database, const QString &sql, const QString &role = {})
 {
     const QString name = QStringLiteral("central-probe");
     QString result;
@@ -81,6 +73,7 @@ QString answer(const Route &route, const QString &database, const QString &sql)
         db.setHostName(route.host);
         db.setPort(route.port.toInt());
         db.setDatabaseName(database);
+        db.setUserName(role);
         if (db.open()) {
             QSqlQuery query(db);
             result = query.exec(sql) && query.next() ? query.value(0).toString()
@@ -133,6 +126,7 @@ private slots:
     void manyStartsAtOnce();
     void concurrentWritersLoseNothing_data() { addRoutes(); }
     void concurrentWritersLoseNothing();
+    void poolKeepsTheServersDefaults_data();
     void poolKeepsTheServersDefaults();
 
     // Branch roles on one server.
@@ -145,9 +139,8 @@ private slots:
     void failoverToTheNextServer_data();
     void failoverToTheNextServer();
 
-    // A server process that stops answering, a table that stays locked.
+    // A server process that stops answering.
     void stoppedBackendEndsTheRun();
-    void lockedSettingsCostOneLimit();
 
 private:
     static void addRoutes();
@@ -260,17 +253,41 @@ void TestCentralServer::concurrentWritersLoseNothing()
     }
 }
 
-// After the runs above, every server connection of the pool runs with the server's own limit.
+void TestCentralServer::poolKeepsTheServersDefaults_data()
+{
+    QTest::addColumn<QString>("route");
+    QTest::newRow("QPSQL") << QStringLiteral("QPSQL");
+    QTest::newRow("QODBC-PostgreSQL") << QStringLiteral("QODBC-PostgreSQL");
+}
+
+// The program works through the pooler; then a client of its role on its database gets a server
+// connection of that role's pool, which holds only those the program used, and finds the server's
+// defaults there.
 void TestCentralServer::poolKeepsTheServersDefaults()
 {
+    QFETCH(QString, route);
     const Route pooler{pgBouncerHost(), pgBouncerPort()};
     REQUIRE_ROUTE(pooler);
+    if (const QString reason = BranchFixture::unavailable(route); !reason.isEmpty())
+        QSKIP(qPrintable(reason));
+    StandaloneHostHome home;
+    BranchFixture branch(route, home.path());
+    QVERIFY2(branch.create({{43, 1, 2}}), qPrintable(branch.error()));
+    QVERIFY(home.writeIni(hostIni(branch, 42, QStringLiteral("ordovant"), pooler.host, pooler.port)));
+    {
+        InstalledStandaloneHost host;
+        TDMOrdovant dm;
+        QVERIFY(!dm.ExistAbsortierAufgaben(true));
+        dm.Einstellung_speichern(QStringLiteral("GV"), QStringLiteral("FILUML"));
+        QCOMPARE(dm.Einstellung_laden(QStringLiteral("GV"), QString()), QStringLiteral("FILUML"));
+    }
+    QVERIFY2(home.logLines().isEmpty(), qPrintable(home.logLines().join(u'\n')));
+    const QString settings = QStringLiteral(
+        "SELECT current_setting('statement_timeout') || ' ' || current_setting('extra_float_digits')");
     const Route direct{qEnvironmentVariable("PGHOST"), qEnvironmentVariable("PGPORT")};
-    const QString defaultLimit = answer(direct, QStringLiteral("postgres"), QStringLiteral("SHOW statement_timeout"));
-    QVERIFY2(!defaultLimit.startsWith(QLatin1String("error")), qPrintable(defaultLimit));
-    // More clients than the pool has connections: each is handed one the program used.
-    for (int i = 0; i < 6; ++i)
-        QCOMPARE(answer(pooler, QStringLiteral("postgres"), QStringLiteral("SHOW statement_timeout")), defaultLimit);
+    const QString defaults = answer(direct, branch.databaseName(), settings, QStringLiteral("ordovant"));
+    QVERIFY2(!defaults.startsWith(QLatin1String("error")), qPrintable(defaults));
+    QCOMPARE(answer(pooler, branch.databaseName(), settings, QStringLiteral("ordovant")), defaults);
 }
 
 void TestCentralServer::addBranchRoleTakesOnlyABoundRole_data()
@@ -397,12 +414,9 @@ void TestCentralServer::failoverToTheNextServer()
     StandaloneHostHome home;
     BranchFixture branch(QStringLiteral("QPSQL"), home.path());
     QVERIFY2(branch.create(TasksOf42And43), qPrintable(branch.error()));
-    QTcpServer silentServer;
-    QString firstPort = freePort();
-    if (silent) {
-        QVERIFY(silentServer.listen(QHostAddress::LocalHost));
-        firstPort = QString::number(silentServer.serverPort());
-    }
+    SilentListener silentServer;
+    const QString firstPort = silent ? silentServer.port() : SilentListener::freePort();
+    QVERIFY(!firstPort.isEmpty());
     QVERIFY(home.writeIni(hostIni(branch, 42, QStringLiteral("ordovant"),
                                   QStringLiteral("127.0.0.1,") + qEnvironmentVariable("PGHOST"),
                                   firstPort + u',' + qEnvironmentVariable("PGPORT"))));
@@ -456,43 +470,6 @@ void TestCentralServer::stoppedBackendEndsTheRun()
     QVERIFY2(HostFiles::hasReport(log, QStringLiteral("07"), SortOutCheck, QStringLiteral("keine Antwort")),
              qPrintable(log.join(u'\n')));
     QCOMPARE(HostFiles::describeChanges(before, HostFiles::snapshot(home.path())), QString());
-}
-
-// The notice reads two settings from a table another session holds locked: the first read waits for
-// the step's limit, the second finds none left and is reported at once instead of waiting again.
-void TestCentralServer::lockedSettingsCostOneLimit()
-{
-    StandaloneHostHome home;
-    BranchFixture branch(QStringLiteral("QPSQL"), home.path());
-    QVERIFY2(branch.create(TasksOf42And43), qPrintable(branch.error()));
-    QVERIFY(home.writeIni(hostIni(branch, 42, QStringLiteral("ordovant"), {}, {})));
-    const QString locker = QStringLiteral("settings-locker");
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), locker);
-        db.setDatabaseName(branch.databaseName());
-        QVERIFY2(db.open() && db.transaction() &&
-                     QSqlQuery(db).exec(QStringLiteral("LOCK TABLE einstellung IN ACCESS EXCLUSIVE MODE")),
-                 qPrintable(db.lastError().text()));
-    }
-    {
-        InstalledStandaloneHost host;
-        TDMOrdovant dm;
-        // A read that failed returns its neutral result, the empty text.
-        QCOMPARE(dm.Einstellung_laden(QStringLiteral("GV"), QStringLiteral("KUNDBEST")), QString());
-        QCOMPARE(dm.Einstellung_laden(QStringLiteral("HERKUNFT"), QStringLiteral("O")), QString());
-    }
-    {
-        QSqlDatabase db = QSqlDatabase::database(locker, false);
-        db.rollback();
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(locker);
-    const QStringList log = home.logLines();
-    QCOMPARE(log.size(), 2);
-    QVERIFY2(HostFiles::hasReport({log.at(0)}, QStringLiteral("07"), SettingsRead, QStringLiteral("timeout")),
-             qPrintable(log.join(u'\n')));
-    QVERIFY2(HostFiles::hasReport({log.at(1)}, QStringLiteral("07"), SettingsRead, QStringLiteral("aufgebraucht")),
-             qPrintable(log.join(u'\n')));
 }
 
 QTEST_GUILESS_MAIN(TestCentralServer)

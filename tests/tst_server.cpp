@@ -8,13 +8,10 @@
 #include "check/ordovantdm.h"
 #include "support/branchfixture.h"
 #include "support/hostfiles.h"
+#include "support/silentlistener.h"
 
 #include <QElapsedTimer>
 #include <QProcess>
-#include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlQuery>
-#include <QTcpServer>
 #include <QtTest>
 
 #include <functional>
@@ -27,6 +24,7 @@ constexpr int Zeitlimit = 2;
 constexpr int EndsWithinMs = (Zeitlimit + 6) * 1000;
 const QString SortOutCheck = QStringLiteral("TDMOrdovant.ExistAbsortierAufgaben");
 const QString SettingsWrite = QStringLiteral("TDMOrdovant.Einstellung_speichern");
+const QString SettingsRead = QStringLiteral("TDMOrdovant.Einstellung_laden");
 
 const QVector<TaskRow> OpenTasksOf42{{42, 3, 11}, {42, 4, 1}};
 
@@ -53,17 +51,22 @@ public:
     QString port;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     // What a fault keeps alive while the program runs: a silent listener.
-    std::unique_ptr<QTcpServer> silentServer;
+    std::unique_ptr<SilentListener> silentServer;
 };
 
 using Fault = std::function<bool(ServerBranch &)>;
 
-QString freePort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost);
-    return QString::number(probe.serverPort());
-}
+const auto nothingListening = Fault([](ServerBranch &s) {
+    s.host = QStringLiteral("127.0.0.1");
+    s.port = SilentListener::freePort();
+    return !s.port.isEmpty();
+});
+const auto silent = Fault([](ServerBranch &s) {
+    s.silentServer = std::make_unique<SilentListener>();
+    s.host = QStringLiteral("127.0.0.1");
+    s.port = s.silentServer->port();
+    return s.silentServer->isListening();
+});
 
 bool skipUnavailable(const QString &route)
 {
@@ -87,6 +90,8 @@ private slots:
     void serverGoneBetweenTwoChecks();
     void refusedWriteKeepsTheStoredValue_data();
     void refusedWriteKeepsTheStoredValue();
+    void stepCostsOneLimit_data();
+    void stepCostsOneLimit();
 };
 
 void TestServer::initTestCase()
@@ -103,11 +108,6 @@ void TestServer::faultEndsTheRunCleanly_data()
     QTest::addColumn<Fault>("fault");
     QTest::addColumn<bool>("withTables");
 
-    const auto nothingListening = Fault([](ServerBranch &s) {
-        s.host = QStringLiteral("127.0.0.1");
-        s.port = freePort();
-        return true;
-    });
     const auto wrongPassword = Fault([](ServerBranch &s) {
         s.environment.insert(QStringLiteral("PGPASSWORD"), QStringLiteral("falsch"));
         s.branch.setOdbcPassword(QStringLiteral("falsch"));
@@ -125,14 +125,8 @@ void TestServer::faultEndsTheRunCleanly_data()
         QTest::addRow("%s: wrong password", r.constData()) << route << wrongPassword << true;
         QTest::addRow("%s: missing table", r.constData()) << route << noFault << false;
         QTest::addRow("%s: missing column", r.constData()) << route << columnMissing << true;
+        QTest::addRow("%s: accepts and never answers", r.constData()) << route << silent << true;
     }
-    QTest::newRow("QPSQL: accepts and never answers") << QStringLiteral("QPSQL") << Fault([](ServerBranch &s) {
-        s.silentServer = std::make_unique<QTcpServer>();
-        s.host = QStringLiteral("127.0.0.1");
-        s.port = QString::number(
-            s.silentServer->listen(QHostAddress::LocalHost) ? s.silentServer->serverPort() : 0);
-        return s.silentServer->isListening();
-    }) << true;
 }
 
 void TestServer::faultEndsTheRunCleanly()
@@ -233,6 +227,53 @@ void TestServer::refusedWriteKeepsTheStoredValue()
     dm.Einstellung_speichern(QStringLiteral("GV"), QStringLiteral("FILUML"));
     QVERIFY(HostFiles::hasReport(server.home.logLines(), QStringLiteral("07"), SettingsWrite));
     QCOMPARE(dm.Einstellung_laden(QStringLiteral("GV"), QString()), QStringLiteral("KUNDBEST|RESERV"));
+}
+
+void TestServer::stepCostsOneLimit_data()
+{
+    QTest::addColumn<QString>("route");
+    QTest::addColumn<Fault>("fault");
+    QTest::addColumn<QString>("thenSays"); // what the step's later questions are told at once
+
+    const auto settingsLocked = Fault([](ServerBranch &s) { return s.branch.lockTable(QStringLiteral("einstellung")); });
+    for (const QString &route : ServerRoutes) {
+        const QByteArray r = route.toUtf8();
+        QTest::addRow("%s: silent server", r.constData()) << route << silent << "kein neuer Verbindungsversuch";
+        QTest::addRow("%s: settings locked", r.constData()) << route << settingsLocked << "aufgebraucht";
+    }
+}
+
+// The questions of one step (the notice's or the options dialog's settings reads) share one limit: the
+// first waits for it, the others are refused at once. The next step asks the server again.
+void TestServer::stepCostsOneLimit()
+{
+    QFETCH(QString, route);
+    QFETCH(Fault, fault);
+    QFETCH(QString, thenSays);
+    if (skipUnavailable(route))
+        QSKIP(qPrintable(BranchFixture::unavailable(route)));
+    ServerBranch server(route);
+    QVERIFY2(server.branch.create({}), qPrintable(server.branch.error()));
+    QVERIFY2(fault(server), qPrintable(server.branch.error()));
+    QVERIFY(server.home.writeIni(server.hostIni() + server.branch.settingsInDatabase()));
+    InstalledStandaloneHost host;
+    TDMOrdovant dm;
+
+    QElapsedTimer clock;
+    clock.start();
+    for (const char *key : {"GV", "HERKUNFT", "GV"})
+        QCOMPARE(dm.Einstellung_laden(QLatin1String(key), QStringLiteral("<vorgabe>")), QString());
+    // One limit, not three; the margin is for a slow machine.
+    QVERIFY2(clock.elapsed() < 2 * Zeitlimit * 1000, qPrintable(QString::number(clock.elapsed())));
+    QCoreApplication::processEvents();
+    QCOMPARE(dm.Einstellung_laden(QStringLiteral("GV"), QStringLiteral("<vorgabe>")), QString());
+
+    const QStringList log = server.home.logLines();
+    QCOMPARE(log.size(), 4);
+    for (int i = 0; i < 4; ++i)
+        QVERIFY2(HostFiles::hasReport({log.at(i)}, QStringLiteral("07"), SettingsRead) &&
+                     log.at(i).contains(thenSays) == (i == 1 || i == 2),
+                 qPrintable(log.join(u'\n')));
 }
 
 QTEST_GUILESS_MAIN(TestServer)

@@ -44,6 +44,7 @@ ServerSession::ServerSession(const BranchDatabaseSettings &settings)
         fail("connecting", db.lastError());
     m_connection->opened(db);
     m_postgres = db.driver()->dbmsType() == QSqlDriver::PostgreSQL;
+    m_psqlOdbc = m_postgres && settings.driver == QLatin1String("QODBC");
     m_lockTimeoutMs = settings.timeoutSeconds * 1000;
 }
 
@@ -106,6 +107,9 @@ void ServerSession::begin()
     if (m_postgres)
         run(QStringLiteral("SELECT set_config('lock_timeout', ?, true)"), {QString::number(m_lockTimeoutMs)},
             "setting the lock timeout");
+    // psqlODBC set it for the session when it connected, where a pooler leaves it for others.
+    if (m_psqlOdbc)
+        execute(QStringLiteral("RESET extra_float_digits"), "resetting extra_float_digits");
 }
 
 bool ServerSession::runs(const QString &sql)

@@ -52,5 +52,6 @@ private:
     QString m_label;
     bool m_inTransaction = false;
     bool m_postgres = false;
+    bool m_psqlOdbc = false;
     int m_lockTimeoutMs = 0;
 };

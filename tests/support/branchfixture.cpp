@@ -329,16 +329,16 @@ QByteArray BranchFixture::settingsInDatabase() const
     return isServer() ? QByteArrayLiteral("[Einstellungen]\nSpeicher=Datenbank\n") : QByteArray();
 }
 
-bool BranchFixture::lockTasks()
+bool BranchFixture::lockTable(const QString &table)
 {
     m_lockingConnection = QStringLiteral("locking-session");
     QSqlDatabase db = QSqlDatabase::addDatabase(driver(), m_lockingConnection);
     if (!openAdministrator(db, m_name))
         return false;
     if (isMariaDb())
-        return QSqlQuery(db).exec(QStringLiteral("LOCK TABLES absortieraufgabe WRITE"));
+        return QSqlQuery(db).exec(QStringLiteral("LOCK TABLES %1 WRITE").arg(table));
     return db.transaction() &&
-           QSqlQuery(db).exec(QStringLiteral("LOCK TABLE absortieraufgabe IN ACCESS EXCLUSIVE MODE"));
+           QSqlQuery(db).exec(QStringLiteral("LOCK TABLE %1 IN ACCESS EXCLUSIVE MODE").arg(table));
 }
 
 void BranchFixture::releaseLock()

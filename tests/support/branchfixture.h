@@ -74,8 +74,9 @@ public:
     bool exec(const QString &sql);
     // Every row of a query as the administrator, its columns joined by commas.
     QStringList rows(const QString &sql);
-    // Another session holds the task table locked until releaseLock().
-    bool lockTasks();
+    // Another session holds the table locked until releaseLock().
+    bool lockTable(const QString &table);
+    bool lockTasks() { return lockTable(QStringLiteral("absortieraufgabe")); }
     void releaseLock();
     // The server's name of the database; the file on QSQLITE.
     QString databaseName() const { return m_name; }

@@ -64,7 +64,9 @@ void OdbcConnection::configure(QSqlDatabase &db) const
                                            "oder in eine Verbindungszeichenkette (DRIVER=...) in Name."));
         name += u';' + m_settings.options;
     }
-    db.setDatabaseName(name);
+    // MariaDB's driver leaves the login timeout to its own keyword: without it a server that accepts and
+    // never answers holds the connect for ever. Other drivers pass over a keyword they do not know.
+    db.setDatabaseName(name + QStringLiteral(";CONN_TIMEOUT=%1").arg(m_settings.timeoutSeconds));
     db.setUserName(m_settings.user);
     db.setConnectOptions(QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=%1").arg(m_settings.timeoutSeconds));
 }
@@ -84,9 +86,16 @@ QSqlError OdbcConnection::beginWork(QSqlDatabase &db, qint64 limitMs)
     // Whole seconds for the statement limits, rounded up: a limit of 0 would be none.
     m_limitSeconds = int(std::clamp<qint64>((limitMs + 999) / 1000, 1, 3600));
     switch (m_server) {
-    case Server::Postgres:
-        // psqlODBC's query timeout would set statement_timeout for the session.
-        return limitPostgresTransaction(db, limitMs);
+    case Server::Postgres: {
+        // psqlODBC's query timeout would set statement_timeout for the session. And psqlODBC sets
+        // extra_float_digits for the session when it connects, outside every transaction, where a
+        // pooler leaves it on a server connection that another client gets next: each transaction
+        // puts it back, in the same round trip.
+        QSqlQuery query(db);
+        if (!query.exec(BranchSql::setLocalStatementTimeout(limitMs) + QStringLiteral("; RESET extra_float_digits")))
+            return query.lastError();
+        return {};
+    }
     case Server::MariaDb: {
         // InnoDB's default level locks the gap an UPDATE finds empty, so two workstations saving new
         // keys at once deadlock on each other's INSERT. READ COMMITTED, PostgreSQL's level, locks rows

@@ -12,14 +12,6 @@ const QString BackToSavepoint = QStringLiteral("ROLLBACK TO SAVEPOINT ordovant_a
 
 } // namespace
 
-QSqlError limitPostgresTransaction(QSqlDatabase &db, qint64 limitMs)
-{
-    QSqlQuery limit(db);
-    if (!limit.exec(BranchSql::setLocalStatementTimeout(limitMs)))
-        return limit.lastError();
-    return {};
-}
-
 QString PostgresConnection::serverName() const
 {
     const QString host = m_settings.host.isEmpty() ? QStringLiteral("Standardserver") : m_settings.host;

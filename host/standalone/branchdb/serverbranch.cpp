@@ -78,6 +78,7 @@ QSqlDatabase ServerBranch::database()
     }
     if (!opened) {
         const QString text = message(QStringLiteral("Verbinden"), db.lastError());
+        m_timeLimit.connectFailed(db.lastError().text());
         // No copy of the connection may be alive when it is removed.
         db = QSqlDatabase();
         close();

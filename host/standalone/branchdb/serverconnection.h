@@ -42,6 +42,3 @@ public:
     // so that what the driver frees on the way out is freed inside it.
     virtual void recover(QSqlDatabase &db) = 0;
 };
-
-// The statement limit of a PostgreSQL transaction, for every driver that reaches PostgreSQL.
-QSqlError limitPostgresTransaction(QSqlDatabase &db, qint64 limitMs);

@@ -37,6 +37,11 @@ ServerTimeLimit::Work ServerTimeLimit::statement()
 
 ServerTimeLimit::Work ServerTimeLimit::connecting(int hosts)
 {
+    resetWhenTheEventLoopTurns();
+    if (!m_connectFailure.isEmpty())
+        throw HostError(QStringLiteral("Filialdatenbank %1: kein neuer Verbindungsversuch in diesem Schritt; der "
+                                       "letzte schlug fehl: %2")
+                            .arg(m_server, m_connectFailure));
     // A step whose statements used up its time would only be refused after connecting again, which may
     // cost another connect limit.
     refuseWhenUsedUp();
@@ -85,6 +90,7 @@ void ServerTimeLimit::resetWhenTheEventLoopTurns()
     m_resetPending = true;
     QTimer::singleShot(0, &m_context, [this] {
         m_usedMs = 0;
+        m_connectFailure.clear();
         m_resetPending = false;
     });
 }

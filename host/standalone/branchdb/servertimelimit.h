@@ -46,8 +46,11 @@ public:
     // One piece at a time: connect first, then start the statement's work.
     // Throws HostError when the step has no time left for another statement.
     Work statement();
-    // Connecting to the first answering server of `hosts`; throws HostError as statement() does.
+    // Connecting to the first answering server of `hosts`; throws HostError as statement() does, and
+    // when connecting failed before in this step.
     Work connecting(int hosts);
+    // Connecting failed for `reason`: the step tries no more, a failed connect costs a whole limit.
+    void connectFailed(const QString &reason) { m_connectFailure = reason; }
 
     // How long the watchdog waits beyond the limit: libpq counts connect_timeout in whole seconds,
     // and no less than two.
@@ -61,6 +64,7 @@ private:
 
     qint64 m_limitMs;
     QString m_server;
+    QString m_connectFailure; // of this step
     qint64 m_usedMs = 0;
     bool m_counting = false;
     bool m_resetPending = false;
