@@ -15,4 +15,6 @@ cd "$build"
                 --component-group ProgramFiles --win64 > program-files.wxs
 wixl -a x64 -D Win64=yes -D Version="$version" -D DistDir=dist/ordovant -o "$output" \
     "$here/ordovant.wxs" program-files.wxs
+# host.ini's component: 64-bit (256), never overwrite an existing key file (128), never removed (16).
+msibuild "$output" -q "UPDATE \`Component\` SET \`Attributes\` = 400 WHERE \`Component\` = 'HostIni'"
 echo "$output"

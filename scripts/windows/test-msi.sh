@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Tries the MSI under Wine as an administrator deploys it: silently installed, the program, its autostart
-# and the host directory with its sample host.ini are there; the installed program does a no-work start
-# from the machine-wide host directory; a newer MSI replaces it; a silent uninstall removes the program
+# and the host directory with host.ini made from the sample are there; the installed program does a
+# no-work start from the machine-wide host directory; neither installing again, a repair nor a newer MSI
+# replaces an edited host.ini; a newer MSI replaces the program; a silent uninstall removes the program
 # and its autostart and leaves the host directory alone.
 # Usage: scripts/windows/test-msi.sh BUILD   (inside the Wine set-up of scripts/windows/wine-env.sh)
 set -euo pipefail
@@ -33,7 +34,12 @@ installed() {
 autostart_quotes_the_full_path() {
     autostart | grep -qF '"C:\Program Files\ordovant\ordovant.exe"' || { autostart; return 1; }
 }
-host_directory_has_sample() { cmp -s "$host_dir/host.ini" "$build/dist/ordovant/doc/host.ini.example"; }
+host_directory_has_sample() {
+    cmp -s "$host_dir/host.ini" "$build/dist/ordovant/doc/host.ini.example" \
+        && cmp -s "$host_dir/host.ini.example" "$build/dist/ordovant/doc/host.ini.example"
+}
+edit_host_ini() { printf '[Warenabgabe]\r\n17=7\r\n' >"$host_dir/host.ini"; }
+host_ini_edited() { [ "$(cat "$host_dir/host.ini")" = "$(printf '[Warenabgabe]\r\n17=7')" ] || { cat "$host_dir/host.ini"; return 1; }; }
 # The sample host.ini and an empty branch database: nothing to do, so the program ends by itself with
 # exit 0 and writes no log. ORDOVANT_HOME is unset: the program finds the machine-wide host directory.
 no_work_start() {
@@ -54,12 +60,18 @@ check "the program and everything it loads are installed" installed
 check "the autostart for every user names the program's quoted full path" autostart_quotes_the_full_path
 check "the host directory holds the sample host.ini" host_directory_has_sample
 check "the installed program ends a no-work start quietly" no_work_start
+edit_host_ini
+check "installing the same MSI again succeeds" msiexec /i "$msi"
+check "installing again keeps the edited host.ini" host_ini_edited
+check "a repair of every file succeeds" msiexec /fa "$msi"
+check "the repair keeps the edited host.ini" host_ini_edited
 
 # A newer build with the same upgrade code replaces this one instead of being installed beside it.
 newer="$build/ordovant-upgrade-test.msi"
 "$here/make-msi.sh" "$build" "$version.1" "$newer" >/dev/null
 check "a newer MSI installs silently" msiexec /i "$newer"
 check "the newer MSI replaced the older: one product" one_product
+check "the newer MSI keeps the edited host.ini" host_ini_edited
 check "a silent uninstall succeeds" msiexec /x "$newer"
 rm -f "$newer"
 check "the uninstall removed the program and its autostart" program_gone
