@@ -39,7 +39,7 @@ host_directory_has_sample() {
         && cmp -s "$host_dir/host.ini.example" "$build/dist/ordovant/doc/host.ini.example"
 }
 edit_host_ini() { printf '[Warenabgabe]\r\n17=7\r\n' >"$host_dir/host.ini"; }
-host_ini_edited() { [ "$(cat "$host_dir/host.ini")" = "$(printf '[Warenabgabe]\r\n17=7')" ] || { cat "$host_dir/host.ini"; return 1; }; }
+host_ini_edited() { grep -q '^17=7' "$host_dir/host.ini" || { cat "$host_dir/host.ini"; return 1; }; }
 # The sample host.ini and an empty branch database: nothing to do, so the program ends by itself with
 # exit 0 and writes no log. ORDOVANT_HOME is unset: the program finds the machine-wide host directory.
 no_work_start() {
@@ -63,7 +63,11 @@ check "the installed program ends a no-work start quietly" no_work_start
 edit_host_ini
 check "installing the same MSI again succeeds" msiexec /i "$msi"
 check "installing again keeps the edited host.ini" host_ini_edited
-check "a repair of every file succeeds" msiexec /fa "$msi"
+# A repair that puts back every file, whatever its date or version (as msiexec /fa; Wine's /f knows no
+# package path): it restores a deleted program and still keeps host.ini.
+rm -f "$program_dir/ordovant-db.exe"
+check "a repair of every file succeeds" msiexec /i "$msi" REINSTALL=ALL REINSTALLMODE=amus
+check "the repair put back a deleted program" test -f "$program_dir/ordovant-db.exe"
 check "the repair keeps the edited host.ini" host_ini_edited
 
 # A newer build with the same upgrade code replaces this one instead of being installed beside it.
