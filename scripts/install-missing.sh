@@ -14,6 +14,10 @@ done
 echo "Installing: ${missing[*]}"
 sudo=""
 if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+# apt-get update does not wait for another one's lock: installs of the project run one at a time
+# (CI builds the Windows SDK beside the Linux passes).
+exec 9>"${TMPDIR:-/tmp}/ordovant-install-missing.lock"
+flock 9
 $sudo apt-get update -qq
 # Another install may hold the lock (several set-ups at once): wait for it rather than fail.
 DEBIAN_FRONTEND=noninteractive $sudo apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends "${missing[@]}"
