@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The Windows build: cross-compiles ordovant with the Windows SDK (built first when missing), runs every
-# test under Wine on a virtual display, packs the MSI, tries it under Wine and takes screenshots.
-# Leaves in build-windows/: dist/ordovant/ (the program with everything it needs), ordovant-<version>-x64.msi,
-# notice.png and options.png.
+# test under Wine on a virtual display, signs the programs, DLLs and plugins and the MSI when a
+# certificate is given (see scripts/windows/sign.sh), packs the MSI, tries it under Wine, checks the
+# deliverables and takes screenshots. Leaves in build-windows/: dist/ordovant/ (the program with everything
+# it needs), ordovant-<version>-x64.msi, notice.png and options.png.
 # Usage: scripts/windows.sh [--no-tests]
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -15,14 +16,22 @@ run_tests=1
 mkdir -p "$build"
 "$root/scripts/windows-sdk.sh" | tee "$build/windows-sdk.log"
 sdk="$(tail -n 1 "$build/windows-sdk.log")"
-"$root/scripts/install-missing.sh" wine wine64 wixl xvfb xauth fonts-liberation ninja-build cmake xdotool x11-utils \
+"$root/scripts/install-missing.sh" wine wine64 wixl msitools osslsigncode xvfb xauth fonts-liberation ninja-build cmake xdotool x11-utils \
     postgresql postgresql-common mariadb-server unixodbc odbc-postgresql odbc-mariadb
 export ORDOVANT_WINDOWS_SDK="$sdk"
 
 echo "== Building for Windows"
 source "$root/scripts/windows/wine-env.sh"
 wine_environment "$build" "$sdk"
+# The same bytes from the same commit: the commit's time for rcc, no path of this machine.
+export SOURCE_DATE_EPOCH="${SOURCE_DATE_EPOCH:-$(git -C "$root" log -1 --format=%ct)}"
+# rcc writes the time into the resources it compiles: made at another commit's time, they are made again.
+if [ "$(cat "$build/source-date-epoch" 2>/dev/null)" != "$SOURCE_DATE_EPOCH" ]; then
+    find "$build" -name 'qrc_*.cpp' -delete
+    echo "$SOURCE_DATE_EPOCH" >"$build/source-date-epoch"
+fi
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_CXX_FLAGS="-ffile-prefix-map=$root=. -ffile-prefix-map=$build=." \
     -DCMAKE_TOOLCHAIN_FILE="$sdk/lib/cmake/Qt6/qt.toolchain.cmake" \
     -DQT_CHAINLOAD_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
     -DCMAKE_CROSSCOMPILING_EMULATOR="$root/scripts/windows/wine-run.sh" \
@@ -43,10 +52,14 @@ if [ "$run_tests" = 1 ]; then
         "$root/scripts/windows/with-odbc-user-sources.sh" ctest --test-dir "$build" --output-on-failure
 fi
 
-echo "== MSI"
-"$root/scripts/windows/make-msi.sh" "$build"
+echo "== Signing and MSI"
+find "$build/dist/ordovant" -type f \( -name '*.exe' -o -name '*.dll' \) -print0 | sort -z \
+    | xargs -0 "$root/scripts/windows/sign.sh"
+msi="$("$root/scripts/windows/make-msi.sh" "$build" | tail -n 1)"
+[ -z "${ORDOVANT_SIGN_PKCS12:-}" ] || "$root/scripts/windows/sign.sh" "$msi"
 "$root/scripts/windows/test-msi.sh" "$build"
+"$root/scripts/windows/test-deliverables.sh" "$build"
 
 echo "== Screenshots"
 "$root/scripts/windows/screenshots.sh" "$build"
-echo "Windows build: $build/dist/ordovant, $(ls "$build"/ordovant-*-x64.msi), $build/notice.png, $build/options.png"
+echo "Windows build: $build/dist/ordovant, $msi, $build/notice.png, $build/options.png"
