@@ -119,8 +119,16 @@ public:
         skip(QStringLiteral("no namespace of its own for a host name (needs Linux and root)"));
     }
 
-    // The program runs in a session without a window system.
-    void withoutDisplay() { m_withoutDisplay = true; }
+    // The program runs in a session without a window system, or one whose X server is gone.
+    void withoutDisplay(const QString &display = {})
+    {
+        m_withoutDisplay = true;
+        m_display = display;
+#ifdef Q_OS_WIN
+        if (!display.isEmpty())
+            skip(QStringLiteral("an X server's socket is seen from Linux only"));
+#endif
+    }
 
     void prepareProcess(QProcess &process) const
     {
@@ -130,6 +138,8 @@ public:
             QProcessEnvironment environment = process.processEnvironment();
             for (const char *name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
                 environment.remove(QLatin1String(name));
+            if (!m_display.isEmpty())
+                environment.insert(QStringLiteral("DISPLAY"), m_display);
             process.setProcessEnvironment(environment);
         }
     }
@@ -222,6 +232,7 @@ private:
     bool m_locked = false;
     bool m_clearHostName = false;
     bool m_withoutDisplay = false;
+    QString m_display;
 };
 
 // What a row expects of the run.
@@ -487,6 +498,12 @@ void TestBadInput::endsWithoutHarm_data()
         "no display, tasks",
         [](HostDirectory &dir) {
             storeInPlace(dir, [](HostDirectory &d) { d.withoutDisplay(); });
+        },
+        {"-KD"}, Outcome::EndsWithReport, ShowException, QStringLiteral("no display"));
+    addRow(
+        "display whose server is gone",
+        [](HostDirectory &dir) {
+            storeInPlace(dir, [](HostDirectory &d) { d.withoutDisplay(QStringLiteral(":7913")); });
         },
         {"-KD"}, Outcome::EndsWithReport, ShowException, QStringLiteral("no display"));
     addRow(
