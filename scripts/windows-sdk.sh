@@ -1,14 +1,19 @@
 #!/usr/bin/env bash
 # Builds the Windows SDK (a small Qt 6.4.2 qtbase and one sqlite3.dll, cross-compiled with mingw-w64 from
 # Debian's own sources) into a cache outside the checkout, once per machine. A second run with the same
-# recipe takes seconds; a changed recipe (this script, the toolchain file) builds afresh.
+# recipe takes seconds; a changed recipe (this script, the toolchain file) builds afresh, in a folder of its
+# own, so that a run of another recipe (an older checkout) never removes it. A second run while one builds
+# waits for it.
 # Usage: scripts/windows-sdk.sh      prints the SDK directory as its last line
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-sdk="${ORDOVANT_WINDOWS_SDK:-$HOME/.cache/ordovant/windows-sdk-6.4.2}"
 toolchain="$root/cmake/mingw-w64-x86_64.cmake"
 recipe="$(cat "${BASH_SOURCE[0]}" "$toolchain" | sha256sum | cut -c1-16)"
+sdk="${ORDOVANT_WINDOWS_SDK:-$HOME/.cache/ordovant/windows-sdk-6.4.2-$recipe}"
 
+mkdir -p "$(dirname "$sdk")"
+exec 8>"$sdk.lock"
+flock 8
 if [ -f "$sdk/.recipe" ] && [ "$(cat "$sdk/.recipe")" = "$recipe" ]; then
     echo "$sdk"
     exit 0
@@ -22,8 +27,29 @@ if ! grep -rqs '^Types:.*deb-src\|^deb-src' /etc/apt/sources.list /etc/apt/sourc
     sudo=""; [ "$(id -u)" -ne 0 ] && sudo="sudo"
     sed 's/^Types: deb$/Types: deb-src/' /etc/apt/sources.list.d/debian.sources \
         | $sudo tee /etc/apt/sources.list.d/ordovant-deb-src.sources >/dev/null
-    $sudo apt-get update -qq
+    flock "${TMPDIR:-/tmp}/ordovant-install-missing.lock" $sudo apt-get update -qq
 fi
+
+# What the bill of materials needs of the sources, kept in the SDK: the Debian versions of the sources
+# and toolchain, and the attribution of each library of Qt's source that the build compiled or included
+# (some, such as tinycbor or the hash functions, only through an #include, which the deps show).
+record_sources() {
+    local qt_src="$1" sqlite_src="$2" qt_build="$3" sources="$sdk/share/ordovant-sources"
+    mkdir -p "$sources/attribution"
+    {
+        echo "qt6-base=$(dpkg-parsechangelog -l "$qt_src/debian/changelog" -S Version)"
+        echo "sqlite3=$(dpkg-parsechangelog -l "$sqlite_src/debian/changelog" -S Version)"
+        echo "gcc-mingw-w64=$(dpkg-query -W -f='${Version}' gcc-mingw-w64-x86-64-posix 2>/dev/null || echo unknown)"
+        echo "mingw-w64=$(dpkg-query -W -f='${Version}' mingw-w64-x86-64-dev 2>/dev/null || echo unknown)"
+    } > "$sources/versions"
+    { ninja -C "$qt_build" -t commands; ninja -C "$qt_build" -t deps; } > "$qt_build/all-commands.txt"
+    (cd "$qt_src" && find src -name qt_attribution.json) | sort | while read -r attribution; do
+        if grep -qF "$qt_src/$(dirname "$attribution")/" "$qt_build/all-commands.txt"; then
+            mkdir -p "$sources/attribution/$(dirname "$attribution")"
+            cp "$qt_src/$attribution" "$sources/attribution/$attribution"
+        fi
+    done
+}
 
 work="$(mktemp -d "${TMPDIR:-/tmp}/ordovant-sdk.XXXXXX")"
 trap 'rm -rf "$work"' EXIT
@@ -53,7 +79,7 @@ cd "$work/qt-build"
 "$qt_src/configure" -prefix "$sdk" -release -shared -xplatform win32-g++ -qt-host-path /usr \
     -nomake examples -nomake tests -nomake benchmarks \
     -no-opengl -no-dbus -no-icu -no-feature-network -no-feature-xml -no-feature-printsupport \
-    -no-feature-concurrent -no-feature-tabletevent -no-feature-accessibility \
+    -no-feature-concurrent -no-feature-tabletevent \
     -qt-zlib -qt-pcre -qt-libpng -no-libjpeg -qt-freetype -qt-harfbuzz \
     -sql-sqlite -system-sqlite -sql-odbc -no-sql-psql -no-sql-mysql -no-sql-ibase -no-sql-oci -no-sql-db2 \
     -- -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
@@ -62,6 +88,7 @@ cd "$work/qt-build"
     > "$work/configure.log" 2>&1 || { tail -60 "$work/configure.log"; exit 1; }
 cmake --build . --parallel "$(nproc)"
 cmake --install . >/dev/null
+record_sources "$qt_src" "$sqlite_src" "$work/qt-build"
 
 # The mingw runtime the DLLs need, beside them.
 for dll in libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll; do
