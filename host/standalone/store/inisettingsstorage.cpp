@@ -63,6 +63,26 @@ private:
     std::optional<QDeadlineTimer> m_emptySince;
 };
 
+QString lockFailure(const QLockFile &lock, const QString &path)
+{
+    switch (lock.error()) {
+    case QLockFile::LockFailedError:
+        return QStringLiteral("Der Einstellungsspeicher %1 ist seit %2 Sekunden von einem anderen Arbeitsplatz "
+                              "gesperrt (%3).")
+            .arg(QDir::toNativeSeparators(path))
+            .arg(LockTimeoutMs / 1000)
+            .arg(QDir::toNativeSeparators(lockPathOf(path)));
+    case QLockFile::PermissionError:
+        return QStringLiteral("Der Einstellungsspeicher %1 kann nicht gesperrt werden: in seinem Ordner darf "
+                              "dieser Benutzer keine Datei anlegen, oder der Ordner ist schreibgeschützt.")
+            .arg(QDir::toNativeSeparators(path));
+    default:
+        return QStringLiteral("Der Einstellungsspeicher %1 kann nicht gesperrt werden: die Sperrdatei %2 "
+                              "lässt sich nicht anlegen (ist der Ordner keiner, oder der Datenträger voll?).")
+            .arg(QDir::toNativeSeparators(path), QDir::toNativeSeparators(lockPathOf(path)));
+    }
+}
+
 // QLockFile::tryLock(timeout) backs off up to seconds between tries; a store is locked only for the
 // few milliseconds of one write, so waiting writers retry at short intervals.
 void lockStore(QLockFile &lock, const QString &path)
@@ -72,10 +92,7 @@ void lockStore(QLockFile &lock, const QString &path)
     const QDeadlineTimer deadline(LockTimeoutMs);
     while (!lock.tryLock(0)) {
         if (lock.error() != QLockFile::LockFailedError || deadline.hasExpired())
-            throw HostError(
-                QStringLiteral("Der Einstellungsspeicher %1 kann nicht gesperrt werden (Fehler %2).")
-                    .arg(path)
-                    .arg(int(lock.error())));
+            throw HostError(lockFailure(lock, path));
         takeOver.removeIfNoLock(lock);
         QThread::msleep(LockRetryMs);
     }
