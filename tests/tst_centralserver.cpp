@@ -159,8 +159,8 @@ void TestCentralServer::addRoutes()
     QTest::newRow("PgBouncer, transaction pooling") << Route{pgBouncerHost(), pgBouncerPort()};
 }
 
-#define REQUIRE_ROUTE(route)                                                                              \
-    if ((route).port.isEmpty())                                                                           \
+#define REQUIRE_ROUTE(route)                                                                                 \
+    if ((route).port.isEmpty())                                                                              \
     QSKIP("no PgBouncer: run under tests/support/with-pgbouncer.sh (./test.sh does)")
 
 // Each start counts branch 42, which has no open task, and so ends by itself; a failure is a report.
@@ -197,7 +197,8 @@ void TestCentralServer::manyStartsAtOnce()
         const bool finished = process.waitForFinished((CrowdZeitlimit + 10) * 1000);
         if (!finished)
             process.kill();
-        const QString log = readWholeFile(root.filePath(QStringLiteral("arbeitsplatz%1/ordovant.log").arg(i)));
+        const QString log =
+            readWholeFile(root.filePath(QStringLiteral("arbeitsplatz%1/ordovant.log").arg(i)));
         QVERIFY2(finished, qPrintable(QStringLiteral("start %1 hung").arg(i)));
         QCOMPARE(process.exitCode(), 0);
         QVERIFY2(log.isEmpty(), qPrintable(QStringLiteral("start %1: %2").arg(i).arg(log)));
@@ -245,7 +246,8 @@ void TestCentralServer::concurrentWritersLoseNothing()
     // Every writer's last GV is on the server, under its own key of branch 42.
     for (int i = 0; i < Writers; ++i) {
         const QString gv = lastValues.filter(QStringLiteral("GV=")).value(i).mid(3);
-        QCOMPARE(answer({qEnvironmentVariable("PGHOST"), qEnvironmentVariable("PGPORT")}, branch.databaseName(),
+        QCOMPARE(answer({qEnvironmentVariable("PGHOST"), qEnvironmentVariable("PGPORT")},
+                        branch.databaseName(),
                         QStringLiteral("SELECT wert FROM einstellung WHERE filiale = 42 AND "
                                        "schluessel = 'ORDOVANT/DM/GVT%1'")
                             .arg(i)),
@@ -301,10 +303,14 @@ void TestCentralServer::addBranchRoleTakesOnlyABoundRole_data()
     const QStringList none;
     const QStringList branch42{QStringLiteral("42")};
     QTest::newRow("new role") << QString() << none << 0 << "%1 of branch 42 was created as" << branch42;
-    QTest::newRow("plain login role") << "CREATE ROLE %1 LOGIN" << none << 0 << "%1 of branch 42 is now" << branch42;
-    QTest::newRow("superuser") << "CREATE ROLE %1 LOGIN SUPERUSER" << none << 1 << "\"%1\" is a superuser" << none;
-    QTest::newRow("BYPASSRLS") << "CREATE ROLE %1 LOGIN BYPASSRLS" << none << 1 << "\"%1\" has BYPASSRLS" << none;
-    QTest::newRow("CREATEROLE") << "CREATE ROLE %1 LOGIN CREATEROLE" << none << 1 << "\"%1\" has CREATEROLE" << none;
+    QTest::newRow("plain login role")
+        << "CREATE ROLE %1 LOGIN" << none << 0 << "%1 of branch 42 is now" << branch42;
+    QTest::newRow("superuser") << "CREATE ROLE %1 LOGIN SUPERUSER" << none << 1 << "\"%1\" is a superuser"
+                               << none;
+    QTest::newRow("BYPASSRLS") << "CREATE ROLE %1 LOGIN BYPASSRLS" << none << 1 << "\"%1\" has BYPASSRLS"
+                               << none;
+    QTest::newRow("CREATEROLE") << "CREATE ROLE %1 LOGIN CREATEROLE" << none << 1 << "\"%1\" has CREATEROLE"
+                                << none;
     QTest::newRow("owner of beleg") << "CREATE ROLE %1 LOGIN; ALTER TABLE beleg OWNER TO %1" << none << 1
                                     << "\"%1\" owns the table beleg" << none;
     QTest::newRow("member of a superuser") << "CREATE ROLE %1_s SUPERUSER; CREATE ROLE %1 LOGIN IN ROLE %1_s"
@@ -313,12 +319,14 @@ void TestCentralServer::addBranchRoleTakesOnlyABoundRole_data()
         << "CREATE ROLE %1_o; ALTER TABLE beleg OWNER TO %1_o; CREATE ROLE %1_m IN ROLE %1_o; "
            "CREATE ROLE %1 LOGIN IN ROLE %1_m"
         << none << 1 << "member of \"%1_o\", which owns the table beleg" << none;
-    const QString ofBranch43 = QStringLiteral("CREATE ROLE %1 LOGIN; INSERT INTO filialrolle VALUES ('%1', 43)");
+    const QString ofBranch43 =
+        QStringLiteral("CREATE ROLE %1 LOGIN; INSERT INTO filialrolle VALUES ('%1', 43)");
     QTest::newRow("role of another branch")
-        << ofBranch43 << none << 1 << "\"%1\" is the role of branch 43 already" << QStringList{QStringLiteral("43")};
+        << ofBranch43 << none << 1 << "\"%1\" is the role of branch 43 already"
+        << QStringList{QStringLiteral("43")};
     QTest::newRow("role of another branch, --move-branch")
-        << ofBranch43 << QStringList{QStringLiteral("--move-branch")} << 0 << "%1 moved from branch 43 to branch 42"
-        << branch42;
+        << ofBranch43 << QStringList{QStringLiteral("--move-branch")} << 0
+        << "%1 moved from branch 43 to branch 42" << branch42;
 }
 
 void TestCentralServer::addBranchRoleTakesOnlyABoundRole()

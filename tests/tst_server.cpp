@@ -145,8 +145,6 @@ void TestServer::faultEndsTheRunCleanly()
     QProcess ordovant;
     server.environment.insert(QStringLiteral("ORDOVANT_HOME"), server.home.path());
     server.environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    if (server.branch.isOdbc())
-        server.environment.insert(QStringLiteral("ODBCINI"), server.branch.odbcIni());
     ordovant.setProcessEnvironment(server.environment);
     QElapsedTimer clock;
     clock.start();
@@ -217,8 +215,8 @@ void TestServer::refusedWriteKeepsTheStoredValue()
         QSKIP(qPrintable(BranchFixture::unavailable(route)));
     ServerBranch server(route);
     QVERIFY2(server.branch.create({}), qPrintable(server.branch.error()));
-    QVERIFY(server.branch.exec(QStringLiteral(
-        "INSERT INTO einstellung (filiale, schluessel, wert) VALUES (42, 'ORDOVANT/DM/GV07', 'KUNDBEST|RESERV')")));
+    QVERIFY(server.branch.exec(QStringLiteral("INSERT INTO einstellung (filiale, schluessel, wert) VALUES "
+                                              "(42, 'ORDOVANT/DM/GV07', 'KUNDBEST|RESERV')")));
     QVERIFY(server.home.writeIni(server.hostIni(QStringLiteral("ordovant_lesend")) +
                                  server.branch.settingsInDatabase()));
     InstalledStandaloneHost host;
@@ -235,10 +233,12 @@ void TestServer::stepCostsOneLimit_data()
     QTest::addColumn<Fault>("fault");
     QTest::addColumn<QString>("thenSays"); // what the step's later questions are told at once
 
-    const auto settingsLocked = Fault([](ServerBranch &s) { return s.branch.lockTable(QStringLiteral("einstellung")); });
+    const auto settingsLocked =
+        Fault([](ServerBranch &s) { return s.branch.lockTable(QStringLiteral("einstellung")); });
     for (const QString &route : ServerRoutes) {
         const QByteArray r = route.toUtf8();
-        QTest::addRow("%s: silent server", r.constData()) << route << silent << "kein neuer Verbindungsversuch";
+        QTest::addRow("%s: silent server", r.constData())
+            << route << silent << "kein neuer Verbindungsversuch";
         QTest::addRow("%s: settings locked", r.constData()) << route << settingsLocked << "aufgebraucht";
     }
 }

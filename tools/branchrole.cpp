@@ -40,11 +40,13 @@ void refuseUnbound(ServerSession &session, const QString &role)
             right = QStringLiteral("owns the table %1").arg(query.value(4).toString());
         if (right.isEmpty())
             continue;
-        const QString who = holder == role ? QStringLiteral("\"%1\"").arg(role)
-                                           : QStringLiteral("\"%1\" is a member of \"%2\", which").arg(role, holder);
-        throw ToolError(QStringLiteral("%1 %2, so row-level security would not keep it to one branch; a branch "
-                                       "role must be a plain login role")
-                            .arg(who, right));
+        const QString who = holder == role
+                                ? QStringLiteral("\"%1\"").arg(role)
+                                : QStringLiteral("\"%1\" is a member of \"%2\", which").arg(role, holder);
+        throw ToolError(
+            QStringLiteral("%1 %2, so row-level security would not keep it to one branch; a branch "
+                           "role must be a plain login role")
+                .arg(who, right));
     }
 }
 
@@ -82,17 +84,18 @@ QString addBranchRole(const BranchDatabaseSettings &server, const QString &role,
                             .toBool();
     if (exists)
         refuseUnbound(session, role);
-    const QVariant branch = session.value(
-        QStringLiteral("SELECT (SELECT filiale FROM filialrolle WHERE rolle = ?)"), "looking for the role's branch",
-        {role});
+    const QVariant branch =
+        session.value(QStringLiteral("SELECT (SELECT filiale FROM filialrolle WHERE rolle = ?)"),
+                      "looking for the role's branch", {role});
     const bool moving = !branch.isNull() && branch.toInt() != filiale;
     if (moving && !move)
-        throw ToolError(QStringLiteral("\"%1\" is the role of branch %2 already; to make it the role of branch %3 "
-                                       "instead (its workstations then see branch %3's rows and no longer "
-                                       "branch %2's), add --move-branch")
-                            .arg(role)
-                            .arg(branch.toInt())
-                            .arg(filiale));
+        throw ToolError(
+            QStringLiteral("\"%1\" is the role of branch %2 already; to make it the role of branch %3 "
+                           "instead (its workstations then see branch %3's rows and no longer "
+                           "branch %2's), add --move-branch")
+                .arg(role)
+                .arg(branch.toInt())
+                .arg(filiale));
     const QString quoted =
         session.value(QStringLiteral("SELECT quote_ident(?)"), "quoting the role's name", {role}).toString();
     if (!exists)
@@ -109,21 +112,24 @@ QString addBranchRole(const BranchDatabaseSettings &server, const QString &role,
     session.run(QStringLiteral("INSERT INTO filialrolle (rolle, filiale) VALUES (?, ?) "
                                "ON CONFLICT (rolle) DO UPDATE SET filiale = excluded.filiale"),
                 {role, filiale}, "recording the role's branch");
-    const QString moved = moving ? QStringLiteral("role %1 moved from branch %2 to branch %3: its workstations now "
-                                                  "see branch %3's rows, no longer branch %2's.\n")
-                                       .arg(role)
-                                       .arg(branch.toInt())
-                                       .arg(filiale)
-                                 : QString();
+    const QString moved =
+        moving ? QStringLiteral("role %1 moved from branch %2 to branch %3: its workstations now "
+                                "see branch %3's rows, no longer branch %2's.\n")
+                     .arg(role)
+                     .arg(branch.toInt())
+                     .arg(filiale)
+               : QString();
     session.commit();
     const QString database = server.name.isEmpty() ? QStringLiteral("DATABASE") : server.name;
-    return moved + QStringLiteral(
+    return moved +
+           QStringLiteral(
                "role %1 of branch %2 %3 a member of %4.\n"
                "Set its password as the administrator (this tool never takes one), for example\n"
                "  psql -d %5 -c '\\password %1'\n"
                "then put it into the password file (~/.pgpass) of each workstation of branch %2, name\n"
                "the role in their host.ini (Benutzer=%1) and let it in through pg_hba.conf.\n")
-        .arg(role)
-        .arg(filiale)
-        .arg(exists ? QStringLiteral("is now") : QStringLiteral("was created as"), GroupRole, database);
+               .arg(role)
+               .arg(filiale)
+               .arg(exists ? QStringLiteral("is now") : QStringLiteral("was created as"), GroupRole,
+                    database);
 }

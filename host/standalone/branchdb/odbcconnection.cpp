@@ -60,8 +60,9 @@ void OdbcConnection::configure(QSqlDatabase &db) const
     QString name = m_settings.name;
     if (!m_settings.options.isEmpty()) {
         if (!isConnectionString(name))
-            throw HostError(QStringLiteral("Mit dem Treiber QODBC gehören weitere Angaben in die ODBC-Datenquelle "
-                                           "oder in eine Verbindungszeichenkette (DRIVER=...) in Name."));
+            throw HostError(
+                QStringLiteral("Mit dem Treiber QODBC gehören weitere Angaben in die ODBC-Datenquelle "
+                               "oder in eine Verbindungszeichenkette (DRIVER=...) in Name."));
         name += u';' + m_settings.options;
     }
     // MariaDB's driver leaves the login timeout to its own keyword: without it a server that accepts and
@@ -92,7 +93,8 @@ QSqlError OdbcConnection::beginWork(QSqlDatabase &db, qint64 limitMs)
         // pooler leaves it on a server connection that another client gets next: each transaction
         // puts it back, in the same round trip.
         QSqlQuery query(db);
-        if (!query.exec(BranchSql::setLocalStatementTimeout(limitMs) + QStringLiteral("; RESET extra_float_digits")))
+        if (!query.exec(BranchSql::setLocalStatementTimeout(limitMs) +
+                        QStringLiteral("; RESET extra_float_digits")))
             return query.lastError();
         return {};
     }
@@ -133,9 +135,8 @@ QSqlError OdbcConnection::limitStatement(QSqlQuery &query)
         return QSqlError(QStringLiteral("ODBC"), QStringLiteral("die Anweisung nimmt kein Zeitlimit an"),
                          QSqlError::StatementError);
     const SQLHANDLE statement = *static_cast<const SQLHANDLE *>(handle.constData());
-    const SQLRETURN result =
-        set(statement, SQL_ATTR_QUERY_TIMEOUT,
-            reinterpret_cast<SQLPOINTER>(static_cast<quintptr>(m_limitSeconds)), 0);
+    const SQLRETURN result = set(statement, SQL_ATTR_QUERY_TIMEOUT,
+                                 reinterpret_cast<SQLPOINTER>(static_cast<quintptr>(m_limitSeconds)), 0);
     if (!SQL_SUCCEEDED(result))
         return QSqlError(QStringLiteral("ODBC"), QStringLiteral("der Treiber nimmt kein Zeitlimit an"),
                          QSqlError::StatementError);

@@ -152,8 +152,7 @@ qint32 ServerBranch::countOpenTasks(qint16 filiale, TQVX_Herkunfts_Integer_Array
         run(query, db, what);
         TaskTally tally(nachHerkunft, nachGV);
         while (query.next())
-            tally.add(query.value(0).toLongLong(), query.value(1).toLongLong(),
-                      query.value(2).toLongLong());
+            tally.add(query.value(0).toLongLong(), query.value(1).toLongLong(), query.value(2).toLongLong());
         if (query.lastError().isValid())
             fail(db, what, query.lastError());
         return tally.total();

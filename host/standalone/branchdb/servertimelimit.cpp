@@ -39,9 +39,10 @@ ServerTimeLimit::Work ServerTimeLimit::connecting(int hosts)
 {
     resetWhenTheEventLoopTurns();
     if (!m_connectFailure.isEmpty())
-        throw HostError(QStringLiteral("Filialdatenbank %1: kein neuer Verbindungsversuch in diesem Schritt; der "
-                                       "letzte schlug fehl: %2")
-                            .arg(m_server, m_connectFailure));
+        throw HostError(
+            QStringLiteral("Filialdatenbank %1: kein neuer Verbindungsversuch in diesem Schritt; der "
+                           "letzte schlug fehl: %2")
+                .arg(m_server, m_connectFailure));
     // A step whose statements used up its time would only be refused after connecting again, which may
     // cost another connect limit.
     refuseWhenUsedUp();
@@ -67,8 +68,7 @@ void ServerTimeLimit::start(Work &work, qint64 ms, bool counts)
     QString label = RunningRoutine::innermost();
     if (label.isEmpty())
         label = ProgramLabel;
-    m_watchdog.arm(QDeadlineTimer(ms + MarginMs),
-                   label,
+    m_watchdog.arm(QDeadlineTimer(ms + MarginMs), label,
                    QStringLiteral("Filialdatenbank %1: keine Antwort innerhalb von %2 s; das Programm endet.")
                        .arg(m_server)
                        .arg((ms + MarginMs) / 1000));
