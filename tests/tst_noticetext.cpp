@@ -7,6 +7,8 @@
 #include <QPushButton>
 #include <QTest>
 
+#include <memory>
+
 namespace {
 
 const QString crlf = QStringLiteral("\r\n");
@@ -45,12 +47,28 @@ void setCounts(RecordingHost &host, const Counts &gv, const Counts &herkunft)
         host.herkunftCounts.at(it.key()) = it.value();
 }
 
-// A branch with open tasks, counted in detail, without the automatic printing.
-void prepareSortOutBranch(RecordingHost &host)
+// A branch with open tasks of the given counts, counted in detail, without the automatic printing.
+// Change the host before check(); check() runs the start's check and makes the notice anew after it.
+struct SortOutBranch
 {
-    host.arguments << QStringLiteral("-KD");
-    host.detailTotal = 1;
-}
+    SortOutBranch(const Counts &gv, const Counts &herkunft)
+    {
+        host->arguments << QStringLiteral("-KD");
+        host->detailTotal = 1;
+        setCounts(*host, gv, herkunft);
+    }
+
+    [[nodiscard]] bool check(bool detailed = true)
+    {
+        const bool found = dm.ExistAbsortierAufgaben(detailed);
+        notice = std::make_unique<TInfoboxFrm>();
+        return found;
+    }
+
+    ScopedRecordingHost host;
+    TDMOrdovant dm;
+    std::unique_ptr<TInfoboxFrm> notice;
+};
 
 } // namespace
 
@@ -151,131 +169,104 @@ void TestNoticeText::sortOutNotice()
     QFETCH(bool, torvelinAndReko);
     QFETCH(QStringList, lines);
 
-    ScopedRecordingHost host;
-    prepareSortOutBranch(*host);
-    store(*host, QStringLiteral("GV"), gvSetting);
-    store(*host, QStringLiteral("HERKUNFT"), herkunftSetting);
-    setCounts(*host, gvCounts, herkunftCounts);
-    host->parameters.insert(QStringLiteral("TORVELIN"), torvelinAndReko);
-    host->parameters.insert(QStringLiteral("RECHKTRL"), torvelinAndReko);
-    TDMOrdovant dm;
-    QVERIFY(dm.ExistAbsortierAufgaben(true));
-    TInfoboxFrm notice;
+    SortOutBranch branch(gvCounts, herkunftCounts);
+    store(*branch.host, QStringLiteral("GV"), gvSetting);
+    store(*branch.host, QStringLiteral("HERKUNFT"), herkunftSetting);
+    branch.host->parameters.insert(QStringLiteral("TORVELIN"), torvelinAndReko);
+    branch.host->parameters.insert(QStringLiteral("RECHKTRL"), torvelinAndReko);
+    QVERIFY(branch.check());
 
-    notice.AusgabeText_Einstellen();
+    branch.notice->AusgabeText_Einstellen();
 
-    QCOMPARE(ausgabe(notice)->text(), expectedNotice(lines));
-    QVERIFY(host->reports.isEmpty());
+    QCOMPARE(ausgabe(*branch.notice)->text(), expectedNotice(lines));
+    QVERIFY(branch.host->reports.isEmpty());
 }
 
 void TestNoticeText::fullTextWithBothLines()
 {
-    ScopedRecordingHost host;
-    prepareSortOutBranch(*host);
-    host->store.insert(QStringLiteral("GV07"), QStringLiteral("KUNDBEST|RESERV"));
-    setCounts(*host, {{3, 3}, {4, 12}}, {{11, 1}});
-    TDMOrdovant dm;
-    QVERIFY(dm.ExistAbsortierAufgaben(true));
-    TInfoboxFrm notice;
+    SortOutBranch branch({{3, 3}, {4, 12}}, {{11, 1}});
+    branch.host->store.insert(QStringLiteral("GV07"), QStringLiteral("KUNDBEST|RESERV"));
+    QVERIFY(branch.check());
 
-    notice.AusgabeText_Einstellen();
+    branch.notice->AusgabeText_Einstellen();
 
-    QCOMPARE(ausgabe(notice)->text(), QStringLiteral("Es liegen Absortieraufgaben für diese Filiale vor.\r\n"
-                                                     "Kundenbestellung: 3 / Reservierung: 12\r\n"
-                                                     "Kundenauftrag: 1\r\n"
-                                                     "\r\n"
-                                                     "Möchten Sie diese sofort erledigen?"));
-    QCOMPARE(notice.windowTitle(), QStringLiteral("Überprüfung Absortieraufgaben"));
-    QVERIFY(!notice.findChild<QPushButton *>(QStringLiteral("btnOptionen"))->isHidden());
+    QCOMPARE(ausgabe(*branch.notice)->text(),
+             QStringLiteral("Es liegen Absortieraufgaben für diese Filiale vor.\r\n"
+                            "Kundenbestellung: 3 / Reservierung: 12\r\n"
+                            "Kundenauftrag: 1\r\n"
+                            "\r\n"
+                            "Möchten Sie diese sofort erledigen?"));
+    QCOMPARE(branch.notice->windowTitle(), QStringLiteral("Überprüfung Absortieraufgaben"));
+    QVERIFY(!branch.notice->findChild<QPushButton *>(QStringLiteral("btnOptionen"))->isHidden());
 }
 
 void TestNoticeText::existenceCheckAloneGivesNoLine()
 {
-    ScopedRecordingHost host;
-    prepareSortOutBranch(*host);
-    host->tasksExist = true;
-    setCounts(*host, {{3, 3}}, {{11, 4}});
-    TDMOrdovant dm;
-    QVERIFY(dm.ExistAbsortierAufgaben(false));
-    TInfoboxFrm notice;
+    SortOutBranch branch({{3, 3}}, {{11, 4}});
+    branch.host->tasksExist = true;
+    QVERIFY(branch.check(false));
 
-    notice.AusgabeText_Einstellen();
+    branch.notice->AusgabeText_Einstellen();
 
-    QCOMPARE(ausgabe(notice)->text(), expectedNotice({}));
+    QCOMPARE(ausgabe(*branch.notice)->text(), expectedNotice({}));
 }
 
 void TestNoticeText::existenceCheckKeepsEarlierCounts()
 {
-    ScopedRecordingHost host;
-    prepareSortOutBranch(*host);
-    host->tasksExist = true;
-    setCounts(*host, {{3, 3}}, {{11, 4}});
-    TDMOrdovant dm;
-    QVERIFY(dm.ExistAbsortierAufgaben(true));
-    setCounts(*host, {{3, 30}}, {{11, 40}});
-    QVERIFY(dm.ExistAbsortierAufgaben(false));
-    TInfoboxFrm notice;
+    SortOutBranch branch({{3, 3}}, {{11, 4}});
+    branch.host->tasksExist = true;
+    QVERIFY(branch.check());
+    setCounts(*branch.host, {{3, 30}}, {{11, 40}});
+    QVERIFY(branch.check(false));
 
-    notice.AusgabeText_Einstellen();
+    branch.notice->AusgabeText_Einstellen();
 
-    QCOMPARE(ausgabe(notice)->text(), expectedNotice({"Kundenbestellung: 3", "Kundenauftrag: 4"}));
+    QCOMPARE(ausgabe(*branch.notice)->text(), expectedNotice({"Kundenbestellung: 3", "Kundenauftrag: 4"}));
 }
 
 void TestNoticeText::recomposingFollowsTheStoredSetting()
 {
-    ScopedRecordingHost host;
-    prepareSortOutBranch(*host);
-    setCounts(*host, {{3, 3}, {4, 5}}, {{11, 4}});
-    TDMOrdovant dm;
-    QVERIFY(dm.ExistAbsortierAufgaben(true));
-    TInfoboxFrm notice;
+    SortOutBranch branch({{3, 3}, {4, 5}}, {{11, 4}});
+    QVERIFY(branch.check());
 
-    notice.AusgabeText_Einstellen();
-    notice.AusgabeText_Einstellen();
-    QCOMPARE(ausgabe(notice)->text(), expectedNotice({"Kundenbestellung: 3", "Kundenauftrag: 4"}));
+    branch.notice->AusgabeText_Einstellen();
+    branch.notice->AusgabeText_Einstellen();
+    QCOMPARE(ausgabe(*branch.notice)->text(), expectedNotice({"Kundenbestellung: 3", "Kundenauftrag: 4"}));
 
-    host->store.insert(QStringLiteral("GV07"), QStringLiteral("RESERV"));
-    host->store.insert(QStringLiteral("HERKUNFT07"), QString());
-    notice.AusgabeText_Einstellen();
-    QCOMPARE(ausgabe(notice)->text(), expectedNotice({"Reservierung: 5"}));
+    branch.host->store.insert(QStringLiteral("GV07"), QStringLiteral("RESERV"));
+    branch.host->store.insert(QStringLiteral("HERKUNFT07"), QString());
+    branch.notice->AusgabeText_Einstellen();
+    QCOMPARE(ausgabe(*branch.notice)->text(), expectedNotice({"Reservierung: 5"}));
 }
 
 void TestNoticeText::lineMethodsSetTheFlagOnlyForAnEntry()
 {
-    ScopedRecordingHost host;
-    prepareSortOutBranch(*host);
-    setCounts(*host, {{3, 3}}, {});
-    TDMOrdovant dm;
-    QVERIFY(dm.ExistAbsortierAufgaben(true));
-    TInfoboxFrm notice;
+    SortOutBranch branch({{3, 3}}, {});
+    QVERIFY(branch.check());
 
     bool entries = false;
     QString line;
-    notice.AusgabeText_Herkunft_Ermitteln(entries, line);
+    branch.notice->AusgabeText_Herkunft_Ermitteln(entries, line);
     QVERIFY(!entries);
     QVERIFY(line.isEmpty());
-    notice.AusgabeText_GV_Ermitteln(entries, line);
+    branch.notice->AusgabeText_GV_Ermitteln(entries, line);
     QVERIFY(entries);
     QCOMPARE(line, QStringLiteral("Kundenbestellung: 3"));
     // A later line without entries leaves the flag as it was.
-    notice.AusgabeText_Herkunft_Ermitteln(entries, line);
+    branch.notice->AusgabeText_Herkunft_Ermitteln(entries, line);
     QVERIFY(entries);
     QVERIFY(line.isEmpty());
 }
 
 void TestNoticeText::lineMethodsReplaceTheText()
 {
-    ScopedRecordingHost host;
-    prepareSortOutBranch(*host);
-    host->store.insert(QStringLiteral("HERKUNFT07"), QStringLiteral("K|O"));
-    setCounts(*host, {}, {{1, 2}, {11, 3}});
-    TDMOrdovant dm;
-    QVERIFY(dm.ExistAbsortierAufgaben(true));
-    TInfoboxFrm notice;
+    SortOutBranch branch({}, {{1, 2}, {11, 3}});
+    branch.host->store.insert(QStringLiteral("HERKUNFT07"), QStringLiteral("K|O"));
+    QVERIFY(branch.check());
 
     bool entries = false;
     QString line = QStringLiteral("alter Text");
-    notice.AusgabeText_Herkunft_Ermitteln(entries, line);
+    branch.notice->AusgabeText_Herkunft_Ermitteln(entries, line);
 
     QCOMPARE(line, QStringLiteral("Kasse: 2 / Kundenauftrag: 3"));
 }
@@ -299,60 +290,48 @@ void TestNoticeText::failingLookupEmptiesOnlyItsLine()
     QFETCH(QString, label);
     QFETCH(QStringList, lines);
 
-    ScopedRecordingHost host;
-    prepareSortOutBranch(*host);
-    setCounts(*host, {{3, 3}}, {{11, 4}});
-    TDMOrdovant dm;
-    QVERIFY(dm.ExistAbsortierAufgaben(true));
-    TInfoboxFrm notice;
-    host->failOn(failingCall);
+    SortOutBranch branch({{3, 3}}, {{11, 4}});
+    QVERIFY(branch.check());
+    branch.host->failOn(failingCall);
 
-    notice.AusgabeText_Einstellen();
+    branch.notice->AusgabeText_Einstellen();
 
-    QCOMPARE(ausgabe(notice)->text(), expectedNotice(lines));
-    QCOMPARE(host->reportLabels(), QStringList{label});
-    QVERIFY(host->reports.first().report);
+    QCOMPARE(ausgabe(*branch.notice)->text(), expectedNotice(lines));
+    QCOMPARE(branch.host->reportLabels(), QStringList{label});
+    QVERIFY(branch.host->reports.first().report);
 }
 
 void TestNoticeText::failingLineKeepsTheFlag()
 {
-    ScopedRecordingHost host;
-    prepareSortOutBranch(*host);
-    setCounts(*host, {{3, 3}}, {{11, 4}});
-    TDMOrdovant dm;
-    QVERIFY(dm.ExistAbsortierAufgaben(true));
-    TInfoboxFrm notice;
-    host->failOn(QStringLiteral("Char_2_Herkunftskennzeichen"));
+    SortOutBranch branch({{3, 3}}, {{11, 4}});
+    QVERIFY(branch.check());
+    branch.host->failOn(QStringLiteral("Char_2_Herkunftskennzeichen"));
 
     bool entries = true;
     QString line = QStringLiteral("alter Text");
-    notice.AusgabeText_Herkunft_Ermitteln(entries, line);
+    branch.notice->AusgabeText_Herkunft_Ermitteln(entries, line);
     QVERIFY(entries);
     QVERIFY(line.isEmpty());
 
     entries = false;
-    notice.AusgabeText_Herkunft_Ermitteln(entries, line);
+    branch.notice->AusgabeText_Herkunft_Ermitteln(entries, line);
     QVERIFY(!entries);
     QVERIFY(line.isEmpty());
 }
 
 void TestNoticeText::unreadableSettingGivesNoLine()
 {
-    ScopedRecordingHost host;
-    prepareSortOutBranch(*host);
-    setCounts(*host, {{3, 3}}, {{11, 4}});
-    TDMOrdovant dm;
-    QVERIFY(dm.ExistAbsortierAufgaben(true));
-    TInfoboxFrm notice;
-    host->clearRecord();
-    host->failOn(QStringLiteral("TSimpleMask.ReadLocalDef"));
+    SortOutBranch branch({{3, 3}}, {{11, 4}});
+    QVERIFY(branch.check());
+    branch.host->clearRecord();
+    branch.host->failOn(QStringLiteral("TSimpleMask.ReadLocalDef"));
 
-    notice.AusgabeText_Einstellen();
+    branch.notice->AusgabeText_Einstellen();
 
     // The data module reports the failed reads; for the notice they are settings without items.
-    QCOMPARE(ausgabe(notice)->text(), expectedNotice({}));
-    QVERIFY(host->reportLabels().contains(QStringLiteral("TDMOrdovant.Einstellung_laden")));
-    QCOMPARE(host->reportLabels().filter(QStringLiteral("TInfoboxFrm.")), QStringList());
+    QCOMPARE(ausgabe(*branch.notice)->text(), expectedNotice({}));
+    QVERIFY(branch.host->reportLabels().contains(QStringLiteral("TDMOrdovant.Einstellung_laden")));
+    QCOMPARE(branch.host->reportLabels().filter(QStringLiteral("TInfoboxFrm.")), QStringList());
 }
 
 void TestNoticeText::missingDataModuleIsReported()

@@ -12,6 +12,7 @@
 #include <QToolButton>
 
 #include <functional>
+#include <memory>
 
 namespace {
 
@@ -53,6 +54,24 @@ QString noticeText(TInfoboxFrm &notice)
     return notice.findChild<QLabel *>(QStringLiteral("lblAusgabe"))->text();
 }
 
+// The start as the program runs it on a branch with the counts of setCounts(): the data module's
+// sort-out check, then the notice on screen.
+struct CountedStart
+{
+    CountedStart()
+    {
+        setCounts(*host);
+        found = dm.ExistAbsortierAufgaben(true);
+        notice = std::make_unique<TInfoboxFrm>();
+        notice->show();
+    }
+
+    ScopedRecordingHost host;
+    TDMOrdovant dm;
+    bool found = false;
+    std::unique_ptr<TInfoboxFrm> notice;
+};
+
 } // namespace
 
 class TestRoundTrip : public QObject
@@ -75,16 +94,13 @@ void TestRoundTrip::cleanup()
 
 void TestRoundTrip::savedChoiceShapesTheNotice()
 {
-    ScopedRecordingHost host;
-    setCounts(*host);
-    TDMOrdovant dm;
-    QVERIFY(dm.ExistAbsortierAufgaben(true));
-    TInfoboxFrm notice;
-    notice.show();
-    QCOMPARE(noticeText(notice), ersteZeile + "\r\nKundenbestellung: 2\r\nKundenauftrag: 3\r\n\r\n" + frage);
-    const int heightBefore = notice.height();
+    CountedStart start;
+    QVERIFY(start.found);
+    QCOMPARE(noticeText(*start.notice),
+             ersteZeile + "\r\nKundenbestellung: 2\r\nKundenauftrag: 3\r\n\r\n" + frage);
+    const int heightBefore = start.notice->height();
 
-    openOptions(notice, [](QWidget &options) {
+    openOptions(*start.notice, [](QWidget &options) {
         // Every type, "Inventurdifferenz" first; the origin "Kasse" instead of "Kundenauftrag".
         auto *clbGV = options.findChild<QListWidget *>(QStringLiteral("clbGV"));
         options.findChild<QToolButton *>(QStringLiteral("btnAlleGV"))->click();
@@ -97,64 +113,58 @@ void TestRoundTrip::savedChoiceShapesTheNotice()
         options.findChild<QPushButton *>(QStringLiteral("btnWeiter"))->click();
     });
 
-    QCOMPARE(host->store.value("GV07"), QStringLiteral("INVDIFF|KUNDBEST|RESERV|LIEFRET|ABSCHR"));
-    QCOMPARE(host->store.value("HERKUNFT07"), QStringLiteral("K"));
-    QCOMPARE(noticeText(notice), ersteZeile +
-                                     "\r\nInventurdifferenz: 4 / Kundenbestellung: 2 / Reservierung: 6 / "
-                                     "Lieferantenretoure: 1 / Abschrift: 9\r\nKasse: 1\r\n\r\n" +
-                                     frage);
-    QVERIFY(notice.height() > heightBefore); // the longer type line wraps
-    QVERIFY(notice.isVisible());
-    QVERIFY(!host->terminated);
-    QVERIFY(host->reports.isEmpty());
+    QCOMPARE(start.host->store.value("GV07"), QStringLiteral("INVDIFF|KUNDBEST|RESERV|LIEFRET|ABSCHR"));
+    QCOMPARE(start.host->store.value("HERKUNFT07"), QStringLiteral("K"));
+    QCOMPARE(noticeText(*start.notice),
+             ersteZeile +
+                 "\r\nInventurdifferenz: 4 / Kundenbestellung: 2 / Reservierung: 6 / "
+                 "Lieferantenretoure: 1 / Abschrift: 9\r\nKasse: 1\r\n\r\n" +
+                 frage);
+    QVERIFY(start.notice->height() > heightBefore); // the longer type line wraps
+    QVERIFY(start.notice->isVisible());
+    QVERIFY(!start.host->terminated);
+    QVERIFY(start.host->reports.isEmpty());
 }
 
 void TestRoundTrip::leavingWithoutSavingKeepsTheNotice()
 {
-    ScopedRecordingHost host;
-    setCounts(*host);
-    TDMOrdovant dm;
-    QVERIFY(dm.ExistAbsortierAufgaben(true));
-    TInfoboxFrm notice;
-    notice.show();
-    const QString textBefore = noticeText(notice);
-    host->gvCounts[3] = 7; // the check that "Zurück" runs counts anew
+    CountedStart start;
+    QVERIFY(start.found);
+    const QString textBefore = noticeText(*start.notice);
+    start.host->gvCounts[3] = 7; // the check that "Zurück" runs counts anew
 
-    openOptions(notice, [](QWidget &options) {
+    openOptions(*start.notice, [](QWidget &options) {
         options.findChild<QToolButton *>(QStringLiteral("btnAlleGV"))->click();
         options.findChild<QPushButton *>(QStringLiteral("btnZurueck"))->click();
     });
 
-    QCOMPARE(host->count("TSimpleMask.WriteLocal"), 0);
-    QCOMPARE(noticeText(notice), QString(textBefore).replace("Kundenbestellung: 2", "Kundenbestellung: 7"));
-    QVERIFY(!host->terminated);
+    QCOMPARE(start.host->count("TSimpleMask.WriteLocal"), 0);
+    QCOMPARE(noticeText(*start.notice),
+             QString(textBefore).replace("Kundenbestellung: 2", "Kundenbestellung: 7"));
+    QVERIFY(!start.host->terminated);
 }
 
 void TestRoundTrip::noTaskLeftEndsTheProgram()
 {
-    ScopedRecordingHost host;
-    setCounts(*host);
-    TDMOrdovant dm;
-    QVERIFY(dm.ExistAbsortierAufgaben(true));
-    TInfoboxFrm notice;
-    notice.show();
-    host->clearRecord();
+    CountedStart start;
+    QVERIFY(start.found);
+    start.host->clearRecord();
     // Meanwhile every task was done.
-    host->detailTotal = 0;
-    host->gvCounts = {};
-    host->herkunftCounts = {};
+    start.host->detailTotal = 0;
+    start.host->gvCounts = {};
+    start.host->herkunftCounts = {};
 
-    openOptions(notice, [](QWidget &options) {
+    openOptions(*start.notice, [](QWidget &options) {
         options.findChild<QPushButton *>(QStringLiteral("btnWeiter"))->click();
     });
 
-    QVERIFY(host->terminated);
-    QVERIFY(host->started.isEmpty());
+    QVERIFY(start.host->terminated);
+    QVERIFY(start.host->started.isEmpty());
     // The notice was composed once more after the check, from the counts that check found.
-    const QStringList names = host->callNames();
+    const QStringList names = start.host->callNames();
     QVERIFY(names.lastIndexOf("TSimpleMask.ReadLocalDef") > names.indexOf(detailCheck));
-    QCOMPARE(host->count(detailCheck), 1);
-    QCOMPARE(noticeText(notice), ersteZeile + "\r\n" + frage);
+    QCOMPARE(start.host->count(detailCheck), 1);
+    QCOMPARE(noticeText(*start.notice), ersteZeile + "\r\n" + frage);
 }
 
 QTEST_MAIN(TestRoundTrip)
