@@ -117,6 +117,14 @@ template <typename Set, typename Rule> void workOutOnce(Set &set, qint32 &count,
     count = possible.count();
 }
 
+// A start parameter is asked of the host once and kept for the data module's life.
+bool startParameterOnce(TQVX_TriState &state, const QString &name)
+{
+    if (state == TQVX_TriState::Unbestimmt)
+        state = CheckParm_RO_NewIsFalse(name) ? TQVX_TriState::Ja : TQVX_TriState::Nein;
+    return state == TQVX_TriState::Ja;
+}
+
 } // namespace
 
 TDMOrdovant::TDMOrdovant(QObject *owner) : QObject(owner)
@@ -254,12 +262,8 @@ int TDMOrdovant::FilialeLaden()
 
 bool TDMOrdovant::GetTorvelinDa()
 {
-    return guardResult(label("GetTorvelinDa"), false, [&] {
-        if (FTorvelinDa == TQVX_TriState::Unbestimmt)
-            FTorvelinDa =
-                CheckParm_RO_NewIsFalse(QStringLiteral("TORVELIN")) ? TQVX_TriState::Ja : TQVX_TriState::Nein;
-        return FTorvelinDa == TQVX_TriState::Ja;
-    });
+    return guardResult(label("GetTorvelinDa"), false,
+                       [&] { return startParameterOnce(FTorvelinDa, QStringLiteral("TORVELIN")); });
 }
 
 bool TDMOrdovant::GetHandlagerDa()
@@ -275,12 +279,8 @@ bool TDMOrdovant::GetHandlagerDa()
 
 bool TDMOrdovant::GetReKoDa()
 {
-    return guardResult(label("GetReKoDa"), false, [&] {
-        if (FReKoDa == TQVX_TriState::Unbestimmt)
-            FReKoDa =
-                CheckParm_RO_NewIsFalse(QStringLiteral("RECHKTRL")) ? TQVX_TriState::Ja : TQVX_TriState::Nein;
-        return FReKoDa == TQVX_TriState::Ja;
-    });
+    return guardResult(label("GetReKoDa"), false,
+                       [&] { return startParameterOnce(FReKoDa, QStringLiteral("RECHKTRL")); });
 }
 
 // --- Possible types and origins ---

@@ -67,12 +67,9 @@ private slots:
     void failingWriteIsReported();
 
     // Setting values composed from check lists
-    void gvValueHoldsCheckedCodesInListOrder();
-    void gvValueOfNothingCheckedIsEmpty();
-    void gvValueQuotesCodesThatNeedIt();
-    void herkunftValueTakesFirstCharacter();
+    void valueOfCheckList_data();
+    void valueOfCheckList();
     void nullListGivesNoValue();
-    void herkunftWithoutCodeGivesNoValue();
 };
 
 // --- Lifecycle ---
@@ -314,52 +311,50 @@ void TestOrdovantDM::failingWriteIsReported()
 
 // --- Setting values composed from check lists ---
 
-void TestOrdovantDM::gvValueHoldsCheckedCodesInListOrder()
+// The value of the types' or the origins' list, from its items' codes and check states; no value and
+// a report when an item lacks its code.
+void TestOrdovantDM::valueOfCheckList_data()
 {
-    ScopedRecordingHost host;
-    TDMOrdovant dm;
-    QListWidget list;
-    addItem(list, QStringLiteral("RESERV"), true);
-    addItem(list, QStringLiteral("FILUML"), false);
-    addItem(list, QStringLiteral("KUNDBEST"), true);
-    addItem(list, QStringLiteral("ABSCHR"), true);
-    QCOMPARE(dm.GV_Konfigurationen_2_String(&list),
-             std::optional<QString>(QStringLiteral("RESERV|KUNDBEST|ABSCHR")));
-    QVERIFY(host->reports.isEmpty());
+    QTest::addColumn<bool>("origins");
+    QTest::addColumn<QVariantList>("codes");
+    QTest::addColumn<QList<bool>>("checked");
+    QTest::addColumn<std::optional<QString>>("value");
+
+    QTest::newRow("types: checked codes in list order")
+        << false << QVariantList{"RESERV", "FILUML", "KUNDBEST", "ABSCHR"}
+        << QList<bool>{true, false, true, true}
+        << std::optional<QString>(QStringLiteral("RESERV|KUNDBEST|ABSCHR"));
+    QTest::newRow("types: nothing checked")
+        << false << QVariantList{"RESERV"} << QList<bool>{false} << std::optional<QString>(QString());
+    QTest::newRow("types: codes quoted that need it")
+        << false << QVariantList{"A B", "C"} << QList<bool>{true, true}
+        << std::optional<QString>(QStringLiteral("\"A B\"|C"));
+    QTest::newRow("origins: empty list")
+        << true << QVariantList() << QList<bool>() << std::optional<QString>(QString());
+    QTest::newRow("origins: first character of each code")
+        << true << QVariantList{QChar(u'O'), QChar(u'K'), "Wx", QChar(u'|')}
+        << QList<bool>{true, false, true, true} << std::optional<QString>(QStringLiteral("O|W|\"|\""));
+    QTest::newRow("origins: an item without code") << true << QVariantList{QChar(u'O'), QVariant()}
+                                                   << QList<bool>{true, true} << std::optional<QString>();
 }
 
-void TestOrdovantDM::gvValueOfNothingCheckedIsEmpty()
+void TestOrdovantDM::valueOfCheckList()
 {
-    ScopedRecordingHost host;
-    TDMOrdovant dm;
-    QListWidget list;
-    addItem(list, QStringLiteral("RESERV"), false);
-    QCOMPARE(dm.GV_Konfigurationen_2_String(&list), std::optional<QString>(QString()));
-    QListWidget empty;
-    QCOMPARE(dm.Herkunft_Konfigurationen_2_String(&empty), std::optional<QString>(QString()));
-}
+    QFETCH(bool, origins);
+    QFETCH(QVariantList, codes);
+    QFETCH(QList<bool>, checked);
+    QFETCH(std::optional<QString>, value);
 
-void TestOrdovantDM::gvValueQuotesCodesThatNeedIt()
-{
     ScopedRecordingHost host;
     TDMOrdovant dm;
     QListWidget list;
-    addItem(list, QStringLiteral("A B"), true);
-    addItem(list, QStringLiteral("C"), true);
-    QCOMPARE(dm.GV_Konfigurationen_2_String(&list), std::optional<QString>(QStringLiteral("\"A B\"|C")));
-}
-
-void TestOrdovantDM::herkunftValueTakesFirstCharacter()
-{
-    ScopedRecordingHost host;
-    TDMOrdovant dm;
-    QListWidget list;
-    addItem(list, QChar(u'O'), true);
-    addItem(list, QChar(u'K'), false);
-    addItem(list, QStringLiteral("Wx"), true);
-    addItem(list, QChar(u'|'), true);
-    QCOMPARE(dm.Herkunft_Konfigurationen_2_String(&list),
-             std::optional<QString>(QStringLiteral("O|W|\"|\"")));
+    for (qsizetype i = 0; i < codes.size(); ++i)
+        addItem(list, codes.at(i), checked.at(i));
+    QCOMPARE(origins ? dm.Herkunft_Konfigurationen_2_String(&list) : dm.GV_Konfigurationen_2_String(&list),
+             value);
+    const QString label = origins ? QStringLiteral("TDMOrdovant.Herkunft_Konfigurationen_2_String")
+                                  : QStringLiteral("TDMOrdovant.GV_Konfigurationen_2_String");
+    QCOMPARE(host->reportLabels(), value ? QStringList() : QStringList{label});
 }
 
 void TestOrdovantDM::nullListGivesNoValue()
@@ -370,17 +365,6 @@ void TestOrdovantDM::nullListGivesNoValue()
     QCOMPARE(dm.Herkunft_Konfigurationen_2_String(nullptr), std::nullopt);
     QCOMPARE(host->reportLabels(), (QStringList{"TDMOrdovant.GV_Konfigurationen_2_String",
                                                 "TDMOrdovant.Herkunft_Konfigurationen_2_String"}));
-}
-
-void TestOrdovantDM::herkunftWithoutCodeGivesNoValue()
-{
-    ScopedRecordingHost host;
-    TDMOrdovant dm;
-    QListWidget list;
-    addItem(list, QChar(u'O'), true);
-    addItem(list, QVariant(), true);
-    QCOMPARE(dm.Herkunft_Konfigurationen_2_String(&list), std::nullopt);
-    QCOMPARE(host->reportLabels(), QStringList{"TDMOrdovant.Herkunft_Konfigurationen_2_String"});
 }
 
 QTEST_MAIN(TestOrdovantDM)
