@@ -8,6 +8,7 @@
 //        (host directories PREFIX01 ... PREFIXK; the lone start uses PREFIX01)
 
 #include "benchtable.h"
+#include "runneroptions.h"
 #include "shownstamp.h"
 
 #include <fcntl.h>
@@ -39,43 +40,22 @@ struct Options
     std::vector<std::string> command;
 };
 
-[[noreturn]] void usage(const char *problem)
-{
-    std::fprintf(stderr,
-                 "bench_concurrent: %s\nusage: bench_concurrent [--rounds N] [--warmup N] --instances K "
-                 "--homes PREFIX --name TEXT [--log FILE] [--settle-ms MS] -- COMMAND...\n",
-                 problem);
-    std::exit(2);
-}
+const RunnerOptions::Usage usage{"bench_concurrent",
+                                 "[--rounds N] [--warmup N] --instances K --homes PREFIX "
+                                 "--name TEXT [--log FILE] [--settle-ms MS] -- COMMAND..."};
 
 Options parse(int argc, char *argv[])
 {
     Options options;
-    int i = 1;
-    for (; i < argc && std::strcmp(argv[i], "--") != 0; ++i) {
-        const std::string option = argv[i];
-        if (i + 1 >= argc)
-            usage("an option lacks its value");
-        const char *value = argv[++i];
-        if (option == "--rounds")
-            options.rounds = std::atoi(value);
-        else if (option == "--warmup")
-            options.warmup = std::atoi(value);
-        else if (option == "--instances")
-            options.instances = std::atoi(value);
-        else if (option == "--homes")
-            options.homes = value;
-        else if (option == "--name")
-            options.name = value;
-        else if (option == "--log")
-            options.log = value;
-        else if (option == "--settle-ms")
-            options.settleMilliseconds = std::atoi(value);
-        else
-            usage("unknown option");
-    }
-    for (++i; i < argc; ++i)
-        options.command.push_back(argv[i]);
+    options.command = RunnerOptions::read(argc, argv,
+                                          {{"--rounds", &options.rounds},
+                                           {"--warmup", &options.warmup},
+                                           {"--instances", &options.instances},
+                                           {"--homes", &options.homes},
+                                           {"--name", &options.name},
+                                           {"--log", &options.log},
+                                           {"--settle-ms", &options.settleMilliseconds}},
+                                          usage);
     if (options.name.empty() || options.homes.empty() || options.rounds < 1 || options.warmup < 0 ||
         options.instances < 1 || options.instances > 99 || options.settleMilliseconds < 0 ||
         options.command.empty())

@@ -7,6 +7,7 @@
 //                      [--shown-goal G] -- ORDOVANT_COMMAND... ::: REFERENCE_COMMAND...
 
 #include "benchtable.h"
+#include "runneroptions.h"
 #include "shownstamp.h"
 
 #include <fcntl.h>
@@ -20,6 +21,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -57,46 +59,26 @@ struct Series
     }
 };
 
-[[noreturn]] void usage(const char *problem)
-{
-    std::fprintf(
-        stderr,
-        "bench_process: %s\nusage: bench_process [--runs N] [--warmup N] --name TEXT [--wall-goal G] "
-        "[--rss-goal G] [--shown-goal G] -- COMMAND... ::: REFERENCE_COMMAND...\n",
-        problem);
-    std::exit(2);
-}
+const RunnerOptions::Usage usage{"bench_process",
+                                 "[--runs N] [--warmup N] --name TEXT [--wall-goal G] [--rss-goal G] "
+                                 "[--shown-goal G] -- COMMAND... ::: REFERENCE_COMMAND..."};
 
 Options parse(int argc, char *argv[])
 {
     Options options;
-    int i = 1;
-    for (; i < argc && std::strcmp(argv[i], "--") != 0; ++i) {
-        const std::string option = argv[i];
-        if (i + 1 >= argc)
-            usage("an option lacks its value");
-        const char *value = argv[++i];
-        if (option == "--runs")
-            options.runs = std::atoi(value);
-        else if (option == "--warmup")
-            options.warmup = std::atoi(value);
-        else if (option == "--name")
-            options.name = value;
-        else if (option == "--wall-goal")
-            options.wallGoal = std::atof(value);
-        else if (option == "--rss-goal")
-            options.rssGoal = std::atof(value);
-        else if (option == "--shown-goal")
-            options.shownGoal = std::atof(value);
-        else
-            usage("unknown option");
-    }
     int command = 0;
-    for (++i; i < argc; ++i) {
-        if (std::strcmp(argv[i], ":::") == 0 && command == 0)
+    for (std::string &word : RunnerOptions::read(argc, argv,
+                                                 {{"--runs", &options.runs},
+                                                  {"--warmup", &options.warmup},
+                                                  {"--name", &options.name},
+                                                  {"--wall-goal", &options.wallGoal},
+                                                  {"--rss-goal", &options.rssGoal},
+                                                  {"--shown-goal", &options.shownGoal}},
+                                                 usage)) {
+        if (word == ":::" && command == 0)
             command = 1;
         else
-            options.commands[command].push_back(argv[i]);
+            options.commands[command].push_back(std::move(word));
     }
     if (options.name.empty() || options.runs < 1 || options.warmup < 0 || options.commands[0].empty() ||
         options.commands[1].empty())

@@ -1,22 +1,19 @@
 #pragma once
 
+#include "expiredreference.h"
+
 #include <string>
 
 struct pg_conn;
 
-// The floor for the expired check on a branch server: ordovant's SELECT straight through libpq, on
-// one connection made with the parameters ordovant uses, the statement prepared once.
-class PgReference final
+// The expired check's floor on a branch server: through libpq, with the parameters ordovant uses.
+class PgReference final : public ExpiredReference
 {
 public:
     explicit PgReference(const std::string &conninfo);
-    ~PgReference();
-    PgReference(const PgReference &) = delete;
-    PgReference &operator=(const PgReference &) = delete;
+    ~PgReference() override;
 
-    // Reads every open reservation and selection of the branch (kinds 32 and 33); true when the server
-    // found one expired before `heute` (ISO).
-    bool anyExpired(int filiale, const std::string &heute, int &rows);
+    bool anyExpired(int filiale, const std::string &heute, int &rows) override;
 
 private:
     [[noreturn]] void fail(const char *what) const;

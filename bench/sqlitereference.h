@@ -1,5 +1,6 @@
 #pragma once
 
+#include "expiredreference.h"
 #include "host/hosttypes.h"
 
 #include <string>
@@ -9,21 +10,17 @@ struct sqlite3_stmt;
 
 // The floor for the database work of the checks: the same queries on the same file straight through
 // the SQLite C API, opened read-only, each statement prepared once.
-class SqliteReference final
+class SqliteReference final : public ExpiredReference
 {
 public:
     explicit SqliteReference(const std::string &path);
-    ~SqliteReference();
-    SqliteReference(const SqliteReference &) = delete;
-    SqliteReference &operator=(const SqliteReference &) = delete;
+    ~SqliteReference() override;
 
     // The grouped count of the branch's open sort-out tasks; returns the total.
     qint32 countOpenTasks(int filiale, TQVX_Herkunfts_Integer_Array &nachHerkunft,
                           TQVX_Aufgabe_GV_Integer_Array &nachGV);
 
-    // Reads every open reservation and selection of the branch (kinds 32 and 33) with ordovant's
-    // SELECT, which works the expiry out against `heute` (ISO); true when one of them expired.
-    bool anyExpired(int filiale, const std::string &heute, int &rows);
+    bool anyExpired(int filiale, const std::string &heute, int &rows) override;
 
 private:
     sqlite3_stmt *prepared(sqlite3_stmt *&statement, const char *sql);
