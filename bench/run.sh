@@ -13,6 +13,7 @@ bin="$build/bench"
 runs="${RUNS:-9}"
 # A whole process takes some 50 ms: three times the runs cost little and steady the medians.
 process_runs=$((3 * runs))
+source "$root/tools/demo/hostini.sh"
 
 # --- Build -----------------------------------------------------------------------------------------
 build_all() {
@@ -59,21 +60,10 @@ home() {
     local dir="$data/home-$1"
     mkdir -p "$dir"
     rm -f "$dir/ordovant.log"
-    cat >"$dir/host.ini" <<INI
-[Terminal]
-ID=${4:-01}
-[Startparameter]
-TORVELIN=ja
-RECHKTRL=nein
-[Verzeichnisse]
-FERTIG=bin
-[Warenabgabe]
-17=$2
-[Geschaeftsdatum]
-Datum=2026-12-08
-[Datenbank]
-$3
-INI
+    {
+        workstation_host_ini "${4:-01}" "$2"
+        printf '[Geschaeftsdatum]\nDatum=2026-12-08\n[Datenbank]\n%s\n' "$3"
+    } >"$dir/host.ini"
 }
 
 # Reports in the host's log mean a run did not do what it was measured for.

@@ -4,16 +4,10 @@
 past() { date -d "-$1 days" +%Y-%m-%d; }
 future() { date -d "+$1 days" +%Y-%m-%d; }
 
+source "$(dirname "${BASH_SOURCE[0]}")/hostini.sh"
+
 # host.ini without the database: each script adds where its data lives.
-demo_host_ini='[Terminal]
-ID=07
-[Startparameter]
-TORVELIN=ja
-RECHKTRL=nein
-[Verzeichnisse]
-FERTIG=bin
-[Warenabgabe]
-17=42'
+demo_host_ini="$(workstation_host_ini 07 42)"
 
 # ordovant-db create options. Branch 42: open tasks of several types (gv) and origins (herkunft),
 # some done, and expired and unexpired reservations; branch 17: others.
