@@ -3,7 +3,8 @@
 # test under Wine on a virtual display, signs the programs, DLLs and plugins and the MSI when a
 # certificate is given (see scripts/windows/sign.sh), packs the MSI, tries it under Wine, checks the
 # deliverables and takes screenshots. Leaves in build-windows/: dist/ordovant/ (the program with everything
-# it needs), ordovant-<version>-x64.msi, notice.png and options.png.
+# it needs), ordovant-<version>-x64.msi, its bill of materials ordovant-<version>-x64.spdx.json,
+# notice.png and options.png.
 # Usage: scripts/windows.sh [--no-tests]
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -16,7 +17,7 @@ run_tests=1
 mkdir -p "$build"
 "$root/scripts/windows-sdk.sh" | tee "$build/windows-sdk.log"
 sdk="$(tail -n 1 "$build/windows-sdk.log")"
-"$root/scripts/install-missing.sh" wine wine64 wixl msitools osslsigncode xvfb xauth fonts-liberation ninja-build cmake xdotool x11-utils \
+"$root/scripts/install-missing.sh" wine wine64 wixl msitools osslsigncode jq xvfb xauth fonts-liberation ninja-build cmake xdotool x11-utils \
     postgresql postgresql-common mariadb-server unixodbc odbc-postgresql odbc-mariadb
 export ORDOVANT_WINDOWS_SDK="$sdk"
 
@@ -52,14 +53,17 @@ if [ "$run_tests" = 1 ]; then
         "$root/scripts/windows/with-odbc-user-sources.sh" ctest --test-dir "$build" --output-on-failure
 fi
 
-echo "== Signing and MSI"
+echo "== Signing, MSI and bill of materials"
 find "$build/dist/ordovant" -type f \( -name '*.exe' -o -name '*.dll' \) -print0 | sort -z \
     | xargs -0 "$root/scripts/windows/sign.sh"
 msi="$("$root/scripts/windows/make-msi.sh" "$build" | tail -n 1)"
 [ -z "${ORDOVANT_SIGN_PKCS12:-}" ] || "$root/scripts/windows/sign.sh" "$msi"
+# The files as they ship, signed.
+version="$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")"
+python3 "$root/scripts/sbom.py" windows "$build/dist/ordovant" "$sdk" "$version" "${msi%.msi}.spdx.json"
 "$root/scripts/windows/test-msi.sh" "$build"
 "$root/scripts/windows/test-deliverables.sh" "$build"
 
 echo "== Screenshots"
 "$root/scripts/windows/screenshots.sh" "$build"
-echo "Windows build: $build/dist/ordovant, $msi, $build/notice.png, $build/options.png"
+echo "Windows build: $build/dist/ordovant, $msi, ${msi%.msi}.spdx.json, $build/notice.png, $build/options.png"

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Checks what the Windows build delivers: the programs hold no path of the building machine; and copies
-# of every program, DLL and plugin and of the MSI, signed with a throw-away certificate authority's
-# code-signing certificate through scripts/windows/sign.sh as a chain would with its own, verify against
-# that authority, while a copy with one byte changed fails.
+# Checks what the Windows build delivers: the bill of materials lists every file of dist/ordovant with its
+# hash; the programs hold no path of the building machine; and copies of every program, DLL and plugin
+# and of the MSI, signed with a throw-away certificate authority's code-signing certificate through
+# scripts/windows/sign.sh as a chain would with its own, verify against that authority, while a copy
+# with one byte changed fails.
 # Usage: scripts/windows/test-deliverables.sh BUILD
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
@@ -12,6 +13,10 @@ trap 'rm -rf "$work"' EXIT
 root="$(cd "$here/../.." && pwd)"
 failures=0
 
+if ! "$root/tests/support/sbom-lists-files.sh" "$(ls "$build"/ordovant-*-x64.spdx.json)" "$build/dist/ordovant"; then
+    echo "FAIL the bill of materials does not list every file of dist/ordovant with its SHA-256"
+    failures=$((failures + 1))
+fi
 for program in ordovant.exe ordovant-db.exe; do
     if grep -qaF -e "$root" -e "$build" "$build/dist/ordovant/$program"; then
         echo "FAIL $program holds a path of the building machine"
@@ -50,4 +55,4 @@ for file in files/ordovant/ordovant.exe files/ordovant/Qt6Core.dll files/ordovan
     if verifies changed; then echo "FAIL a changed byte still verifies: ${file#files/}"; failures=$((failures + 1)); fi
 done
 [ "$failures" -eq 0 ] || { echo "Deliverables test: $failures failed"; exit 1; }
-echo "Deliverables: no build paths, ${#signed[@]} files signed and verified, changed copies refused"
+echo "Deliverables: bill of materials complete, no build paths, ${#signed[@]} files signed and verified, changed copies refused"
