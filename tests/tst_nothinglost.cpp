@@ -145,7 +145,6 @@ void fill(const QString &point, qint64 room)
 
 const QStringList Tmpfs{QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
                         QStringLiteral("size=64k"), QStringLiteral("tmpfs")};
-#endif
 
 // The store of two workstations and 300 keys of another program (about 6 KiB) at `store`, in a host
 // directory whose host.ini names it.
@@ -157,6 +156,7 @@ void largeStore(const QString &directory, const QString &store)
     writeFile(directory + QStringLiteral("/host.ini"), hostIni(QStringLiteral("07"), store));
     writeFile(directory + u'/' + store, content);
 }
+#endif
 
 // The store on a small file system of its own at <directory>/voll, filled up but for `room` bytes:
 // the lock file's block and part of what the new store needs.
@@ -193,6 +193,9 @@ QString ext4Image(const QString &directory)
 
 QString fullExt4(const QString &directory)
 {
+#ifndef Q_OS_UNIX
+    return fullFileSystem(directory, {}, 0);
+#endif
     const QString image = ext4Image(directory);
     QFile file(image);
     if (!file.open(QIODevice::WriteOnly) || !file.resize(1024 * 1024))
@@ -243,7 +246,7 @@ QString writeProtectedStore(const QString &directory)
     QFile::setPermissions(store, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
     QFile::setPermissions(directory + QStringLiteral("/store"),
                           QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup);
-    if (QFile file(store); file.open(QIODevice::WriteOnly | QIODevice::Append))
+    if (QFileInfo(store).isWritable())
         return QStringLiteral("file permissions do not stop this user (root) from writing");
     return {};
 }
