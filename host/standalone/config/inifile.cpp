@@ -248,11 +248,6 @@ QByteArray IniFile::readText(const QString &path)
     return content;
 }
 
-QByteArrayView IniFile::withoutByteOrderMark(QByteArrayView content)
-{
-    return content.startsWith("\xef\xbb\xbf") ? content.sliced(3) : content;
-}
-
 QStringList IniFile::lines(const QByteArray &content)
 {
     QString text = QString::fromUtf8(withoutByteOrderMark(content));

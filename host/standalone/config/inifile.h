@@ -1,5 +1,7 @@
 #pragma once
 
+#include "byteordermark.h"
+
 #include <QByteArray>
 #include <QHash>
 #include <QString>
@@ -14,9 +16,6 @@ namespace IniFile {
 // The content of the file, empty when there is none. Throws HostError when the file exists but
 // cannot be read or is not UTF-8 text (a byte order mark is allowed).
 QByteArray readText(const QString &path);
-
-// The content without a UTF-8 byte order mark (Notepad's "UTF-8 with BOM").
-QByteArrayView withoutByteOrderMark(QByteArrayView content);
 
 // The lines of UTF-8 text without its byte order mark and line ends (LF, CRLF or CR).
 QStringList lines(const QByteArray &content);

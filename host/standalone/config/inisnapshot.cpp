@@ -1,7 +1,7 @@
 #include "inisnapshot.h"
 
+#include "byteordermark.h"
 #include "host/hosterror.h"
-#include "inifile.h"
 
 #include <QDir>
 #include <QFile>
