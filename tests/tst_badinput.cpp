@@ -544,6 +544,13 @@ void TestBadInput::endsWithoutHarm_data()
     addRow("database missing, expired check", noDatabase, {"/a"}, Outcome::EndsWithReport, ExpiredCheck,
            QStringLiteral("filiale.db"));
     addRow(
+        "database a FIFO",
+        [](HostDirectory &dir) {
+            dir.write(QStringLiteral("host.ini"), hostIni());
+            dir.makeFifo(QStringLiteral("filiale.db"));
+        },
+        {}, Outcome::EndsWithReport, SortOutCheck, QStringLiteral("keine Datei, sondern"));
+    addRow(
         "database empty file",
         [](HostDirectory &dir) {
             dir.write(QStringLiteral("host.ini"), hostIni());

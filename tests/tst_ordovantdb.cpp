@@ -187,6 +187,11 @@ void TestOrdovantDb::existingFileIsKeptWithoutForce()
     QCOMPARE(refused.exitCode, 1);
     QVERIFY(refused.errors.contains("--force"));
     QCOMPARE(fileContent(path), QByteArray("wichtig"));
+    // A --force run that cannot build the new file leaves the old one.
+    QVERIFY(QDir(m_dir.path()).mkdir(QStringLiteral("vorhanden.db.neu")));
+    QCOMPARE(runTool({QStringLiteral("create"), path, QStringLiteral("--force")}).exitCode, 1);
+    QCOMPARE(fileContent(path), QByteArray("wichtig"));
+    QVERIFY(QDir(m_dir.path()).rmdir(QStringLiteral("vorhanden.db.neu")));
     QCOMPARE(runTool({QStringLiteral("create"), path, QStringLiteral("--force"), QStringLiteral("--task"),
                       QStringLiteral("1,1,1")})
                  .exitCode,

@@ -10,6 +10,9 @@
 
 #include <sqlite3.h>
 
+#include <filesystem>
+#include <system_error>
+
 namespace {
 
 // A database handle that reports SQLite's own message on every failure.
@@ -118,16 +121,26 @@ void fill(const QString &file, const BranchRows &rows, bool indexes)
 
 void createFile(const QString &file, const BranchRows &rows, bool force, bool indexes)
 {
-    if (QFileInfo::exists(file)) {
-        if (!force)
-            throw ToolError(QStringLiteral("%1 exists; use --force to replace it").arg(file));
-        if (!QFile::remove(file))
-            throw ToolError(QStringLiteral("cannot remove %1").arg(file));
-    }
+    const bool replacing = QFileInfo::exists(file);
+    if (replacing && !force)
+        throw ToolError(QStringLiteral("%1 exists; use --force to replace it").arg(file));
+    // Built beside the old file and put in its place only when complete, so that a failed --force run
+    // leaves the old file as it was.
+    const QString building = file + QStringLiteral(".neu");
+    QFile::remove(building); // left by a run that was killed
     try {
-        fill(file, rows, indexes);
+        fill(building, rows, indexes);
     } catch (const std::exception &e) {
-        QFile::remove(file);
+        QFile::remove(building);
         throw ToolError(QStringLiteral("%1: %2").arg(file, QString::fromUtf8(e.what())));
+    }
+    if (replacing)
+        QFile::setPermissions(building, QFile::permissions(file));
+    std::error_code error;
+    std::filesystem::rename(QFile::encodeName(building).toStdString(), QFile::encodeName(file).toStdString(),
+                            error);
+    if (error) {
+        QFile::remove(building);
+        throw ToolError(QStringLiteral("cannot replace %1: %2").arg(file, QString::fromStdString(error.message())));
     }
 }

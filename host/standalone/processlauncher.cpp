@@ -1,6 +1,7 @@
 #include "processlauncher.h"
 
 #include "host/hosterror.h"
+#include "host/standalone/config/hostinifile.h"
 #include "host/standalone/platform/startwindowstate.h"
 
 #include <QDir>
@@ -12,6 +13,10 @@ QString ProcessLauncher::programPath(const QString &directory, const QString &fi
     if (fileName.isEmpty() || fileName.contains(u'/') || fileName.contains(u'\\'))
         throw HostError(QStringLiteral("\"%1\" ist kein Programmname.").arg(fileName));
     const QDir dir(directory);
+    const QFileInfo folder(directory);
+    if (!directory.isEmpty() && folder.exists() && !folder.isDir())
+        throw HostError(QStringLiteral("Das Programmverzeichnis %1 ist kein Verzeichnis, sondern %2.")
+                            .arg(directory, HostIni::kindOf(folder)));
     if (directory.isEmpty() || !dir.exists())
         throw HostError(QStringLiteral("Das Programmverzeichnis %1 gibt es nicht.").arg(directory));
     if (QFileInfo(dir.filePath(fileName)).isFile())

@@ -2,6 +2,7 @@
 
 #include "branchsql.h"
 #include "host/hosterror.h"
+#include "host/standalone/config/hostinifile.h"
 #include "tasktally.h"
 
 #include <QDir>
@@ -74,7 +75,11 @@ sqlite3 *SqliteBranch::connection()
 {
     if (!m_connectionAdded) {
         // QSQLITE would create a missing file even when asked to open it read-only.
-        if (!QFileInfo(m_path).isFile())
+        const QFileInfo file(m_path);
+        if (file.exists() && !file.isFile())
+            throw HostError(QStringLiteral("Die Filialdatenbank %1 ist keine Datei, sondern %2.")
+                                .arg(QDir::toNativeSeparators(m_path), HostIni::kindOf(file)));
+        if (!file.isFile())
             throw HostError(QStringLiteral("Die Filialdatenbank %1 gibt es nicht.")
                                 .arg(QDir::toNativeSeparators(m_path)));
         if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QSQLITE")))
