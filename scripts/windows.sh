@@ -31,13 +31,19 @@ if [ "$(cat "$build/source-date-epoch" 2>/dev/null)" != "$SOURCE_DATE_EPOCH" ]; 
     find "$build" -name 'qrc_*.cpp' -delete
     echo "$SOURCE_DATE_EPOCH" >"$build/source-date-epoch"
 fi
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-    -DCMAKE_CXX_FLAGS="-ffile-prefix-map=$root=. -ffile-prefix-map=$build=." \
-    -DCMAKE_TOOLCHAIN_FILE="$sdk/lib/cmake/Qt6/qt.toolchain.cmake" \
-    -DQT_CHAINLOAD_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
-    -DCMAKE_CROSSCOMPILING_EMULATOR="$root/scripts/windows/wine-run.sh" \
-    -DCMAKE_INSTALL_BINDIR=. -DORDOVANT_BENCH=ON >/dev/null
-cmake --build "$build" --parallel "$(nproc)"
+# Usage: build_windows SOURCE BUILD [TARGET...]
+build_windows() {
+    local source="$1" into="$2"
+    shift 2
+    cmake -S "$source" -B "$into" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+        -DCMAKE_CXX_FLAGS="-ffile-prefix-map=$source=. -ffile-prefix-map=$into=." \
+        -DCMAKE_TOOLCHAIN_FILE="$sdk/lib/cmake/Qt6/qt.toolchain.cmake" \
+        -DQT_CHAINLOAD_TOOLCHAIN_FILE="$source/cmake/mingw-w64-x86_64.cmake" \
+        -DCMAKE_CROSSCOMPILING_EMULATOR="$source/scripts/windows/wine-run.sh" \
+        -DCMAKE_INSTALL_BINDIR=. -DORDOVANT_BENCH=ON >/dev/null
+    cmake --build "$into" --parallel "$(nproc)" ${1:+--target "$@"}
+}
+build_windows "$root" "$build"
 rm -rf "$build/dist"
 cmake --install "$build" --prefix "$build/dist/ordovant" >/dev/null
 
@@ -52,6 +58,16 @@ if [ "$run_tests" = 1 ]; then
     pg_virtualenv -t "$root/tests/support/with-postgresql.sh" "$root/tests/support/with-mariadb.sh" \
         "$root/scripts/windows/with-odbc-user-sources.sh" ctest --test-dir "$build" --output-on-failure
 fi
+
+echo "== The same bytes from a second build elsewhere"
+second="$(mktemp -d "${TMPDIR:-/tmp}/ordovant-windows-again.XXXXXX")"
+git -C "$root" ls-files -z | (cd "$root" && xargs -0 cp --parents -t "$second")
+build_windows "$second" "$second/build" ordovant ordovant-db >/dev/null
+for program in ordovant.exe ordovant-db.exe; do
+    cmp "$build/$program" "$second/build/$program" || { echo "$program differs between two builds"; exit 1; }
+done
+rm -rf "$second"
+echo "ordovant.exe and ordovant-db.exe: the same bytes from two builds in two folders"
 
 echo "== Signing, MSI and bill of materials"
 find "$build/dist/ordovant" -type f \( -name '*.exe' -o -name '*.dll' \) -print0 | sort -z \
