@@ -23,8 +23,12 @@ public:
     {
         const int rc = sqlite3_open_v2(QFile::encodeName(file).constData(), &m_db,
                                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
-        if (rc != SQLITE_OK)
-            fail("open");
+        if (rc != SQLITE_OK) {
+            // SQLite hands out a handle even when the open fails; no destructor runs for it here.
+            const std::string message = std::string("open: ") + sqlite3_errmsg(m_db);
+            sqlite3_close(m_db);
+            throw std::runtime_error(message);
+        }
     }
     ~Database() { sqlite3_close(m_db); }
     Database(const Database &) = delete;
