@@ -7,6 +7,7 @@
 
 #include "../support/branchprogram.h"
 #include "../support/hostfiles.h"
+#include "../support/tooloutput.h"
 
 #include <QProcess>
 #include <QScopeGuard>
@@ -119,28 +120,17 @@ bool doAction(AtspiAccessible *accessible, const QString &name)
     return false;
 }
 
-// The tool's output without the final line break; nothing when it failed or timed out.
-std::optional<QString> run(const QString &program, const QStringList &arguments)
-{
-    QProcess process;
-    process.start(program, arguments);
-    if (!process.waitForFinished(TimeoutMs) || process.exitStatus() != QProcess::NormalExit ||
-        process.exitCode() != 0)
-        return std::nullopt;
-    return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
-}
-
 // Gives the program's window the keyboard, through the X server, and presses `keys` there.
 bool pressKeys(qint64 pid, const QStringList &keys = {})
 {
-    const QString window =
-        run(QStringLiteral("xdotool"), {"search", "--sync", "--onlyvisible", "--pid", QString::number(pid)})
-            .value_or(QString())
-            .section(u'\n', 0, 0);
+    const QString window = toolOutput(QStringLiteral("xdotool"),
+                                      {"search", "--sync", "--onlyvisible", "--pid", QString::number(pid)})
+                               .value_or(QString())
+                               .section(u'\n', 0, 0);
     QStringList arguments{"windowfocus", "--sync", window};
     if (!keys.isEmpty())
         arguments << "key" << keys;
-    return !window.isEmpty() && run(QStringLiteral("xdotool"), arguments).has_value();
+    return !window.isEmpty() && toolOutput(QStringLiteral("xdotool"), arguments).has_value();
 }
 
 } // namespace
@@ -196,7 +186,7 @@ void TestAtspi::init()
     QFile ini(m_home->filePath(QStringLiteral("host.ini")));
     QVERIFY(ini.open(QIODevice::WriteOnly) && ini.write(HostIni) == HostIni.size());
     ini.close();
-    QVERIFY(run(QStringLiteral(ORDOVANT_DB_TOOL),
+    QVERIFY(toolOutput(QStringLiteral(ORDOVANT_DB_TOOL),
                 {"create", m_home->filePath("filiale.db"), "--task", "42,3,11"}));
     QVERIFY(installBranchProgram(m_home->filePath(QStringLiteral("fertig"))));
 }

@@ -2,6 +2,7 @@
 // window read back with xdotool. Offscreen, the window title never reaches a window system.
 
 #include "../support/hostfiles.h"
+#include "../support/tooloutput.h"
 
 #include <QProcess>
 #include <QScopeGuard>
@@ -17,17 +18,6 @@ constexpr int TimeoutMs = 30000;
 // Terminal 07 of branch 42, which has an open sort-out task and an expired reservation.
 const QByteArray HostIni = "[Terminal]\nID=07\n[Startparameter]\nTORVELIN=ja\n[Geschaeftsdatum]\n"
                            "Datum=2026-12-08\n[Warenabgabe]\n17=42\n";
-
-// The tool's output without the final line break; nothing when it failed or timed out.
-std::optional<QString> run(const QString &program, const QStringList &arguments)
-{
-    QProcess process;
-    process.start(program, arguments);
-    if (!process.waitForFinished(TimeoutMs) || process.exitStatus() != QProcess::NormalExit ||
-        process.exitCode() != 0)
-        return std::nullopt;
-    return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
-}
 
 } // namespace
 
@@ -67,7 +57,7 @@ void TestWindowTitles::titleBarShowsTheWindowsOwnTitle()
     QFile ini(home.filePath(QStringLiteral("host.ini")));
     QVERIFY(ini.open(QIODevice::WriteOnly) && ini.write(HostIni) == HostIni.size());
     ini.close();
-    QVERIFY(run(QStringLiteral(ORDOVANT_DB_TOOL),
+    QVERIFY(toolOutput(QStringLiteral(ORDOVANT_DB_TOOL),
                 {"create", home.filePath("filiale.db"), "--task", "42,3,11", "--beleg", "42,32,2000-01-01"}));
 
     QProcess ordovant;
@@ -81,12 +71,13 @@ void TestWindowTitles::titleBarShowsTheWindowsOwnTitle()
         ordovant.waitForFinished(TimeoutMs);
     });
 
-    const QString window = run(QStringLiteral("xdotool"), {"search", "--sync", "--onlyvisible", "--pid",
-                                                           QString::number(ordovant.processId())})
-                               .value_or(QString())
-                               .section(u'\n', 0, 0);
+    const QString window =
+        toolOutput(QStringLiteral("xdotool"),
+                   {"search", "--sync", "--onlyvisible", "--pid", QString::number(ordovant.processId())})
+            .value_or(QString())
+            .section(u'\n', 0, 0);
     QVERIFY2(!window.isEmpty(), qPrintable(HostFiles::logLines(home.path()).join(u'\n')));
-    QTRY_COMPARE(run(QStringLiteral("xdotool"), {"getwindowname", window}).value_or(QString()), title);
+    QTRY_COMPARE(toolOutput(QStringLiteral("xdotool"), {"getwindowname", window}).value_or(QString()), title);
 }
 
 QTEST_GUILESS_MAIN(TestWindowTitles)
