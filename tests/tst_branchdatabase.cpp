@@ -5,6 +5,7 @@
 #include "host/belegauswahldm.h"
 #include "host/hosterror.h"
 #include "host/standalone/branchdb/beleglist.h"
+#include "host/standalone/branchdb/sqlfailure.h"
 #include "host/vrlist.h"
 #include "host/warenabgabemani.h"
 #include "support/branchfixture.h"
@@ -12,6 +13,8 @@
 #include <QApplication>
 #include <QCryptographicHash>
 #include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QtTest>
 
 namespace {
@@ -96,6 +99,8 @@ private slots:
     void brokenDatabase();
     void databaseNeverModified();
     void hostOutlivingApplicationEndsCleanly();
+    void failedStatementSaysWhy_data();
+    void failedStatementSaysWhy();
 
 private:
     static qint32 count(qint16 filiale, TQVX_Herkunfts_Integer_Array &herkunft,
@@ -401,6 +406,37 @@ void TestBranchDatabase::hostOutlivingApplicationEndsCleanly()
     QCOMPARE(child.exitStatus(), QProcess::NormalExit);
     QCOMPARE(child.exitCode(), 0);
     QCOMPARE(child.readAllStandardOutput().trimmed(), QByteArray("2"));
+}
+
+// Qt refuses a statement on a connection its driver reports broken without an error: what a broken
+// server connection gives, here on a closed one.
+void TestBranchDatabase::failedStatementSaysWhy_data()
+{
+    QTest::addColumn<bool>("open");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("the driver's own error") << true << QStringLiteral("syntax error");
+    QTest::newRow("refused without an error") << false
+                                              << QStringLiteral("die Verbindung zum Server ist abgebrochen");
+}
+
+void TestBranchDatabase::failedStatementSaysWhy()
+{
+    QFETCH(bool, open);
+    QFETCH(QString, reason);
+    const QString name = QStringLiteral("failedStatementSaysWhy");
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(QStringLiteral(":memory:"));
+        QCOMPARE(db.open(), true);
+        if (!open)
+            db.close();
+        QSqlQuery query(db);
+        QVERIFY(!query.exec(QStringLiteral("SELEKT 1")));
+        const QSqlError error = SqlFailure::ofQuery(query);
+        QVERIFY(error.isValid());
+        QVERIFY2(SqlFailure::reason(error).contains(reason), qPrintable(SqlFailure::reason(error)));
+    }
+    QSqlDatabase::removeDatabase(name);
 }
 
 int main(int argc, char *argv[])

@@ -137,8 +137,13 @@ void ServerSession::fail(const QString &message)
 
 void ServerSession::fail(const char *what, const QSqlError &error)
 {
-    const QString server = error.databaseText().trimmed();
-    fail(QStringLiteral("%1 failed: %2").arg(QLatin1String(what), server.isEmpty() ? error.text() : server));
+    // Qt refuses work on a connection the driver has seen break without any error text.
+    QString reason = error.databaseText().trimmed();
+    if (reason.isEmpty())
+        reason = error.text().trimmed();
+    if (reason.isEmpty())
+        reason = QStringLiteral("the connection to the server is lost");
+    fail(QStringLiteral("%1 failed: %2").arg(QLatin1String(what), reason));
 }
 
 QVariant ServerSession::text(const QString &value) const

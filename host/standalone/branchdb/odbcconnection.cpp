@@ -1,6 +1,7 @@
 #include "odbcconnection.h"
 
 #include "branchsql.h"
+#include "sqlfailure.h"
 #include "host/hosterror.h"
 #include "host/standalone/platform/odbcdrivermanager.h"
 
@@ -95,7 +96,7 @@ QSqlError OdbcConnection::beginWork(QSqlDatabase &db, qint64 limitMs)
         QSqlQuery query(db);
         if (!query.exec(BranchSql::setLocalStatementTimeout(limitMs) +
                         QStringLiteral("; RESET extra_float_digits")))
-            return query.lastError();
+            return SqlFailure::ofQuery(query);
         return {};
     }
     case Server::MariaDb: {
@@ -104,7 +105,7 @@ QSqlError OdbcConnection::beginWork(QSqlDatabase &db, qint64 limitMs)
         // only; without SESSION it holds for this transaction alone.
         QSqlQuery query(db);
         if (!query.exec(QStringLiteral("SET TRANSACTION ISOLATION LEVEL READ COMMITTED")))
-            return query.lastError();
+            return SqlFailure::ofQuery(query);
         return {};
     }
     case Server::Other:

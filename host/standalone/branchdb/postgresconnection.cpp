@@ -1,6 +1,7 @@
 #include "postgresconnection.h"
 
 #include "branchsql.h"
+#include "sqlfailure.h"
 
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -39,7 +40,7 @@ QSqlError PostgresConnection::beginWork(QSqlDatabase &db, qint64 limitMs)
     // One round trip: a text without bound values goes to the server as one simple query.
     QSqlQuery begin(db);
     if (!begin.exec(BranchSql::setLocalStatementTimeout(limitMs) + QStringLiteral("; ") + Savepoint))
-        return begin.lastError();
+        return SqlFailure::ofQuery(begin);
     return {};
 }
 

@@ -1,6 +1,7 @@
 #include "serverbranch.h"
 
 #include "branchsql.h"
+#include "sqlfailure.h"
 #include "host/hosterror.h"
 #include "tasktally.h"
 
@@ -44,7 +45,7 @@ void ServerBranch::close()
 QString ServerBranch::message(const QString &what, const QSqlError &error) const
 {
     return QStringLiteral("Filialdatenbank %1: %2 fehlgeschlagen: %3")
-        .arg(m_connection->serverName(), what, error.text());
+        .arg(m_connection->serverName(), what, SqlFailure::reason(error));
 }
 
 QSqlDatabase ServerBranch::database()
@@ -78,7 +79,7 @@ QSqlDatabase ServerBranch::database()
     }
     if (!opened) {
         const QString text = message(QStringLiteral("Verbinden"), db.lastError());
-        m_timeLimit.connectFailed(db.lastError().text());
+        m_timeLimit.connectFailed(SqlFailure::reason(db.lastError()));
         // No copy of the connection may be alive when it is removed.
         db = QSqlDatabase();
         close();
@@ -132,7 +133,7 @@ QSqlQuery ServerBranch::prepare(QSqlDatabase &db, const QString &sql, const QStr
 void ServerBranch::run(QSqlQuery &query, QSqlDatabase &db, const QString &what)
 {
     if (!query.exec())
-        fail(db, what, query.lastError());
+        fail(db, what, SqlFailure::ofQuery(query));
 }
 
 void ServerBranch::fail(QSqlDatabase &db, const QString &what, const QSqlError &error)
@@ -236,7 +237,7 @@ void ServerBranch::writeSetting(qint32 filiale, const QString &key, const QStrin
         insert.addBindValue(m_connection->text(value));
         if (insert.exec())
             return true;
-        insertError = insert.lastError();
+        insertError = SqlFailure::ofQuery(insert);
         m_connection->recover(db);
         return false;
     });
