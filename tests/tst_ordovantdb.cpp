@@ -267,6 +267,9 @@ void TestOrdovantDb::badArgumentsAreRefused_data()
     QTest::newRow("password in options")
         << QStringList{QStringLiteral("create"), QStringLiteral("--driver"), QStringLiteral("QPSQL"),
                        QStringLiteral("--options"), QStringLiteral("sslmode=disable;Password=geheim")};
+    QTest::newRow("password in the port")
+        << QStringList{QStringLiteral("create"), QStringLiteral("--driver"), QStringLiteral("QPSQL"),
+                       QStringLiteral("--port"), QStringLiteral("5432 password=geheim")};
     QTest::newRow("settings into a file")
         << QStringList{QStringLiteral("copy-settings"), QStringLiteral("x.db")};
     // Rows and branches the program would not read as meant: none reaches a file or a server.

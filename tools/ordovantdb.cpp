@@ -59,6 +59,8 @@ qint64 number(const QString &text, const QString &what)
 {
     bool ok = false;
     const qint64 value = text.trimmed().toLongLong(&ok);
+    if (!ok && ConnectionOptions::looksLikeSecret(text))
+        throw UsageError(QStringLiteral("%1 is not a number and must not hold a password").arg(what).toStdString());
     if (!ok)
         throw UsageError(QStringLiteral("%1: \"%2\" is not a number").arg(what, text).toStdString());
     return value;
