@@ -139,8 +139,13 @@ QString optionsProblem(const QString &options)
     case ConnectionOptions::Problem::SetByHostIni:
         return QStringLiteral("the options must not set %1; use the host.ini key or the tool's own option")
             .arg(finding.key);
+    case ConnectionOptions::Problem::NotAllowed:
+        return QStringLiteral("the options take only the libpq keywords the manual names; %1 is not one of "
+                              "them (anything else belongs in a service file)")
+            .arg(finding.key);
     case ConnectionOptions::Problem::Tracing: // ODBC's findings
     case ConnectionOptions::Problem::Code:
+    case ConnectionOptions::Problem::Repeated:
         break;
     }
     return {};
@@ -166,28 +171,34 @@ QString connectionProblem(const BranchDatabaseSettings &settings)
     for (const QString *value : {&settings.host, &settings.user})
         if (ConnectionOptions::looksLikeSecret(*value))
             return QStringLiteral("the server, port, database and role must not hold a password");
+    if (ConnectionOptions::holdsCredentials(settings.host, settings.user))
+        return QStringLiteral("the server holds no @ and the role no : (user:password@host); a password is "
+                              "never given here");
     if (settings.driver != Odbc) {
         if (ConnectionOptions::looksLikeSecret(settings.name))
             return QStringLiteral("the server, port, database and role must not hold a password");
         return optionsProblem(settings.options);
     }
-    const QStringList registered = registeredOdbcDrivers().value_or(QStringList());
-    for (const QString *text : {&settings.name, &settings.options}) {
-        switch (ConnectionOptions::odbc(*text, registered).problem) {
-        case ConnectionOptions::Problem::Password:
-            return QStringLiteral(
-                "the ODBC connection must not hold a password (PWD); it belongs in the data "
-                "source (odbc.ini) or the driver's own store");
-        case ConnectionOptions::Problem::Tracing:
-            return QStringLiteral("the ODBC connection must not switch on a trace or log of the driver; that "
-                                  "belongs in the data source (odbc.ini)");
-        case ConnectionOptions::Problem::Code:
-            return QStringLiteral(
-                "the ODBC connection may name a driver only as the driver manager registered "
-                "it (no path, no FILEDSN, no plugin directory)");
-        default:
-            break;
-        }
+    const ConnectionOptions::Finding finding = ConnectionOptions::odbc(
+        settings.name, settings.options, odbcInstallation().value_or(OdbcInstallation()));
+    switch (finding.problem) {
+    case ConnectionOptions::Problem::Password:
+        return QStringLiteral("the ODBC connection must not hold a password (PWD); it belongs in the data "
+                              "source (odbc.ini) or the driver's own store");
+    case ConnectionOptions::Problem::Tracing:
+        return QStringLiteral("the ODBC connection must not switch on a trace or log of the driver; that "
+                              "belongs in the data source (odbc.ini)");
+    case ConnectionOptions::Problem::Code:
+        return QStringLiteral("the ODBC connection may name a driver only as the driver manager registered "
+                              "it (no path, no FILEDSN, no .dsn, no plugin directory)");
+    case ConnectionOptions::Problem::NotAllowed:
+        return QStringLiteral("the ODBC connection takes only the keys the manual names for its driver%1; "
+                              "anything else belongs in the data source (odbc.ini)")
+            .arg(finding.key.isEmpty() ? QString() : QStringLiteral(" (not %1)").arg(finding.key));
+    case ConnectionOptions::Problem::Repeated:
+        return QStringLiteral("the ODBC connection names %1 twice").arg(finding.key);
+    default:
+        break;
     }
     return {};
 }

@@ -1,9 +1,10 @@
 #include "odbcconnection.h"
 
 #include "branchsql.h"
-#include "sqlfailure.h"
 #include "host/hosterror.h"
+#include "host/standalone/config/connectionoptions.h"
 #include "host/standalone/platform/odbcdrivermanager.h"
+#include "sqlfailure.h"
 
 #include <QSqlDatabase>
 #include <QSqlDriver>
@@ -67,8 +68,8 @@ void OdbcConnection::configure(QSqlDatabase &db) const
         name += u';' + m_settings.options;
     }
     // MariaDB's driver leaves the login timeout to its own keyword: without it a server that accepts and
-    // never answers holds the connect for ever. Other drivers pass over a keyword they do not know.
-    db.setDatabaseName(name + QStringLiteral(";CONN_TIMEOUT=%1").arg(m_settings.timeoutSeconds));
+    // never answers holds the connect for ever. Other drivers pass over keywords they do not know.
+    db.setDatabaseName(name + ConnectionOptions::odbcProgramAttributes(m_settings.timeoutSeconds));
     db.setUserName(m_settings.user);
     db.setConnectOptions(QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=%1").arg(m_settings.timeoutSeconds));
 }

@@ -12,6 +12,7 @@ struct Option
 {
     QString key;
     QString value;
+    bool assigned = false; // "key=" was written
 };
 
 // libpq's blanks: the C locale's isspace().
@@ -97,6 +98,7 @@ QList<Option> odbcAttributes(const QString &text)
         while (i < n && text[i] != u'=' && text[i] != u';')
             attribute.key += text[i++];
         if (i < n && text[i] == u'=') {
+            attribute.assigned = true;
             ++i;
             while (i < n && text[i] == u' ')
                 ++i;
@@ -124,6 +126,111 @@ QList<Option> odbcAttributes(const QString &text)
     return attributes;
 }
 
+// libpq's keywords that host.ini may give in Optionen (and psqlODBC in pqopt): TLS and its files,
+// the standby choice, keep-alives and time-outs, the names the server sees, and libpq's own password
+// and service files. Not `options` (it sets the server session), not `replication`.
+const std::initializer_list<const char *> LibpqKeys = {"sslmode",
+                                                       "sslrootcert",
+                                                       "sslcert",
+                                                       "sslkey",
+                                                       "sslcrl",
+                                                       "sslcrldir",
+                                                       "sslsni",
+                                                       "sslcompression",
+                                                       "ssl_min_protocol_version",
+                                                       "ssl_max_protocol_version",
+                                                       "requirepeer",
+                                                       "gssencmode",
+                                                       "krbsrvname",
+                                                       "gsslib",
+                                                       "channel_binding",
+                                                       "target_session_attrs",
+                                                       "application_name",
+                                                       "fallback_application_name",
+                                                       "keepalives",
+                                                       "keepalives_idle",
+                                                       "keepalives_interval",
+                                                       "keepalives_count",
+                                                       "tcp_user_timeout",
+                                                       "passfile",
+                                                       "service",
+                                                       "client_encoding"};
+// host.ini's own keys, and hostaddr, which would connect elsewhere than the log says.
+const std::initializer_list<const char *> LibpqKeysOfHostIni = {"host",   "hostaddr", "port",
+                                                                "dbname", "user",     "connect_timeout"};
+
+// Every ODBC driver: the data source, the driver, the user and a description.
+const std::initializer_list<const char *> OdbcKeys = {"dsn", "driver", "uid", "description"};
+const std::initializer_list<const char *> OtherOdbcKeys = {"server", "database"};
+const std::initializer_list<const char *> PsqlOdbcKeys = {"server",   "servername", "port", "database",
+                                                          "username", "sslmode",    "pqopt"};
+const std::initializer_list<const char *> MariaDbKeys = {
+    "server",   "socket",    "port",          "database",   "db",           "user",          "sslkey",
+    "sslcert",  "sslca",     "sslcapath",     "sslcipher",  "sslverify",    "sslcrl",        "sslcrlpath",
+    "forcetls", "tlspeerfp", "tlspeerfplist", "tlsversion", "read_timeout", "write_timeout", "charset",
+    "option",   "options"};
+
+// Keys that are not on a list, named for what they do: a password, a trace or log of the driver or
+// the driver manager (psqlODBC's packed flags CX among them), code that host.ini would choose.
+const std::initializer_list<const char *> PasswordKeys = {"pwd", "password", "tlskeypwd"};
+const std::initializer_list<const char *> TracingKeys = {
+    "debug", "b2", "commlog", "b3", "cx", "logdir", "trace", "tracefile", "tracedll", "log", "savefile"};
+const std::initializer_list<const char *> CodeKeys = {"filedsn", "plugin_dir", "defaultauth"};
+
+// MariaDB Connector/ODBC's OPTION bit that writes a debug log.
+constexpr qint64 MariaDbDebugFlag = 4;
+
+// The flags as MariaDB's driver reads them: the leading digits ("4x" and "4.0" are 4).
+qint64 leadingNumber(const QString &value)
+{
+    const QString text = value.trimmed();
+    qsizetype digits = 0;
+    while (digits < text.size() && digits < 18 && text[digits].isDigit() && text[digits].unicode() < 128)
+        ++digits;
+    return text.left(digits).toLongLong();
+}
+
+bool isRegistered(const QString &driver, const QHash<QString, QString> &registered, QString *library)
+{
+    if (driver.contains(u'/') || driver.contains(u'\\'))
+        return false;
+    for (auto it = registered.cbegin(); it != registered.cend(); ++it) {
+        if (it.key().compare(driver.trimmed(), Qt::CaseInsensitive) == 0) {
+            *library = it.value();
+            return true;
+        }
+    }
+    return false;
+}
+
+// The driver a data source names: a registered name, or on Unix a library's path.
+ConnectionOptions::OdbcDriver dataSourceDriver(const QString &dataSource,
+                                               const OdbcInstallation &installation)
+{
+    for (auto it = installation.dataSources.cbegin(); it != installation.dataSources.cend(); ++it) {
+        if (it.key().compare(dataSource.trimmed(), Qt::CaseInsensitive) != 0)
+            continue;
+        QString library;
+        if (isRegistered(it.value(), installation.driverLibraries, &library))
+            return ConnectionOptions::odbcDriverOf(it.value(), library);
+        return ConnectionOptions::odbcDriverOf(QString(), it.value());
+    }
+    return ConnectionOptions::OdbcDriver::Other;
+}
+
+std::initializer_list<const char *> odbcKeysOf(ConnectionOptions::OdbcDriver driver)
+{
+    switch (driver) {
+    case ConnectionOptions::OdbcDriver::PsqlOdbc:
+        return PsqlOdbcKeys;
+    case ConnectionOptions::OdbcDriver::MariaDb:
+        return MariaDbKeys;
+    case ConnectionOptions::OdbcDriver::Other:
+        break;
+    }
+    return OtherOdbcKeys;
+}
+
 } // namespace
 
 ConnectionOptions::Finding ConnectionOptions::libpq(const QString &options)
@@ -137,57 +244,107 @@ ConnectionOptions::Finding ConnectionOptions::libpq(const QString &options)
         if (isOneOf(word.key, {"password", "sslpassword"}))
             return {Problem::Password, {}};
     }
-    // host.ini's keys, and hostaddr, which would connect elsewhere than the log says.
     for (const Option &word : *words) {
-        for (const char *name : {"host", "hostaddr", "port", "dbname", "user", "connect_timeout"}) {
+        for (const char *name : LibpqKeysOfHostIni) {
             if (word.key.compare(QLatin1String(name), Qt::CaseInsensitive) == 0)
                 return {Problem::SetByHostIni, QString::fromLatin1(name)};
         }
+        // libpq's keywords are lower case; it refuses any other spelling itself.
+        if (!isOneOf(word.key, LibpqKeys) || word.key != word.key.toLower())
+            return {Problem::NotAllowed, word.key};
     }
     return {};
 }
 
-namespace {
-
-// MariaDB Connector/ODBC's OPTION bit that writes a debug log.
-constexpr qint64 MariaDbDebugFlag = 4;
-
-bool isRegistered(const QString &driver, const QStringList &registered)
+ConnectionOptions::OdbcDriver ConnectionOptions::odbcDriverOf(const QString &registeredName,
+                                                              const QString &library)
 {
-    if (driver.contains(u'/') || driver.contains(u'\\'))
-        return false;
-    return registered.contains(driver.trimmed(), Qt::CaseInsensitive);
+    const QString file = library.section(u'/', -1).section(u'\\', -1).toLower();
+    if (file.startsWith(QLatin1String("psqlodbc")))
+        return OdbcDriver::PsqlOdbc;
+    if (file.contains(QLatin1String("maodbc")))
+        return OdbcDriver::MariaDb;
+    if (!file.isEmpty())
+        return OdbcDriver::Other;
+    // Windows' driver manager does not say which file a driver loads.
+    if (registeredName.contains(QLatin1String("PostgreSQL"), Qt::CaseInsensitive))
+        return OdbcDriver::PsqlOdbc;
+    if (registeredName.contains(QLatin1String("MariaDB"), Qt::CaseInsensitive))
+        return OdbcDriver::MariaDb;
+    return OdbcDriver::Other;
 }
 
-} // namespace
-
-ConnectionOptions::Finding ConnectionOptions::odbc(const QString &connectionText,
-                                                   const QStringList &registeredDrivers)
+ConnectionOptions::Finding ConnectionOptions::odbc(const QString &name, const QString &options,
+                                                   const OdbcInstallation &installation)
 {
-    const QList<Option> attributes = odbcAttributes(connectionText);
+    // Qt's own reading of the name: ".dsn" anywhere makes it a FILEDSN, DRIVER= or SERVER= a
+    // connection string, anything else a data source's name.
+    if (name.contains(QLatin1String(".dsn"), Qt::CaseInsensitive))
+        return {Problem::Code, QStringLiteral("FILEDSN")};
+    QString text = name.contains(QLatin1String("DRIVER="), Qt::CaseInsensitive) ||
+                           name.contains(QLatin1String("SERVER="), Qt::CaseInsensitive)
+                       ? name
+                       : QStringLiteral("DSN=") + name;
+    if (!options.trimmed().isEmpty())
+        text += u';' + options;
+    QList<Option> attributes = odbcAttributes(text);
+    attributes.removeIf(
+        [](const Option &attribute) { return attribute.key.isEmpty() && attribute.value.isEmpty(); });
     for (const Option &attribute : attributes) {
         // psqlODBC hands libpq's options on as they are.
-        if (isOneOf(attribute.key, {"pwd", "password"}) ||
+        if (isOneOf(attribute.key, PasswordKeys) ||
             (isOneOf(attribute.key, {"pqopt"}) && libpq(attribute.value).problem == Problem::Password))
             return {Problem::Password, {}};
     }
+    // The driver whose list decides: DRIVER= names it, else the data source; where both do and
+    // differ, only the keys every driver takes.
+    std::optional<OdbcDriver> driver;
+    const auto take = [&driver](OdbcDriver found) {
+        driver = !driver || *driver == found ? found : OdbcDriver::Other;
+    };
     for (const Option &attribute : attributes) {
-        // psqlODBC's Debug, CommLog and their short names B2 and B3 and its log folder; the driver
-        // manager's trace; MariaDB's TRACE and SAVEFILE.
-        if (isOneOf(attribute.key, {"debug", "b2", "commlog", "b3", "logdir", "trace", "tracefile",
-                                    "tracedll", "log", "savefile"}))
-            return {Problem::Tracing, attribute.key};
-        bool number = false;
-        const qint64 flags = attribute.value.trimmed().toLongLong(&number);
-        if (isOneOf(attribute.key, {"option", "options"}) && number && (flags & MariaDbDebugFlag))
-            return {Problem::Tracing, attribute.key};
+        QString library;
+        if (isOneOf(attribute.key, {"driver"})) {
+            if (!isRegistered(attribute.value, installation.driverLibraries, &library))
+                return {Problem::Code, attribute.key};
+            take(odbcDriverOf(attribute.value.trimmed(), library));
+        } else if (isOneOf(attribute.key, {"dsn"})) {
+            take(dataSourceDriver(attribute.value, installation));
+        }
     }
+    const OdbcDriver kind = driver.value_or(OdbcDriver::Other);
+    QStringList seen;
     for (const Option &attribute : attributes) {
-        if (isOneOf(attribute.key, {"filedsn", "plugin_dir", "defaultauth"}) ||
-            (isOneOf(attribute.key, {"driver"}) && !isRegistered(attribute.value, registeredDrivers)))
-            return {Problem::Code, attribute.key};
+        // A word without "=" is not named: it may be a password written without its key.
+        if (!attribute.assigned)
+            return {Problem::NotAllowed, {}};
+        if (seen.contains(attribute.key, Qt::CaseInsensitive))
+            return {Problem::Repeated, attribute.key};
+        seen << attribute.key;
+        if (!isOneOf(attribute.key, OdbcKeys) && !isOneOf(attribute.key, odbcKeysOf(kind))) {
+            if (isOneOf(attribute.key, TracingKeys))
+                return {Problem::Tracing, attribute.key};
+            if (isOneOf(attribute.key, CodeKeys))
+                return {Problem::Code, attribute.key};
+            return {Problem::NotAllowed, attribute.key};
+        }
+        if (kind == OdbcDriver::MariaDb && isOneOf(attribute.key, {"option", "options"}) &&
+            (leadingNumber(attribute.value) & MariaDbDebugFlag))
+            return {Problem::Tracing, attribute.key};
+        if (isOneOf(attribute.key, {"pqopt"}) && libpq(attribute.value).problem != Problem::None)
+            return {Problem::NotAllowed, attribute.key};
     }
     return {};
+}
+
+QString ConnectionOptions::odbcProgramAttributes(int timeoutSeconds)
+{
+    return QStringLiteral(";CONN_TIMEOUT=%1;CommLog=0;Debug=0").arg(timeoutSeconds);
+}
+
+bool ConnectionOptions::holdsCredentials(const QString &host, const QString &user)
+{
+    return host.contains(u'@') || user.contains(u':');
 }
 
 bool ConnectionOptions::looksLikeSecret(const QString &value)

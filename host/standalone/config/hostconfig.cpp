@@ -93,8 +93,15 @@ void HostConfig::checkOptions(const BranchDatabaseSettings &branch)
                                  "Zeitlimit).")
                       .arg(finding.key);
             break;
+        case ConnectionOptions::Problem::NotAllowed:
+            why = QStringLiteral("Optionen mit %1 ungültig: host.ini nimmt nur die libpq-Optionen, die das "
+                                 "Handbuch nennt (TLS, Standby, Keep-alive, Namen, Passwort- und "
+                                 "Dienstdatei); alles andere gehört in eine Dienstdatei des Administrators.")
+                      .arg(finding.key);
+            break;
         case ConnectionOptions::Problem::Tracing: // ODBC's findings
         case ConnectionOptions::Problem::Code:
+        case ConnectionOptions::Problem::Repeated:
             break;
         }
     }
@@ -107,29 +114,38 @@ QString HostConfig::odbcProblem(const BranchDatabaseSettings &branch)
     // Qt appends the user as ";UID=…" to the connection string.
     if (branch.user.contains(u';') || branch.user.contains(u'{') || branch.user.contains(u'}'))
         return QStringLiteral("Benutzer ungültig: ; { } sind in einem ODBC-Benutzernamen nicht erlaubt.");
-    const QStringList registered = registeredOdbcDrivers().value_or(QStringList());
-    for (const QString *text : {&branch.name, &branch.options}) {
-        const ConnectionOptions::Finding finding = ConnectionOptions::odbc(*text, registered);
-        switch (finding.problem) {
-        case ConnectionOptions::Problem::Password:
-            return QStringLiteral("Name oder Optionen mit einem Passwort (PWD) ungültig; es gehört in die "
-                                  "Datenquelle des ODBC-Treibers oder in dessen Passwortdatei.");
-        case ConnectionOptions::Problem::Tracing:
-            return QStringLiteral(
-                       "Name oder Optionen mit dem Protokollschalter %1 ungültig: der Treiber schriebe "
-                       "die Verbindung samt Passwort in Dateien, die andere lesen können. Protokolle "
-                       "schaltet der Administrator in der Datenquelle (odbc.ini) ein.")
-                .arg(finding.key);
-        case ConnectionOptions::Problem::Code:
-            return QStringLiteral(
-                       "Name oder Optionen mit %1 ungültig: host.ini wählt keinen Programmcode. Ein "
-                       "Treiber (DRIVER=) nur mit dem Namen, unter dem ihn der ODBC-Treibermanager "
-                       "kennt (odbcinst.ini, unter Windows die Registrierung), kein Pfad; keine "
-                       "Datei-Datenquelle (FILEDSN) und kein Plugin-Verzeichnis.")
-                .arg(finding.key);
-        default:
-            break;
-        }
+    const ConnectionOptions::Finding finding =
+        ConnectionOptions::odbc(branch.name, branch.options, odbcInstallation().value_or(OdbcInstallation()));
+    switch (finding.problem) {
+    case ConnectionOptions::Problem::Password:
+        return QStringLiteral("Name oder Optionen mit einem Passwort (PWD) ungültig; es gehört in die "
+                              "Datenquelle des ODBC-Treibers oder in dessen Passwortdatei.");
+    case ConnectionOptions::Problem::Tracing:
+        return QStringLiteral(
+                   "Name oder Optionen mit dem Protokollschalter %1 ungültig: der Treiber schriebe "
+                   "die Verbindung samt Passwort in Dateien, die andere lesen können. Protokolle "
+                   "schaltet der Administrator in der Datenquelle (odbc.ini) ein.")
+            .arg(finding.key);
+    case ConnectionOptions::Problem::Code:
+        return QStringLiteral("Name oder Optionen mit %1 ungültig: host.ini wählt keinen Programmcode. Ein "
+                              "Treiber (DRIVER=) nur mit dem Namen, unter dem ihn der ODBC-Treibermanager "
+                              "kennt (odbcinst.ini, unter Windows die Registrierung), kein Pfad; keine "
+                              "Datei-Datenquelle (FILEDSN) und kein Plugin-Verzeichnis.")
+            .arg(finding.key);
+    case ConnectionOptions::Problem::NotAllowed:
+        if (finding.key.isEmpty())
+            return QStringLiteral("Name oder Optionen ungültig: jeder Eintrag hat die Form Schlüssel=Wert.");
+        return QStringLiteral(
+                   "Name oder Optionen mit %1 ungültig: host.ini nimmt für diesen ODBC-Treiber nur "
+                   "die Schlüssel, die das Handbuch nennt (Server, Port, Datenbank, Benutzer, TLS, "
+                   "Zeitlimits); alles andere gehört in die Datenquelle (odbc.ini).")
+            .arg(finding.key);
+    case ConnectionOptions::Problem::Repeated:
+        return QStringLiteral("Name oder Optionen ungültig: %1 steht zweimal darin, und die Treiber "
+                              "nehmen nicht alle denselben Wert.")
+            .arg(finding.key);
+    default:
+        break;
     }
     return {};
 }
@@ -153,6 +169,14 @@ void HostConfig::checkForSecrets(const QString &driver)
                                "Passwort gehört nicht in host.ini.")
                     .arg(iniPath(), QLatin1String(name)));
     }
+    // user:password@host and user:password reach the driver's message, and so the log.
+    if (ConnectionOptions::holdsCredentials(trimmedText(QStringLiteral("Datenbank/Host")),
+                                            trimmedText(QStringLiteral("Datenbank/Benutzer"))))
+        throw HostError(
+            QStringLiteral("In %1 ist [Datenbank] Host oder Benutzer ungültig: ein Rechnername "
+                           "enthält kein @ und ein Benutzername kein : (Benutzer:Passwort@Rechner). "
+                           "Ein Passwort gehört nicht in host.ini.")
+                .arg(iniPath()));
 }
 
 QString HostConfig::choice(const QString &key, const QStringList &allowed)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QStringList>
 #include <QtGlobal>
 
@@ -9,6 +10,17 @@
 // not link it, so that a start on SQLite or QPSQL does not load it. Null where there is none.
 QFunctionPointer odbcDriverManagerFunction(const char *name);
 
-// The drivers the driver manager has registered (odbcinst.ini on Unix, the registry on Windows), by
-// the names a connection string's DRIVER= gives; none where there is no driver manager.
+// What the driver manager knows: its registered drivers (odbcinst.ini on Unix, the registry on
+// Windows) with the library file each loads where it says so, and its data sources with the driver
+// each names.
+struct OdbcInstallation
+{
+    QHash<QString, QString> driverLibraries; // registered name, as DRIVER= gives it -> library or empty
+    QHash<QString, QString> dataSources;     // data source name -> registered name of its driver
+};
+
+// None where there is no driver manager.
+std::optional<OdbcInstallation> odbcInstallation();
+
+// The drivers the driver manager has registered, by the names a connection string's DRIVER= gives.
 std::optional<QStringList> registeredOdbcDrivers();
