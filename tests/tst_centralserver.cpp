@@ -341,6 +341,9 @@ void TestCentralServer::addBranchRoleTakesOnlyABoundRole_data()
     QTest::newRow("NOINHERIT member of a BYPASSRLS role")
         << "CREATE ROLE %1_b BYPASSRLS; CREATE ROLE %1 LOGIN NOINHERIT IN ROLE %1_b" << none << 1
         << "\"%1\" is a member of \"%1_b\"" << none;
+    QTest::newRow("named in a policy of its own")
+        << "CREATE ROLE %1 LOGIN; CREATE POLICY alle ON beleg FOR SELECT TO %1 USING (true)" << none << 1
+        << "\"%1\" is named in policy alle on table beleg" << none;
     QTest::newRow("member of a member of beleg's owner")
         << "CREATE ROLE %1_o; ALTER TABLE beleg OWNER TO %1_o; CREATE ROLE %1_m IN ROLE %1_o; "
            "CREATE ROLE %1 LOGIN IN ROLE %1_m"

@@ -51,6 +51,12 @@ const QString EscapesSql = QStringLiteral(
     "ELSE 'objects in database ' || quote_ident((SELECT datname FROM pg_database WHERE oid = s.dbid)) END "
     "FROM pg_shdepend s WHERE s.refclassid = CAST('pg_authid' AS regclass) AND s.refobjid = r.oid "
     "AND s.deptype = 'o') o(what) "
+    // A permissive policy of its own is added to the group's: the policies name the group alone.
+    "UNION ALL "
+    "SELECT 4, pg_describe_object(s.classid, s.objid, s.objsubid) FROM r JOIN pg_shdepend s "
+    "ON s.refclassid = CAST('pg_authid' AS regclass) AND s.refobjid = r.oid AND s.deptype = 'r' "
+    "AND s.dbid = (SELECT oid FROM pg_database WHERE datname = current_database()) "
+    "WHERE r.rolname <> CAST(? AS name) "
     "ORDER BY 1, 2");
 
 const QString NoName = QStringLiteral("lower-case letters, digits and _, not pg_..., not ordovant_filiale");
@@ -132,7 +138,8 @@ bool isBranchRoleName(const QString &role)
 
 QStringList branchRoleEscapes(ServerSession &session, const QString &role)
 {
-    QSqlQuery query = session.run(EscapesSql, {role, GroupRole}, "looking for what the role may do");
+    QSqlQuery query =
+        session.run(EscapesSql, {role, GroupRole, GroupRole}, "looking for what the role may do");
     QStringList escapes;
     QStringList objects;
     while (query.next()) {
@@ -143,6 +150,9 @@ QStringList branchRoleEscapes(ServerSession &session, const QString &role)
             break;
         case 2:
             escapes << QStringLiteral("is a member of %1").arg(shown(what));
+            break;
+        case 4:
+            escapes << QStringLiteral("is named in %1").arg(printable(what));
             break;
         default:
             objects << what;

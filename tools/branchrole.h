@@ -19,8 +19,9 @@ bool isBranchRoleName(const QString &role);
 
 // What would let `role` out of row-level security on the server of `session`, one entry per reason,
 // read from the catalogue; empty when nothing does. Known good is: no attribute beyond LOGIN (and
-// INHERIT), a member of no role but the group ordovant_filiale, the owner of nothing. The group itself
-// is held to the same rule, with no membership at all.
+// INHERIT), a member of no role but the group ordovant_filiale, the owner of nothing, named in no
+// policy of its own. The group itself is held to the same rule, with no membership at all and its
+// policies aside.
 QStringList branchRoleEscapes(ServerSession &session, const QString &role);
 
 // In one transaction on a server prepared with schema/central-server.sql: makes the login role when

@@ -49,7 +49,8 @@ Commands:
                        is refused unless --move-branch. Taken only when nothing lets the role out:
                        no attribute beyond LOGIN, a member of no role but ordovant_filiale (whatever
                        the membership's options; predefined pg_... roles count), the owner of
-                       nothing (the database, a schema, a table, a function, anything).
+                       nothing (the database, a schema, a table, a function, anything), named
+                       in no policy of its own.
   check-branch-roles   Check the group and every role of filialrolle against the same rule, and
                        find rows whose role no longer exists; one line per role. Exit 1 when
                        anything fails, 0 when all are fine: for a scheduled run.
