@@ -283,7 +283,8 @@ BranchRoleReport checkBranchRoles(const BranchDatabaseSettings &server)
     }
     session.commit();
     report.fine = report.fine && failed == 0;
-    report.lines << QStringLiteral("%1 of %2 branch roles fail the check")
-                        .arg(QString::number(failed), QString::number(rows.size()));
+    report.lines << QStringLiteral("%1 of %2 branch roles fail the check%3")
+                        .arg(QString::number(failed), QString::number(rows.size()),
+                             group.isEmpty() ? QString() : QStringLiteral(", and so does the group"));
     return report;
 }
