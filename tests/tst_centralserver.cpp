@@ -87,20 +87,25 @@ QString answer(const Route &route, const QString &database, const QString &sql, 
     return result;
 }
 
-// ordovant-db add-branch-role on the fixture's database: its exit code and what it printed.
-std::pair<int, QString> addBranchRole(BranchFixture &branch, const QString &role, int filiale,
-                                      const QStringList &more = {})
+// ordovant-db on the fixture's database: its exit code and what it printed.
+std::pair<int, QString> ordovantDb(BranchFixture &branch, const QStringList &arguments)
 {
     QProcess tool;
     tool.setProcessChannelMode(QProcess::MergedChannels);
     tool.start(QStringLiteral(ORDOVANT_DB_TOOL),
-               QStringList{QStringLiteral("add-branch-role"), role, QStringLiteral("--filiale"),
-                           QString::number(filiale), QStringLiteral("--driver"), QStringLiteral("QPSQL"),
-                           QStringLiteral("--name"), branch.databaseName()} +
-                   more);
+               arguments + QStringList{QStringLiteral("--driver"), QStringLiteral("QPSQL"),
+                                       QStringLiteral("--name"), branch.databaseName()});
     if (!tool.waitForFinished())
         return {-1, QStringLiteral("hung")};
     return {tool.exitCode(), QString::fromUtf8(tool.readAll())};
+}
+
+std::pair<int, QString> addBranchRole(BranchFixture &branch, const QString &role, int filiale,
+                                      const QStringList &more = {})
+{
+    return ordovantDb(branch, QStringList{QStringLiteral("add-branch-role"), role,
+                                          QStringLiteral("--filiale"), QString::number(filiale)} +
+                                  more);
 }
 
 QString readWholeFile(const QString &path)
@@ -132,6 +137,8 @@ private slots:
     // Branch roles on one server.
     void addBranchRoleTakesOnlyABoundRole_data();
     void addBranchRoleTakesOnlyABoundRole();
+    void checkBranchRolesFindsWhatChanged_data();
+    void checkBranchRolesFindsWhatChanged();
     void branchRoleKeepsToItsBranch_data();
     void branchRoleKeepsToItsBranch();
 
@@ -305,20 +312,42 @@ void TestCentralServer::addBranchRoleTakesOnlyABoundRole_data()
     QTest::newRow("new role") << QString() << none << 0 << "%1 of branch 42 was created as" << branch42;
     QTest::newRow("plain login role")
         << "CREATE ROLE %1 LOGIN" << none << 0 << "%1 of branch 42 is now" << branch42;
-    QTest::newRow("superuser") << "CREATE ROLE %1 LOGIN SUPERUSER" << none << 1 << "\"%1\" is a superuser"
-                               << none;
-    QTest::newRow("BYPASSRLS") << "CREATE ROLE %1 LOGIN BYPASSRLS" << none << 1 << "\"%1\" has BYPASSRLS"
-                               << none;
-    QTest::newRow("CREATEROLE") << "CREATE ROLE %1 LOGIN CREATEROLE" << none << 1 << "\"%1\" has CREATEROLE"
-                                << none;
+    // Every attribute beyond LOGIN.
+    for (const char *attribute : {"SUPERUSER", "BYPASSRLS", "CREATEROLE", "CREATEDB", "REPLICATION"})
+        QTest::newRow(attribute) << QStringLiteral("CREATE ROLE %1 LOGIN ") + QLatin1String(attribute) << none
+                                 << 1 << QStringLiteral("\"%1\" has ") + QLatin1String(attribute) << none;
+    // Every owner: of the database (and so of schema public), of a schema, of the function that names
+    // the branch, of a table.
+    QTest::newRow("owner of the database")
+        << "CREATE ROLE %1 LOGIN; DO $$BEGIN EXECUTE format('ALTER DATABASE %I OWNER TO %1', "
+           "current_database()); END$$"
+        << none << 1 << "\"%1\" owns database " << none;
+    QTest::newRow("owner of schema public") << "CREATE ROLE %1 LOGIN; ALTER SCHEMA public OWNER TO %1" << none
+                                            << 1 << "\"%1\" owns schema public" << none;
+    QTest::newRow("owner of ordovant_filiale()")
+        << "CREATE ROLE %1 LOGIN; ALTER FUNCTION ordovant_filiale() OWNER TO %1" << none << 1
+        << "\"%1\" owns function ordovant_filiale()" << none;
     QTest::newRow("owner of beleg") << "CREATE ROLE %1 LOGIN; ALTER TABLE beleg OWNER TO %1" << none << 1
-                                    << "\"%1\" owns the table beleg" << none;
-    QTest::newRow("member of a superuser") << "CREATE ROLE %1_s SUPERUSER; CREATE ROLE %1 LOGIN IN ROLE %1_s"
-                                           << none << 1 << "member of \"%1_s\", which is a superuser" << none;
+                                    << "\"%1\" owns sequence beleg_id_seq, table beleg" << none;
+    // Every membership but the group, whatever its options.
+    for (const char *predefined :
+         {"pg_execute_server_program", "pg_read_server_files", "pg_write_server_files"})
+        QTest::newRow(predefined) << QStringLiteral("CREATE ROLE %1 LOGIN IN ROLE ") +
+                                         QLatin1String(predefined)
+                                  << none << 1
+                                  << QStringLiteral("\"%1\" is a member of \"%2\"")
+                                         .arg(QStringLiteral("%1"), QLatin1String(predefined))
+                                  << none;
+    QTest::newRow("NOINHERIT member of a BYPASSRLS role")
+        << "CREATE ROLE %1_b BYPASSRLS; CREATE ROLE %1 LOGIN NOINHERIT IN ROLE %1_b" << none << 1
+        << "\"%1\" is a member of \"%1_b\"" << none;
+    QTest::newRow("named in a policy of its own")
+        << "CREATE ROLE %1 LOGIN; CREATE POLICY alle ON beleg FOR SELECT TO %1 USING (true)" << none << 1
+        << "\"%1\" is named in policy alle on table beleg" << none;
     QTest::newRow("member of a member of beleg's owner")
         << "CREATE ROLE %1_o; ALTER TABLE beleg OWNER TO %1_o; CREATE ROLE %1_m IN ROLE %1_o; "
            "CREATE ROLE %1 LOGIN IN ROLE %1_m"
-        << none << 1 << "member of \"%1_o\", which owns the table beleg" << none;
+        << none << 1 << "\"%1\" is a member of \"%1_m\"" << none;
     const QString ofBranch43 =
         QStringLiteral("CREATE ROLE %1 LOGIN; INSERT INTO filialrolle VALUES ('%1', 43)");
     QTest::newRow("role of another branch")
@@ -349,6 +378,39 @@ void TestCentralServer::addBranchRoleTakesOnlyABoundRole()
     QVERIFY2(code == exitCode && output.contains(says.arg(role)), qPrintable(output));
     QCOMPARE(branch.rows(QStringLiteral("SELECT filiale FROM filialrolle WHERE rolle = '%1'").arg(role)),
              branchAfter);
+}
+
+void TestCentralServer::checkBranchRolesFindsWhatChanged_data()
+{
+    QTest::addColumn<QString>("afterwards"); // as the administrator, once the role is added; %1 is the role
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("says");
+
+    QTest::newRow("nothing changed") << QString() << 0 << "\"%1\", branch 42: fine";
+    QTest::newRow("member of pg_read_server_files since")
+        << "GRANT pg_read_server_files TO %1" << 1
+        << "\"%1\", branch 42: is a member of \"pg_read_server_files\"";
+    QTest::newRow("role dropped since") << "DROP ROLE %1" << 1 << "\"%1\", branch 42: no such role";
+}
+
+// The rule add-branch-role keeps, asked again later.
+void TestCentralServer::checkBranchRolesFindsWhatChanged()
+{
+    QFETCH(QString, afterwards);
+    QFETCH(int, exitCode);
+    QFETCH(QString, says);
+    QTemporaryDir root;
+    BranchFixture branch(QStringLiteral("QPSQL"), root.path());
+    QVERIFY2(branch.create({}), qPrintable(branch.error()));
+    QVERIFY2(branch.exec(readWholeFile(QStringLiteral(CENTRAL_SERVER_SQL))), qPrintable(branch.error()));
+    const QString role = branch.databaseName() + QStringLiteral("_c");
+    const auto [added, addOutput] = addBranchRole(branch, role, 42);
+    QVERIFY2(added == 0, qPrintable(addOutput));
+    if (!afterwards.isEmpty())
+        QVERIFY2(branch.exec(afterwards.arg(role)), qPrintable(branch.error()));
+
+    const auto [code, output] = ordovantDb(branch, {QStringLiteral("check-branch-roles")});
+    QVERIFY2(code == exitCode && output.contains(says.arg(role)), qPrintable(output));
 }
 
 void TestCentralServer::branchRoleKeepsToItsBranch_data()

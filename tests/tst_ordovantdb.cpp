@@ -281,6 +281,12 @@ void TestOrdovantDb::badArgumentsAreRefused_data()
         QStringLiteral("create"), QStringLiteral("x.db"), QStringLiteral("--task"), QStringLiteral("99999999999,3,11")};
     QTest::newRow("task neither open nor done") << QStringList{QStringLiteral("create"), QStringLiteral("x.db"),
                                                                QStringLiteral("--task"), QStringLiteral("42,3,11,7")};
+    // Role names are taken whole, and never a predefined role's.
+    const QStringList addRole{QStringLiteral("add-branch-role"), QStringLiteral("--filiale"),
+                              QStringLiteral("42"), QStringLiteral("--driver"), QStringLiteral("QPSQL")};
+    QTest::newRow("role name with a final newline") << addRole + QStringList{QStringLiteral("filiale_9\n")};
+    QTest::newRow("role pg_monitor") << addRole + QStringList{QStringLiteral("pg_monitor")};
+    QTest::newRow("check-branch-roles of a file") << QStringList{QStringLiteral("check-branch-roles")};
     QTest::newRow("random tasks beyond the bound")
         << QStringList{QStringLiteral("create"), QStringLiteral("x.db"), QStringLiteral("--random-tasks"),
                        QStringLiteral("10000001")};

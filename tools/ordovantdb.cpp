@@ -24,6 +24,7 @@ const QString Odbc = QStringLiteral("QODBC");
 const QString Create = QStringLiteral("create");
 const QString CopySettings = QStringLiteral("copy-settings");
 const QString AddBranchRole = QStringLiteral("add-branch-role");
+const QString CheckBranchRoles = QStringLiteral("check-branch-roles");
 constexpr qint64 MaximumRandomTasks = 10'000'000;
 
 const char *const Description =
@@ -45,9 +46,14 @@ Commands:
                        role ROLE of branch --filiale N, a member of ordovant_filiale, which row-level
                        security keeps to that branch's rows. Run it as an administrator role; it
                        never takes a password and prints how to set one. A role of another branch
-                       is refused unless --move-branch; a role that row-level security does not
-                       bind (a superuser, BYPASSRLS, CREATEROLE, an owner of the tables, or a member
-                       of one of these) is refused.
+                       is refused unless --move-branch. Taken only when nothing lets the role out:
+                       no attribute beyond LOGIN, a member of no role but ordovant_filiale (whatever
+                       the membership's options; predefined pg_... roles count), the owner of
+                       nothing (the database, a schema, a table, a function, anything), named
+                       in no policy of its own.
+  check-branch-roles   Check the group and every role of filialrolle against the same rule, and
+                       find rows whose role no longer exists; one line per role. Exit 1 when
+                       anything fails, 0 when all are fine: for a scheduled run.
 
 The database: FILE, or the [Datenbank] section of --host-ini (Treiber, Pfad, Host, Port, Name,
 Benutzer, Optionen, Zeitlimit); the server options below override its values, empty ones take
@@ -362,8 +368,10 @@ Command parse(const QStringList &arguments)
     QCommandLineParser parser;
     parser.setApplicationDescription(QString::fromUtf8(Description));
     const QCommandLineOption help = parser.addHelpOption();
-    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("create or copy-settings"),
-                                 QStringLiteral("create [FILE] | copy-settings STORE"));
+    parser.addPositionalArgument(
+        QStringLiteral("command"),
+        QStringLiteral("create, copy-settings, add-branch-role or check-branch-roles"),
+        QStringLiteral("create [FILE] | copy-settings STORE | add-branch-role ROLE | check-branch-roles"));
     addOptions(parser);
     if (!parser.parse(arguments))
         throw UsageError(parser.errorText().toStdString());
@@ -419,13 +427,33 @@ Command parse(const QStringList &arguments)
         command.path = positional[1];
         return command;
     }
+    if (command.name == CheckBranchRoles && positional.size() == 1) {
+        for (const char *option : {"force", "no-index", "task", "beleg", "random-tasks", "branches",
+                                   "open-percent", "seed", "filiale"}) {
+            if (parser.isSet(QLatin1String(option)))
+                throw UsageError(QStringLiteral("--%1 is not for check-branch-roles")
+                                     .arg(QLatin1String(option))
+                                     .toStdString());
+        }
+        if (command.database.driver != Postgres)
+            throw UsageError(
+                "check-branch-roles needs a PostgreSQL server (--driver QPSQL, or a host.ini that "
+                "names one)");
+        return command;
+    }
     throw UsageError(
         "usage: ordovant-db create [FILE] [options] | ordovant-db copy-settings STORE [options] | "
-        "ordovant-db add-branch-role ROLE --filiale N [options]; see --help");
+        "ordovant-db add-branch-role ROLE --filiale N [options] | ordovant-db check-branch-roles [options]; "
+        "see --help");
 }
 
 int run(const Command &command)
 {
+    if (command.name == CheckBranchRoles) {
+        const BranchRoleReport report = checkBranchRoles(command.database);
+        std::fputs((report.lines.join(u'\n') + u'\n').toUtf8().constData(), stdout);
+        return report.fine ? 0 : 1;
+    }
     if (command.name == AddBranchRole) {
         std::fputs(addBranchRole(command.database, command.path, command.filiale, command.moveRole)
                        .toUtf8()
