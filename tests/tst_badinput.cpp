@@ -329,6 +329,9 @@ constexpr char PasswordInOptions[] =
     "[Datenbank]\nTreiber=QPSQL\nOptionen=\"sslmode=disable; Password=geheim\"\n";
 constexpr char UnknownDriver[] = "[Datenbank]\nTreiber=QMYSQL\n";
 constexpr char NoTimeLimit[] = "[Datenbank]\nTreiber=QPSQL\nZeitlimit=0\n";
+// Values that look like placeholders of a message.
+constexpr char TimeLimitPlaceholder[] = "[Datenbank]\nTreiber=QPSQL\nZeitlimit=%4\n";
+constexpr char PortPlaceholder[] = "[Datenbank]\nTreiber=QPSQL\nPort=%5x\n";
 
 // Open tasks for the branches that a wrongly parsed or truncated number would name.
 void branchNumber(HostDirectory &dir, const QByteArray &written, const QStringList &decoyBranches)
@@ -344,6 +347,7 @@ void branchNumber(HostDirectory &dir, const QByteArray &written, const QStringLi
 constexpr char BranchZero[] = "17=0\n";
 constexpr char BranchMissing[] = "";
 constexpr char BranchNotANumber[] = "17=zwei\n";
+constexpr char BranchPlaceholder[] = "17=%3\n";
 
 // Terminal 07 keeps its settings on a PostgreSQL server that is not there.
 template <const char *Branch> void settingsOnServerOf(HostDirectory &dir)
@@ -527,6 +531,11 @@ void TestBadInput::endsWithoutHarm_data()
            QStringLiteral("QMYSQL"));
     addRow("time limit of no time", hostIniWith<NoTimeLimit>, {}, Outcome::EndsWithReport, ShowException,
            QStringLiteral("Zeitlimit"));
+    // A message quotes a value as written, even one that reads like a placeholder of the message.
+    addRow("time limit quoting a placeholder", hostIniWith<TimeLimitPlaceholder>, {}, Outcome::EndsWithReport,
+           ShowException, QStringLiteral("Zeitlimit=\"%4\" keine Zahl von 1 bis 3600"));
+    addRow("port quoting a placeholder", hostIniWith<PortPlaceholder>, {}, Outcome::EndsWithReport,
+           ShowException, QStringLiteral("Port=\"%5x\" keine Zahl von 1 bis 65535"));
 
     // Branch database: the check that needs it reports, counts nothing and shows nothing.
     addRow(
@@ -677,6 +686,8 @@ void TestBadInput::endsWithoutHarm_data()
            Outcome::ReportsAndWaits, SettingsRead, QStringLiteral("fehlt unter [Warenabgabe]"));
     addRow("settings on the server, branch not a number", settingsOnServerOf<BranchNotANumber>, {"-O"},
            Outcome::ReportsAndWaits, SettingsRead, NotABranch);
+    addRow("settings on the server, branch quoting a placeholder", settingsOnServerOf<BranchPlaceholder>,
+           {"-O"}, Outcome::ReportsAndWaits, SettingsRead, QStringLiteral("17=\"%3\" ") + NotABranch);
 
     // "FERTIG": printing fails and is reported; the tasks were still found, so the notice comes up.
     addRow(

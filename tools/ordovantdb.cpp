@@ -77,9 +77,7 @@ QStringList fields(const QString &value, const QString &option, int minimum, int
     const QStringList parts = value.split(u',');
     if (parts.size() < minimum || parts.size() > maximum)
         throw UsageError(QStringLiteral("--%1 %2: expected %3 to %4 comma-separated fields")
-                             .arg(option, value)
-                             .arg(minimum)
-                             .arg(maximum)
+                             .arg(option, value, QString::number(minimum), QString::number(maximum))
                              .toStdString());
     return parts;
 }
@@ -91,9 +89,7 @@ qint64 numberFrom(const QString &text, const QString &what, qint64 minimum, qint
     const qint64 value = number(text, what);
     if (value < minimum || value > maximum)
         throw UsageError(QStringLiteral("%1: %2 is not %3 to %4")
-                             .arg(what, text.trimmed())
-                             .arg(minimum)
-                             .arg(maximum)
+                             .arg(what, text.trimmed(), QString::number(minimum), QString::number(maximum))
                              .toStdString());
     return value;
 }

@@ -168,11 +168,10 @@ qsizetype copySettings(const QString &store, const BranchDatabaseSettings &setti
         for (const QString &value : std::as_const(notCopied))
             std::fprintf(stderr, "ordovant-db: not copied, no workstation reads it: %s\n",
                          qUtf8Printable(value));
-        throw ToolError(QStringLiteral("copied %1 values into einstellung, %2 not: their keys lie below [%3] "
-                                       "(a terminal id with / or \\)")
-                            .arg(values.size())
-                            .arg(notCopied.size())
-                            .arg(SettingsGroup));
+        throw ToolError(
+            QStringLiteral("copied %1 values into einstellung, %2 not: their keys lie below [%3] "
+                           "(a terminal id with / or \\)")
+                .arg(QString::number(values.size()), QString::number(notCopied.size()), SettingsGroup));
     }
     return values.size();
 }

@@ -89,15 +89,15 @@ QString StandaloneHost::meldungText(const QString &gruppe, int nummer)
 {
     if (gruppe == QLatin1String("TORVELIN") && nummer == 1004)
         return QStringLiteral("Die Filialnummer dieses Arbeitsplatzes konnte nicht ermittelt werden.");
-    return QStringLiteral("Meldung %1 der Gruppe %2.").arg(nummer).arg(gruppe);
+    return QStringLiteral("Meldung %1 der Gruppe %2.").arg(QString::number(nummer), gruppe);
 }
 
 void StandaloneHost::showMeldung(int, int nummer, const QString &gruppe, const QString &, int, int,
                                  const QString &, bool)
 {
     const QString text = meldungText(gruppe, nummer);
-    log(QStringLiteral("TQVXInfo.ShowMeldung"), QStringLiteral("%1 %2: %3").arg(gruppe).arg(nummer).arg(text),
-        false);
+    log(QStringLiteral("TQVXInfo.ShowMeldung"),
+        QStringLiteral("%1 %2: %3").arg(gruppe, QString::number(nummer), text), false);
     if (!canShowDialogs())
         return;
     QMessageBox box(QMessageBox::Information, gruppe, text, QMessageBox::Ok);

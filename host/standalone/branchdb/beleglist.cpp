@@ -25,8 +25,8 @@ void BelegList::setBelege(QVector<Beleg> belege)
 const Beleg &BelegList::belegAt(int row) const
 {
     if (row < 0 || row >= GetRowCount())
-        throw HostError(
-            QStringLiteral("Die Belegliste hat keine Zeile %1 (%2 Zeilen).").arg(row).arg(GetRowCount()));
+        throw HostError(QStringLiteral("Die Belegliste hat keine Zeile %1 (%2 Zeilen).")
+                            .arg(QString::number(row), QString::number(GetRowCount())));
     const auto end = std::upper_bound(m_rowEnds.cbegin(), m_rowEnds.cend(), qint64(row));
     return m_belege[end - m_rowEnds.cbegin()];
 }

@@ -31,8 +31,7 @@ void PostgresConnection::configure(QSqlDatabase &db) const
     const QString ports =
         m_settings.portList.isEmpty() ? QString() : QStringLiteral("port=%1;").arg(m_settings.portList);
     db.setConnectOptions(QStringLiteral("connect_timeout=%1;%2%3")
-                             .arg(m_settings.timeoutSeconds)
-                             .arg(ports, m_settings.options));
+                             .arg(QString::number(m_settings.timeoutSeconds), ports, m_settings.options));
 }
 
 QSqlError PostgresConnection::beginWork(QSqlDatabase &db, qint64 limitMs)

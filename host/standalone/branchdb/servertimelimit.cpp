@@ -56,8 +56,7 @@ void ServerTimeLimit::refuseWhenUsedUp() const
     if (m_limitMs - m_usedMs < 1)
         throw HostError(QStringLiteral("Filialdatenbank %1: das Zeitlimit von %2 s ist in diesem Schritt "
                                        "schon aufgebraucht.")
-                            .arg(m_server)
-                            .arg(m_limitMs / 1000));
+                            .arg(m_server, QString::number(m_limitMs / 1000)));
 }
 
 void ServerTimeLimit::start(Work &work, qint64 ms, bool counts)
@@ -70,8 +69,7 @@ void ServerTimeLimit::start(Work &work, qint64 ms, bool counts)
         label = ProgramLabel;
     m_watchdog.arm(QDeadlineTimer(ms + MarginMs), label,
                    QStringLiteral("Filialdatenbank %1: keine Antwort innerhalb von %2 s; das Programm endet.")
-                       .arg(m_server)
-                       .arg((ms + MarginMs) / 1000));
+                       .arg(m_server, QString::number((ms + MarginMs) / 1000)));
 }
 
 void ServerTimeLimit::finish()

@@ -201,9 +201,7 @@ int HostConfig::number(const QString &key, int defaultValue, int minimum, int ma
     const int parsed = value.toInt(&ok);
     if (!ok || parsed < minimum || parsed > maximum)
         throw HostError(QStringLiteral("In %1 ist %2=\"%3\" keine Zahl von %4 bis %5.")
-                            .arg(iniPath(), key, value)
-                            .arg(minimum)
-                            .arg(maximum));
+                            .arg(iniPath(), key, value, QString::number(minimum), QString::number(maximum)));
     return parsed;
 }
 
@@ -373,7 +371,6 @@ qint32 HostConfig::branchNumber()
 HostError HostConfig::notABranch(const QString &value) const
 {
     return HostError(QStringLiteral("In %1 ist [Warenabgabe] 17=\"%2\" keine Filialnummer von %3 bis %4.")
-                         .arg(iniPath(), value)
-                         .arg(BranchNumber::Minimum)
-                         .arg(BranchNumber::Maximum));
+                         .arg(iniPath(), value, QString::number(BranchNumber::Minimum),
+                              QString::number(BranchNumber::Maximum)));
 }
