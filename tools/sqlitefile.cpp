@@ -3,15 +3,14 @@
 
 #include "ordovantdb.h"
 
+#include "host/hosterror.h"
 #include "host/standalone/branchdb/branchschema.h"
+#include "host/standalone/platform/durablefile.h"
 
 #include <QFile>
 #include <QFileInfo>
 
 #include <sqlite3.h>
-
-#include <filesystem>
-#include <system_error>
 
 namespace {
 
@@ -97,9 +96,9 @@ void insertBeleg(Database &db, sqlite3_stmt *insert, const BelegRow &beleg)
 void fill(const QString &file, const BranchRows &rows, bool indexes)
 {
     Database db(file);
-    // A fresh file that is deleted on failure needs no journal.
+    // A fresh file that is deleted on failure needs no journal; the commit still has it written to
+    // disk, before it takes the old file's place.
     db.exec("PRAGMA journal_mode = OFF");
-    db.exec("PRAGMA synchronous = OFF");
     db.exec("BEGIN");
     for (const char *sql : BranchSchema::tables)
         db.exec(sql);
@@ -140,11 +139,11 @@ void createFile(const QString &file, const BranchRows &rows, bool force, bool in
     }
     if (replacing)
         QFile::setPermissions(building, QFile::permissions(file));
-    std::error_code error;
-    std::filesystem::rename(QFile::encodeName(building).toStdString(), QFile::encodeName(file).toStdString(),
-                            error);
-    if (error) {
+    try {
+        if (!DurableFile::replace(building, file))
+            throw HostError(QStringLiteral("%1 is held open by another program").arg(file));
+    } catch (const HostError &e) {
         QFile::remove(building);
-        throw ToolError(QStringLiteral("cannot replace %1: %2").arg(file, QString::fromStdString(error.message())));
+        throw ToolError(QStringLiteral("cannot replace %1: %2").arg(file, QString::fromUtf8(e.what())));
     }
 }
