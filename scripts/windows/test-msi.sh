@@ -62,16 +62,6 @@ sddl_of() {
     table CreateFolder | cut -f1 | grep -qx "$1" || { echo "the MSI makes no folder $1"; return 1; }
     table MsiLockPermissionsEx | awk -F'\t' -v dir="$1" '$2 == dir && $3 == "CreateFolder" { print $4 }'
 }
-# The access mask of an SDDL right: hexadecimal, or the file rights' letters.
-mask_of() {
-    case "$1" in
-    0x*) echo $(($1)) ;;
-    FA) echo $((0x1f01ff)) ;;
-    FR) echo $((0x120089)) ;;
-    FX) echo $((0x1200a0)) ;;
-    *) echo "unknown right $1" >&2; echo $((0x1f01ff)) ;;
-    esac
-}
 # Usage: folder_rights FOLDER ALLOWED   Every ACE of the folder's protected list gives SYSTEM or the
 # Administrators anything, and Users at most the mask ALLOWED; Users have it all; nobody else is named.
 folder_rights() {
@@ -83,7 +73,7 @@ folder_rights() {
         [ "$type" = A ] || continue
         case "$sid" in
         SY | BA) ;;
-        BU) mask="$(mask_of "$mask")"
+        BU) [[ "$mask" == 0x* ]] || { echo "$1: Users' rights are not written as a mask: $sddl"; return 1; }
             [ $((mask & ~$2)) -eq 0 ] || { echo "$1: Users may do more than $2: $sddl"; return 1; }
             [ $((mask & $2)) -eq $(($2)) ] || { echo "$1: Users may do less than $2: $sddl"; return 1; }
             users=1 ;;
