@@ -18,8 +18,9 @@ constexpr DWORD FileRights =
     FILE_WRITE_DATA | FILE_APPEND_DATA | DELETE | WRITE_DAC | WRITE_OWNER | GENERIC_WRITE | GENERIC_ALL;
 // Rights on a folder that replace what is in it, or the folder itself.
 constexpr DWORD FolderRights = FILE_DELETE_CHILD | DELETE | WRITE_DAC | WRITE_OWNER | GENERIC_ALL;
-// The folder of the file: adding a file there makes a missing one.
-constexpr DWORD HomeRights = FolderRights | FILE_ADD_FILE | GENERIC_WRITE;
+// The folder of the file: adding a file or folder there makes a missing one (host.ini, or the
+// branch program's folder that a relative FERTIG names).
+constexpr DWORD HomeRights = FolderRights | FILE_ADD_FILE | FILE_ADD_SUBDIRECTORY | GENERIC_WRITE;
 
 using Sid = std::vector<BYTE>;
 
