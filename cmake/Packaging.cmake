@@ -27,6 +27,15 @@ install(FILES README.md doc/host-ini.md doc/servers.md doc/host.ini.example doc/
               ${PROJECT_BINARY_DIR}/doc/changelog.Debian.gz
         DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
+# The installed layout keeps apart what the administrator decides and what users write: host.ini in
+# /etc/ordovant, which only root may change, and the settings store and the log in /var/lib/ordovant,
+# which the workstation's users (group ordovant) may write. The program looks for both there, so only
+# an install into /usr (the package's) makes them; postinst gives the users' folder its group and mode.
+if(CMAKE_INSTALL_PREFIX STREQUAL "/usr")
+    install(DIRECTORY DESTINATION /etc/ordovant)
+    install(DIRECTORY DESTINATION /var/lib/ordovant)
+endif()
+
 # The package version follows the project; the changelog must name the same one.
 set(ordovant_deb_revision 1)
 file(STRINGS doc/changelog.Debian ordovant_changelog_top LIMIT_COUNT 1)
@@ -60,11 +69,13 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Qt loads its SQL drivers as plugins, so dpkg-shlibdeps cannot see them; only a branch server needs psql.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS libqt6sql6-sqlite)
+# adduser: postinst makes the group ordovant.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6sql6-sqlite, adduser")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS libqt6sql6-psql)
 # Treiber=QODBC is the rarer route and needs a data source set up by hand besides.
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS libqt6sql6-odbc)
-set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${PROJECT_BINARY_DIR}/package/conffiles)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${PROJECT_BINARY_DIR}/package/conffiles
+    ${PROJECT_SOURCE_DIR}/scripts/debian/postinst)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_STRIP_FILES ON)
 # Install with DESTDIR, so an absolute /etc lands in the package and never on the building machine.

@@ -5,6 +5,7 @@
 #include "host/hosterror.h"
 #include "host/hostfunctions.h"
 #include "host/qvxinfo.h"
+#include "host/standalone/config/hostconfig.h"
 #include "host/standalone/config/hostlog.h"
 #include "host/standalone/processlauncher.h"
 
@@ -63,6 +64,8 @@ private slots:
     void programmInitAcceptsMissingOrValidIni();
     void storeThatIsHostIniFailsProgrammInit_data();
     void storeThatIsHostIniFailsProgrammInit();
+    void usersFolderHoldsStoreAndLog_data();
+    void usersFolderHoldsStoreAndLog();
 
     // Application
     void commandLineIsTheProcessArguments();
@@ -297,6 +300,52 @@ void TestStandaloneHost::storeThatIsHostIniFailsProgrammInit()
     QVERIFY_THROWS_EXCEPTION(HostError, home.makeHost()->programmInit(QStringLiteral("ORDOVANT"), {}, 1, 0, false));
     QVERIFY(home.writeIni(ini + "Speicher=Datenbank\n[Datenbank]\nTreiber=QPSQL\n"));
     home.makeHost()->programmInit(QStringLiteral("ORDOVANT"), {}, 1, 0, false);
+}
+
+void TestStandaloneHost::usersFolderHoldsStoreAndLog_data()
+{
+    QTest::addColumn<QByteArray>("ini");
+    QTest::addColumn<bool>("othersMayWrite"); // host.ini
+    QTest::addColumn<QString>("oldStore");    // a store left in the host directory; empty: none
+    QTest::addColumn<QString>("log");         // relative to the host directory
+    QTest::addColumn<QString>("store");
+    QTest::newRow("none named: the host directory") << QByteArray() << false << QString() << "ordovant.log"
+                                                    << "einstellungen.ini";
+    QTest::newRow("named, with a store path")
+        << QByteArray("[Verzeichnisse]\nDaten=daten\n[Einstellungen]\nPfad=geteilt.ini\n") << false
+        << QString() << "daten/ordovant.log"
+        << "daten/geteilt.ini";
+    QTest::newRow("a store left in the host directory is read there")
+        << QByteArray("[Verzeichnisse]\nDaten=daten\n") << false << "einstellungen.ini"
+        << "daten/ordovant.log"
+        << "einstellungen.ini";
+    QTest::newRow("named by a host.ini others may change: ignored")
+        << QByteArray("[Verzeichnisse]\nDaten=/tmp\n") << true << QString() << "ordovant.log"
+        << "einstellungen.ini";
+}
+
+void TestStandaloneHost::usersFolderHoldsStoreAndLog()
+{
+    QFETCH(QByteArray, ini);
+    QFETCH(bool, othersMayWrite);
+    QFETCH(QString, oldStore);
+    QFETCH(QString, log);
+    QFETCH(QString, store);
+    StandaloneHostHome home;
+    QVERIFY(home.writeIni(ini));
+    if (othersMayWrite) {
+#ifdef Q_OS_WIN
+        QSKIP("Who may write a file is its access list on Windows, which Qt does not set");
+#endif
+        const auto readWrite = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::WriteGroup;
+        QVERIFY(QFile::setPermissions(home.filePath(QStringLiteral("host.ini")),
+                                      readWrite | QFile::ReadOther | QFile::WriteOther));
+    }
+    if (!oldStore.isEmpty())
+        QVERIFY(home.writeFile(oldStore, "[ORDOVANT]\n"));
+    HostConfig config;
+    QCOMPARE(config.logPath(), home.filePath(log));
+    QCOMPARE(config.storePath(), home.filePath(store));
 }
 
 void TestStandaloneHost::programmInitAcceptsMissingOrValidIni()

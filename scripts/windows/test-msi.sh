@@ -1,17 +1,21 @@
 #!/usr/bin/env bash
-# Tries the MSI under Wine as an administrator deploys it: silently installed, the program, its autostart
-# and the host directory with host.ini made from the sample are there; the installed program does a
+# Reads the rights the MSI gives the host directory and the users' folder from its own tables (Wine's
+# installer does not apply them). Then tries the MSI under Wine as an administrator deploys it: silently
+# installed, the program, its autostart and the host directory with host.ini made from the sample are
+# there; the installed program does a
 # no-work start from the machine-wide host directory; neither installing again, a repair nor a newer MSI
 # replaces an edited host.ini; a newer MSI replaces the program; a silent uninstall removes the program
 # and its autostart and leaves the host directory alone.
-# Usage: scripts/windows/test-msi.sh BUILD   (inside the Wine set-up of scripts/windows/wine-env.sh)
+# Usage: scripts/windows/test-msi.sh BUILD [--tables-only]   (inside the Wine set-up of
+# scripts/windows/wine-env.sh; --tables-only: only the MSI's tables, no Wine)
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 build="$(cd "$1" && pwd)"
 msi="$(ls "$build"/ordovant-*-x64.msi)"
 version="$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")"
-program_dir="$WINEPREFIX/drive_c/Program Files/ordovant"
-host_dir="$WINEPREFIX/drive_c/ProgramData/ordovant"
+program_dir="${WINEPREFIX:-}/drive_c/Program Files/ordovant"
+host_dir="${WINEPREFIX:-}/drive_c/ProgramData/ordovant"
+data_dir="$host_dir/daten"
 run_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Run'
 failures=0
 
@@ -46,11 +50,46 @@ no_work_start() {
     wine "$program_dir/ordovant-db.exe" create 'C:\ProgramData\ordovant\filiale.db' >/dev/null 2>&1 || return 1
     local status=0
     env -u ORDOVANT_HOME timeout 120 wine "$program_dir/ordovant.exe" >/dev/null 2>&1 || status=$?
-    [ "$status" -eq 0 ] && [ ! -e "$host_dir/ordovant.log" ] || { echo "exit $status"; cat "$host_dir/ordovant.log" 2>/dev/null; return 1; }
+    [ "$status" -eq 0 ] && [ ! -e "$data_dir/ordovant.log" ] || { echo "exit $status"; cat "$data_dir/ordovant.log" 2>/dev/null; return 1; }
 }
 one_product() { [ "$(installed_products)" = 1 ] || { wine uninstaller --list; return 1; }; }
 program_gone() { [ ! -e "$program_dir/ordovant.exe" ] && ! autostart >/dev/null; }
 host_directory_kept() { [ -f "$host_dir/host.ini" ] && [ -f "$host_dir/filiale.db" ]; }
+
+# The rights of a folder the MSI makes, as SDDL; its rows name folders of the CreateFolder table.
+table() { msiinfo export "$msi" "$1" | tr -d '\r' | tail -n +4; }
+sddl_of() {
+    table CreateFolder | cut -f1 | grep -qx "$1" || { echo "the MSI makes no folder $1"; return 1; }
+    table MsiLockPermissionsEx | awk -F'\t' -v dir="$1" '$2 == dir && $3 == "CreateFolder" { print $4 }'
+}
+# Usage: folder_rights FOLDER ALLOWED   Every ACE of the folder's protected list gives SYSTEM or the
+# Administrators anything, and Users at most the mask ALLOWED; Users have it all; nobody else is named.
+folder_rights() {
+    local sddl ace type sid mask users=0
+    sddl="$(sddl_of "$1")" || return 1
+    [[ "$sddl" == D:P* ]] || { echo "$1: not protected from what its parent passes on: $sddl"; return 1; }
+    while read -r ace; do
+        IFS=';' read -r type _ mask _ _ sid <<<"$ace"
+        [ "$type" = A ] || continue
+        case "$sid" in
+        SY | BA) ;;
+        BU) [[ "$mask" == 0x* ]] || { echo "$1: Users' rights are not written as a mask: $sddl"; return 1; }
+            [ $((mask & ~$2)) -eq 0 ] || { echo "$1: Users may do more than $2: $sddl"; return 1; }
+            [ $((mask & $2)) -eq $(($2)) ] || { echo "$1: Users may do less than $2: $sddl"; return 1; }
+            users=1 ;;
+        *) echo "$1: $sid is named: $sddl"; return 1 ;;
+        esac
+    done < <(grep -o '([^)]*)' <<<"$sddl" | tr -d '()')
+    [ "$users" = 1 ] || { echo "$1: Users are not named: $sddl"; return 1; }
+}
+no_grant_to_users() { ! table CustomAction | grep -F '/grant'; }
+# Read and execute; Modify (read, write, execute, delete), not the rights or the owner.
+read_only=0x1200a9
+modify=0x1301bf
+check "the MSI's host directory lets Users read, only administrators change it" folder_rights HOSTDIR $read_only
+check "the MSI's users' folder lets Users change and replace its files" folder_rights DATADIR $modify
+check "the MSI grants Users nothing by a command" no_grant_to_users
+[ "${2:-}" != --tables-only ] || { [ "$failures" -eq 0 ]; exit; }
 
 msiexec /x "$msi" || true
 rm -rf "$host_dir"

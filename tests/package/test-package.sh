@@ -2,7 +2,7 @@
 # Builds the Debian package with scripts/package.sh and checks it from the outside, the way an
 # administrator meets it: its files, dependencies and conffile, no RPATH, its bill of materials, a
 # no-work start of the unpacked program on the sample host.ini, the same bytes from a second build in
-# another directory, and an install, two starts and a purge on Debian 13 in a chroot.
+# another directory, and an install, the layout it makes, starts and a purge on Debian 13 in a chroot.
 # Slow (two release builds), so not run by ./test.sh.
 set -uo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
@@ -93,6 +93,14 @@ recommends() {
 }
 suggests() {
     relations Suggests | grep -qx "$1" || { echo "Suggests lacks $1: $(dpkg-deb -f "$deb" Suggests)"; return 1; }
+}
+
+# The two places of the installed layout, empty: postinst gives the users' folder its group and mode.
+package_has_both_places() {
+    dpkg-deb -c "$deb" | awk '$1 ~ /^d/ { print $1, $2, $6 }' >"$work/directories"
+    grep -qx 'drwxr-xr-x root/root ./etc/ordovant/' "$work/directories" \
+        && grep -qx 'drwxr-xr-x root/root ./var/lib/ordovant/' "$work/directories" \
+        || { cat "$work/directories"; return 1; }
 }
 
 autostart_entry_is_conffile() {
@@ -192,12 +200,43 @@ starts_on_debian13() {
         return 1
     fi
 }
+# host.ini where only root may change it; the settings store and the log where the group ordovant may
+# write, setgid so that what one user makes the others may replace.
+installed_layout() {
+    local layout
+    layout="$(in_trixie stat -c '%n %U:%G %a' /etc/ordovant /var/lib/ordovant)"
+    [ "$layout" = "/etc/ordovant root:root 755
+/var/lib/ordovant root:ordovant 2775" ] || { echo "$layout"; return 1; }
+}
+# A user of the group ordovant without ORDOVANT_HOME: the program finds /etc/ordovant/host.ini and
+# ends a no-work start quietly; once the group may change host.ini it runs nothing and says so in the
+# users' folder's log.
+starts_on_installed_layout() {
+    local log="$trixie/var/lib/ordovant/ordovant.log" status=0
+    in_trixie useradd -m -G ordovant kasse || return 1
+    cp "$trixie/usr/share/doc/ordovant/host.ini.example" "$trixie/etc/ordovant/host.ini"
+    in_trixie ordovant-db create /etc/ordovant/filiale.db || return 1
+    as_kasse() {
+        chroot "$trixie" setpriv --reuid=kasse --regid=kasse --init-groups env -i PATH=/usr/bin:/bin \
+            HOME=/home/kasse LANG=C.UTF-8 QT_QPA_PLATFORM=offscreen timeout 120 ordovant
+    }
+    ends_quietly "$trixie/var/lib/ordovant" as_kasse || return 1
+    chmod g+w "$trixie/etc/ordovant/host.ini"
+    as_kasse >"$work/trixie-run.log" 2>&1 || status=$?
+    if [ "$status" -ne 0 ] || ! grep -qs 'chmod go-w /etc/ordovant/host.ini' "$log"; then
+        echo "unsafe host.ini: exit status $status, not reported in $log"
+        cat "$work/trixie-run.log" "$log" 2>/dev/null
+        return 1
+    fi
+    # What an administrator and the users made there is not the package's.
+    rm -f "$trixie"/etc/ordovant/* "$trixie"/var/lib/ordovant/*
+}
 purge_leaves_nothing() {
     in_trixie apt-get purge -y -qq ordovant >"$work/apt.log" 2>&1 || { cat "$work/apt.log"; return 1; }
     if in_trixie dpkg-query -W ordovant 2>/dev/null; then echo "dpkg still knows ordovant"; return 1; fi
     local path left=0
     while read -r path; do
-        case "$path" in /|/etc|/etc/xdg*|/usr|/usr/bin|/usr/share|/usr/share/doc|/usr/share/man*) continue ;; esac
+        case "$path" in /|/etc|/etc/xdg*|/usr|/usr/bin|/usr/share|/usr/share/doc|/usr/share/man*|/var|/var/lib) continue ;; esac
         [ -e "$trixie$path" ] && { echo "left: $path"; left=1; }
     done <"$work/trixie-files"
     [ "$left" -eq 0 ]
@@ -209,6 +248,7 @@ check "Depends names the SQLite driver plugin and what the binaries link" \
     depends_on libqt6sql6-sqlite libqt6widgets6 libqt6sql6 libsqlite3-0 libc6
 check "Recommends names the PostgreSQL driver plugin" recommends libqt6sql6-psql
 check "Suggests names the ODBC driver plugin" suggests libqt6sql6-odbc
+check "the package holds /etc/ordovant and /var/lib/ordovant, root's" package_has_both_places
 check "the autostart entry is a conffile" autostart_entry_is_conffile
 check "the installed programs carry no RPATH" no_rpath
 check "the unpacked program ends a no-work start with exit 0 and no window" no_work_start_ends_quietly
@@ -216,6 +256,9 @@ check "the bill of materials lists every file of the package with its SHA-256" s
 check "a second build in another directory gives the same package and bill, byte for byte" same_from_another_directory
 if check "apt installs the package and what it depends on into Debian 13" installs_on_debian13; then
     check "on Debian 13 a no-work start ends quietly and a start with work shows the notice" starts_on_debian13
+    check "on Debian 13 host.ini's folder is root's alone, the users' folder root:ordovant 2775" installed_layout
+    check "on Debian 13 a user of the group finds /etc/ordovant and is refused a host.ini the group may change" \
+        starts_on_installed_layout
     check "on Debian 13 apt-get purge leaves none of the package's files" purge_leaves_nothing
 fi
 finish

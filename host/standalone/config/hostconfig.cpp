@@ -5,6 +5,7 @@
 #include "host/hosterror.h"
 #include "host/standalone/platform/defaulthostdirectory.h"
 #include "host/standalone/platform/odbcdrivermanager.h"
+#include "host/standalone/platform/trustedpath.h"
 #include "hostinifile.h"
 #include "inifile.h"
 
@@ -34,9 +35,40 @@ HostConfig::HostConfig(const QString &iniPath)
 {
 }
 
-QString HostConfig::logPath() const
+QString HostConfig::logPath()
 {
-    return QDir(m_hostDirectory).filePath(QStringLiteral("ordovant.log"));
+    return QDir(dataDirectory()).filePath(QStringLiteral("ordovant.log"));
+}
+
+QString HostConfig::dataDirectory()
+{
+    // An untrusted host.ini must not choose where another user's reports go.
+    if (trustProblem().isEmpty()) {
+        try {
+            const QString configured = trimmedText(QStringLiteral("Verzeichnisse/Daten"));
+            if (!configured.isEmpty())
+                return absolutePath(configured);
+        } catch (const HostError &) {
+            // validate() reports what is wrong with host.ini; the report goes to the default place.
+        }
+    }
+    return defaultDataDirectory();
+}
+
+QString HostConfig::defaultDataDirectory() const
+{
+    // The installed layout keeps what users write apart from host.ini; any other host directory holds
+    // both, as it always did.
+    if (QFileInfo(m_hostDirectory) == QFileInfo(systemHostDirectory()))
+        return systemDataDirectory();
+    return m_hostDirectory;
+}
+
+QString HostConfig::trustProblem()
+{
+    if (!m_trustProblem)
+        m_trustProblem = untrustedPathProblem(m_iniPath);
+    return *m_trustProblem;
 }
 
 void HostConfig::validate()
@@ -50,6 +82,13 @@ void HostConfig::validate()
         throw HostError(
             QStringLiteral("Das Host-Verzeichnis %1 (ORDOVANT_HOME) ist kein Verzeichnis, sondern %2.")
                 .arg(QDir::toNativeSeparators(m_hostDirectory), HostIni::kindOf(home)));
+    // host.ini names the branch program and chooses drivers: what another user could put there would
+    // run as whoever starts next.
+    if (const QString problem = trustProblem(); !problem.isEmpty())
+        throw HostError(QStringLiteral("%1 wird nicht gelesen und keine Prüfung läuft: %2. host.ini wählt "
+                                       "Programme, die an diesem Arbeitsplatz starten; sie und die "
+                                       "Verzeichnisse über ihr darf nur der Administrator ändern.")
+                            .arg(QDir::toNativeSeparators(m_iniPath), problem));
     terminalId();
     const BranchDatabaseSettings branch = database();
     if (settingsInDatabase() && branch.driver == QLatin1String("QSQLITE"))
@@ -337,10 +376,20 @@ bool HostConfig::settingsInDatabase()
                   {QStringLiteral("Datei"), QStringLiteral("Datenbank")}) == QLatin1String("Datenbank");
 }
 
+// Relative to the users' folder. A store left in the host directory by the single-folder layout is
+// read there until it is moved, so that no choice is lost.
 QString HostConfig::storePath()
 {
     const QString path = trimmedText(QStringLiteral("Einstellungen/Pfad"));
-    return absolutePath(path.isEmpty() ? QStringLiteral("einstellungen.ini") : path);
+    const QDir data(dataDirectory());
+    const QString name = path.isEmpty() ? QStringLiteral("einstellungen.ini") : path;
+    const QString store = QDir::cleanPath(data.absoluteFilePath(QDir::fromNativeSeparators(name)));
+    if (path.isEmpty() && !QFileInfo::exists(store)) {
+        const QString old = absolutePath(name);
+        if (QFileInfo::exists(old))
+            return old;
+    }
+    return store;
 }
 
 // A whole number that names no branch gets one message, whatever its size or sign: the checks would

@@ -36,11 +36,17 @@ public:
 
     QString hostDirectory() const { return m_hostDirectory; }
     QString iniPath() const { return m_iniPath; }
-    QString logPath() const;
+    // The users' folder: [Verzeichnisse] Daten of a trusted host.ini; else, for the installed host
+    // directory, the installed users' folder, and for any other the host directory itself.
+    QString dataDirectory();
+    // ordovant.log in the users' folder.
+    QString logPath();
 
-    // Throws HostError when host.ini exists but cannot be read, or its connection settings are unsafe
-    // or contradict themselves.
+    // Throws HostError when host.ini may be changed or replaced by another user, exists but cannot be
+    // read, or its connection settings are unsafe or contradict themselves.
     void validate();
+    // Why host.ini cannot be trusted to choose what runs; empty when it can. Looked at once.
+    QString trustProblem();
 
     QString terminalId();
     bool parameter(const QString &name);
@@ -65,6 +71,7 @@ private:
     // The value without surrounding blanks; empty when the key is missing.
     QString trimmedText(const QString &key);
     QString absolutePath(const QString &path) const;
+    QString defaultDataDirectory() const;
     QString choice(const QString &key, const QStringList &allowed);
     int number(const QString &key, int defaultValue, int minimum, int maximum);
     void readPorts(BranchDatabaseSettings &settings);
@@ -75,4 +82,5 @@ private:
     QString m_hostDirectory;
     QString m_iniPath;
     std::optional<QHash<QString, QString>> m_values;
+    std::optional<QString> m_trustProblem;
 };

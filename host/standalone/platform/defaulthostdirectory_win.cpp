@@ -5,7 +5,7 @@
 #include <shlobj.h>
 
 // %ProgramData%\ordovant: the known folder, not the variable, which a user's environment can change.
-QString defaultHostDirectory()
+QString systemHostDirectory()
 {
     PWSTR programData = nullptr;
     QString base;
@@ -14,7 +14,17 @@ QString defaultHostDirectory()
     CoTaskMemFree(programData);
     if (base.isEmpty())
         base = qEnvironmentVariable("ProgramData", QStringLiteral("C:/ProgramData"));
-    const QString directory = QDir(QDir::fromNativeSeparators(base)).filePath(QStringLiteral("ordovant"));
+    return QDir(QDir::fromNativeSeparators(base)).filePath(QStringLiteral("ordovant"));
+}
+
+QString systemDataDirectory()
+{
+    return QDir(systemHostDirectory()).filePath(QStringLiteral("daten"));
+}
+
+QString defaultHostDirectory()
+{
+    const QString directory = systemHostDirectory();
     QDir().mkpath(directory);
     return directory;
 }
