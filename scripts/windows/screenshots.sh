@@ -6,7 +6,10 @@ set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 build="$(cd "$1" && pwd)"
 dist="$build/dist/ordovant"
-home="$build/screenshot-host"
+# On drive C: of the Wine prefix, so that no folder above it is one Wine shows as writable by everyone
+# (a sticky /tmp has no such thing on Windows), which the program refuses for host.ini.
+home="$WINEPREFIX/drive_c/screenshot-host"
+home_windows='C:\screenshot-host'
 source "$root/tools/demo/branch.sh"
 
 rm -rf "$home"
@@ -14,14 +17,14 @@ demo_host_directory "$home"
 printf '%s\n' "$demo_settings" > "$home/einstellungen.ini"
 # The demo's stand-in branch program is a shell script; Windows needs a program.
 cp "$build/torvelin-standin.exe" "$home/bin/torvelin.exe"
-wine "$dist/ordovant-db.exe" create "Z:$home/filiale.db" "${demo_rows[@]}" >/dev/null
+wine "$dist/ordovant-db.exe" create "$home_windows\\filiale.db" "${demo_rows[@]}" >/dev/null
 
 # shot PICTURE [ordovant arguments]: the program's window once it shows, then Esc closes it.
 shot() {
     local picture="$1" window="" pid
     shift
     rm -f "$picture"
-    ORDOVANT_HOME="Z:$home" wine "$dist/ordovant.exe" "$@" >/dev/null 2>&1 &
+    ORDOVANT_HOME="$home_windows" wine "$dist/ordovant.exe" "$@" >/dev/null 2>&1 &
     pid=$!
     for _ in $(seq 1 300); do
         window="$(xdotool search --onlyvisible --name '.' 2>/dev/null | head -n 1 || true)"
