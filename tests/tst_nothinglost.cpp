@@ -17,6 +17,7 @@
 #include <vector>
 
 #ifdef Q_OS_UNIX
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -114,6 +115,83 @@ QString storeIsHostIniThroughALink(const QString &directory)
         return QStringLiteral("no symbolic links here");
     return storeIsHostIni(directory, QStringLiteral("verweis.ini"));
 }
+
+#ifdef Q_OS_UNIX
+// The store's lock replaced by what a user of the shared folder can put there.
+QString lockIs(const QString &directory, bool (*make)(const char *lock))
+{
+    storeIsHostIni(directory, QStringLiteral("einstellungen.ini"));
+    writeFile(directory + QStringLiteral("/einstellungen.ini"), "[ORDOVANT/DM]\nGV07=KUNDBEST|RESERV\n");
+    if (!make(QFile::encodeName(directory + QStringLiteral("/einstellungen.ini.schreibsperre")).constData()))
+        return QStringLiteral("cannot make the lock's stand-in");
+    return {};
+}
+
+QString lockIsAFifo(const QString &directory)
+{
+    return lockIs(directory, [](const char *lock) { return ::mkfifo(lock, 0666) == 0; });
+}
+
+QString lockIsAFolder(const QString &directory)
+{
+    return lockIs(directory, [](const char *lock) { return ::mkdir(lock, 0777) == 0; });
+}
+
+QString lockIsALinkToNothing(const QString &directory)
+{
+    return lockIs(directory, [](const char *lock) { return ::symlink("weg", lock) == 0; });
+}
+
+// A user's link as the store, to a file of root's that looks like INI (a NetworkManager.conf).
+QString storeIsAUsersLinkToRootsFile(const QString &directory)
+{
+    if (::geteuid() != 0)
+        return QStringLiteral("a link of another user needs root to make");
+    storeIsHostIni(directory, QStringLiteral("einstellungen.ini"));
+    writeFile(directory + QStringLiteral("/system.conf"), "[main]\nplugins=ifupdown,keyfile\n");
+    const QByteArray link = QFile::encodeName(directory + QStringLiteral("/einstellungen.ini"));
+    if (::symlink("system.conf", link.constData()) != 0 || ::lchown(link.constData(), 1001, 1001) != 0)
+        return QStringLiteral("cannot plant the link");
+    return {};
+}
+
+// A second name of host.ini: only the file, not its name, tells.
+QString storeIsHostIniByASecondName(const QString &directory)
+{
+    const QString why = storeIsHostIni(directory, QStringLiteral("zweitname.ini"));
+    if (::link(QFile::encodeName(directory + QStringLiteral("/host.ini")).constData(),
+               QFile::encodeName(directory + QStringLiteral("/zweitname.ini")).constData()) != 0)
+        return QStringLiteral("no hard links here");
+    return why;
+}
+
+QString mountSmall(const QString &point, const QStringList &mount);
+
+// host.ini named in other letters on a file system that ignores them, mounted over the host directory.
+QString storeIsHostIniOnFat(const QString &directory)
+{
+    const QString image = directory + QStringLiteral(".vfat");
+    QProcess mkfs;
+    mkfs.start(QStringLiteral("mkfs.vfat"), {QStringLiteral("-C"), image, QStringLiteral("1024")});
+    if (!mkfs.waitForFinished(60000) || mkfs.exitCode() != 0)
+        return QStringLiteral("mkfs.vfat (package dosfstools) is not available");
+    if (const QString why = mountSmall(directory, {QStringLiteral("-o"), QStringLiteral("loop"), image});
+        !why.isEmpty())
+        return why;
+    return storeIsHostIni(directory, QStringLiteral("HOST.INI"));
+}
+#else
+QString onUnixOnly(const QString &)
+{
+    return QStringLiteral("FIFOs, links of other users and FAT mounts are made here on Unix only");
+}
+QString (*const lockIsAFifo)(const QString &) = onUnixOnly;
+QString (*const lockIsAFolder)(const QString &) = onUnixOnly;
+QString (*const lockIsALinkToNothing)(const QString &) = onUnixOnly;
+QString (*const storeIsAUsersLinkToRootsFile)(const QString &) = onUnixOnly;
+QString (*const storeIsHostIniOnFat)(const QString &) = onUnixOnly;
+QString (*const storeIsHostIniByASecondName)(const QString &) = onUnixOnly;
+#endif
 
 #ifdef Q_OS_UNIX
 // Why a small file system cannot be mounted at `point`, or nothing when it is.
@@ -228,13 +306,15 @@ QString fullTemporaryFolder(const QString &directory)
 void unmount(const QString &directory)
 {
     qunsetenv("TMPDIR");
-    for (const QString &point : {directory + QStringLiteral("/voll"), directory + QStringLiteral("-tmp")}) {
+    for (const QString &point :
+         {directory + QStringLiteral("/voll"), directory + QStringLiteral("-tmp"), directory}) {
         QProcess unmounting;
         unmounting.start(QStringLiteral("umount"), {point});
         unmounting.waitForFinished(60000);
     }
     QDir().rmdir(directory + QStringLiteral("-tmp"));
     QFile::remove(ext4Image(directory));
+    QFile::remove(directory + QStringLiteral(".vfat"));
 }
 
 QString writeProtectedStore(const QString &directory)
@@ -384,19 +464,36 @@ void TestNothingLost::failedWriteIsReportedAndKeepsTheStore_data()
     QTest::addColumn<Preparation>("prepare");
     QTest::addColumn<QString>("stored"); // what a read gives, before and after the write
     QTest::addColumn<bool>("readFails"); // the store cannot even be read
+    QTest::addColumn<QString>("reason"); // in the write's report
 
     QTest::newRow("store in a directory that is a file")
-        << Preparation{blockedDirectory} << "KUNDBEST" << false;
-    QTest::newRow("store is a directory") << Preparation{storeIsADirectory} << "" << true;
-    QTest::newRow("store holds binary garbage") << Preparation{garbageStore} << "" << true;
-    QTest::newRow("store write-protected") << Preparation{writeProtectedStore} << "KUNDBEST|RESERV" << false;
-    QTest::newRow("store is host.ini") << Preparation{storeIsHostIniByName} << "KUNDBEST" << false;
+        << Preparation{blockedDirectory} << "KUNDBEST" << false << QString();
+    QTest::newRow("store is a directory") << Preparation{storeIsADirectory} << "" << true << QString();
+    QTest::newRow("store holds binary garbage") << Preparation{garbageStore} << "" << true << QString();
+    QTest::newRow("store write-protected")
+        << Preparation{writeProtectedStore} << "KUNDBEST|RESERV" << false << QString();
+    QTest::newRow("store is host.ini")
+        << Preparation{storeIsHostIniByName} << "KUNDBEST" << false << QString();
     QTest::newRow("store is host.ini through a link")
-        << Preparation{storeIsHostIniThroughALink} << "KUNDBEST" << false;
+        << Preparation{storeIsHostIniThroughALink} << "KUNDBEST" << false << QString();
     // The new store cannot be written whole.
-    QTest::newRow("store on a full tmpfs") << Preparation{fullTmpfs, unmount} << "KUNDBEST|RESERV" << false;
-    QTest::newRow("store on a full ext4") << Preparation{fullExt4, unmount} << "KUNDBEST|RESERV" << false;
-    QTest::newRow("temporary folder full") << Preparation{fullTemporaryFolder, unmount} << "KUNDBEST|RESERV" << false;
+    QTest::newRow("store on a full tmpfs")
+        << Preparation{fullTmpfs, unmount} << "KUNDBEST|RESERV" << false << QString();
+    QTest::newRow("store on a full ext4")
+        << Preparation{fullExt4, unmount} << "KUNDBEST|RESERV" << false << QString();
+    QTest::newRow("temporary folder full")
+        << Preparation{fullTemporaryFolder, unmount} << "KUNDBEST|RESERV" << false << QString();
+    // What another user of a shared folder can put in the way.
+    QTest::newRow("lock is a FIFO") << Preparation{lockIsAFifo} << "KUNDBEST|RESERV" << false << "FIFO";
+    QTest::newRow("lock is a folder") << Preparation{lockIsAFolder} << "KUNDBEST|RESERV" << false << "Ordner";
+    QTest::newRow("lock is a link that leads nowhere")
+        << Preparation{lockIsALinkToNothing} << "KUNDBEST|RESERV" << false << "ins Leere";
+    QTest::newRow("store is a user's link to root's file")
+        << Preparation{storeIsAUsersLinkToRootsFile} << "KUNDBEST" << false << "anderer Benutzer";
+    QTest::newRow("store is host.ini by a second name")
+        << Preparation{storeIsHostIniByASecondName} << "KUNDBEST" << false << "host.ini selbst";
+    QTest::newRow("store is host.ini in other letters on FAT")
+        << Preparation{storeIsHostIniOnFat, unmount} << "KUNDBEST" << false << "host.ini selbst";
 }
 
 void TestNothingLost::failedWriteIsReportedAndKeepsTheStore()
@@ -404,6 +501,7 @@ void TestNothingLost::failedWriteIsReportedAndKeepsTheStore()
     QFETCH(Preparation, prepare);
     QFETCH(QString, stored);
     QFETCH(bool, readFails);
+    QFETCH(QString, reason);
 
     StandaloneHostHome dir;
     QVERIFY(dir.isValid());
@@ -429,8 +527,9 @@ void TestNothingLost::failedWriteIsReportedAndKeepsTheStore()
                  readFails);
 
         dataModule.Einstellung_speichern(QStringLiteral("GV"), QStringLiteral("FILUML|RESERV"));
-        QVERIFY2(HostFiles::hasReport(HostFiles::logLines(dir.path()), QStringLiteral("07"), writeLabel),
-                 qPrintable(HostFiles::logLines(dir.path()).join(u'\n')));
+        QVERIFY2(
+            HostFiles::hasReport(HostFiles::logLines(dir.path()), QStringLiteral("07"), writeLabel, reason),
+            qPrintable(HostFiles::logLines(dir.path()).join(u'\n')));
         QCOMPARE(dataModule.Einstellung_laden(QStringLiteral("GV"), QStringLiteral("KUNDBEST")), stored);
     }
 
