@@ -117,83 +117,6 @@ QString storeIsHostIniThroughALink(const QString &directory)
 }
 
 #ifdef Q_OS_UNIX
-// The store's lock replaced by what a user of the shared folder can put there.
-QString lockIs(const QString &directory, bool (*make)(const char *lock))
-{
-    storeIsHostIni(directory, QStringLiteral("einstellungen.ini"));
-    writeFile(directory + QStringLiteral("/einstellungen.ini"), "[ORDOVANT/DM]\nGV07=KUNDBEST|RESERV\n");
-    if (!make(QFile::encodeName(directory + QStringLiteral("/einstellungen.ini.schreibsperre")).constData()))
-        return QStringLiteral("cannot make the lock's stand-in");
-    return {};
-}
-
-QString lockIsAFifo(const QString &directory)
-{
-    return lockIs(directory, [](const char *lock) { return ::mkfifo(lock, 0666) == 0; });
-}
-
-QString lockIsAFolder(const QString &directory)
-{
-    return lockIs(directory, [](const char *lock) { return ::mkdir(lock, 0777) == 0; });
-}
-
-QString lockIsALinkToNothing(const QString &directory)
-{
-    return lockIs(directory, [](const char *lock) { return ::symlink("weg", lock) == 0; });
-}
-
-// A user's link as the store, to a file of root's that looks like INI (a NetworkManager.conf).
-QString storeIsAUsersLinkToRootsFile(const QString &directory)
-{
-    if (::geteuid() != 0)
-        return QStringLiteral("a link of another user needs root to make");
-    storeIsHostIni(directory, QStringLiteral("einstellungen.ini"));
-    writeFile(directory + QStringLiteral("/system.conf"), "[main]\nplugins=ifupdown,keyfile\n");
-    const QByteArray link = QFile::encodeName(directory + QStringLiteral("/einstellungen.ini"));
-    if (::symlink("system.conf", link.constData()) != 0 || ::lchown(link.constData(), 1001, 1001) != 0)
-        return QStringLiteral("cannot plant the link");
-    return {};
-}
-
-// A second name of host.ini: only the file, not its name, tells.
-QString storeIsHostIniByASecondName(const QString &directory)
-{
-    const QString why = storeIsHostIni(directory, QStringLiteral("zweitname.ini"));
-    if (::link(QFile::encodeName(directory + QStringLiteral("/host.ini")).constData(),
-               QFile::encodeName(directory + QStringLiteral("/zweitname.ini")).constData()) != 0)
-        return QStringLiteral("no hard links here");
-    return why;
-}
-
-QString mountSmall(const QString &point, const QStringList &mount);
-
-// host.ini named in other letters on a file system that ignores them, mounted over the host directory.
-QString storeIsHostIniOnFat(const QString &directory)
-{
-    const QString image = directory + QStringLiteral(".vfat");
-    QProcess mkfs;
-    mkfs.start(QStringLiteral("mkfs.vfat"), {QStringLiteral("-C"), image, QStringLiteral("1024")});
-    if (!mkfs.waitForFinished(60000) || mkfs.exitCode() != 0)
-        return QStringLiteral("mkfs.vfat (package dosfstools) is not available");
-    if (const QString why = mountSmall(directory, {QStringLiteral("-o"), QStringLiteral("loop"), image});
-        !why.isEmpty())
-        return why;
-    return storeIsHostIni(directory, QStringLiteral("HOST.INI"));
-}
-#else
-QString onUnixOnly(const QString &)
-{
-    return QStringLiteral("FIFOs, links of other users and FAT mounts are made here on Unix only");
-}
-QString (*const lockIsAFifo)(const QString &) = onUnixOnly;
-QString (*const lockIsAFolder)(const QString &) = onUnixOnly;
-QString (*const lockIsALinkToNothing)(const QString &) = onUnixOnly;
-QString (*const storeIsAUsersLinkToRootsFile)(const QString &) = onUnixOnly;
-QString (*const storeIsHostIniOnFat)(const QString &) = onUnixOnly;
-QString (*const storeIsHostIniByASecondName)(const QString &) = onUnixOnly;
-#endif
-
-#ifdef Q_OS_UNIX
 // Why a small file system cannot be mounted at `point`, or nothing when it is.
 QString mountSmall(const QString &point, const QStringList &mount)
 {
@@ -233,6 +156,63 @@ void largeStore(const QString &directory, const QString &store)
         content += QStringLiteral("Schluessel%1=Wert%1\n").arg(n, 3, 10, QLatin1Char('0')).toUtf8();
     writeFile(directory + QStringLiteral("/host.ini"), hostIni(QStringLiteral("07"), store));
     writeFile(directory + u'/' + store, content);
+}
+
+// The store's lock replaced by what a user of the shared folder can put there.
+template <int (*Make)(const char *)> QString lockIs(const QString &directory)
+{
+    storeIsHostIni(directory, QStringLiteral("einstellungen.ini"));
+    writeFile(directory + QStringLiteral("/einstellungen.ini"), "[ORDOVANT/DM]\nGV07=KUNDBEST|RESERV\n");
+    return Make(QFile::encodeName(directory + QStringLiteral("/einstellungen.ini.schreibsperre"))
+                    .constData()) == 0
+               ? QString()
+               : QStringLiteral("cannot make the lock's stand-in");
+}
+int fifo(const char *path)
+{
+    return ::mkfifo(path, 0666);
+}
+int folder(const char *path)
+{
+    return ::mkdir(path, 0777);
+}
+int linkToNothing(const char *path)
+{
+    return ::symlink("weg", path);
+}
+
+// A user's link as the store, to a file of root's that looks like INI (a NetworkManager.conf).
+QString storeIsAUsersLinkToRootsFile(const QString &directory)
+{
+    storeIsHostIni(directory, QStringLiteral("einstellungen.ini"));
+    writeFile(directory + QStringLiteral("/system.conf"), "[main]\nplugins=ifupdown,keyfile\n");
+    const QByteArray link = QFile::encodeName(directory + QStringLiteral("/einstellungen.ini"));
+    if (::geteuid() != 0 || ::symlink("system.conf", link.constData()) != 0 ||
+        ::lchown(link.constData(), 1001, 1001) != 0)
+        return QStringLiteral("a link of another user needs root to make");
+    return {};
+}
+
+// host.ini by another name that only the file tells: a second name, or other letters on FAT.
+QString storeIsHostIniByASecondName(const QString &directory)
+{
+    storeIsHostIni(directory, QStringLiteral("zweitname.ini"));
+    return ::link(QFile::encodeName(directory + QStringLiteral("/host.ini")).constData(),
+                  QFile::encodeName(directory + QStringLiteral("/zweitname.ini")).constData()) == 0
+               ? QString()
+               : QStringLiteral("no hard links here");
+}
+
+QString storeIsHostIniOnFat(const QString &directory)
+{
+    QProcess mkfs;
+    mkfs.start(QStringLiteral("mkfs.vfat"),
+               {QStringLiteral("-C"), directory + QStringLiteral(".vfat"), QStringLiteral("1024")});
+    if (!mkfs.waitForFinished(60000) || mkfs.exitCode() != 0)
+        return QStringLiteral("mkfs.vfat (package dosfstools) is not available");
+    const QString why = mountSmall(
+        directory, {QStringLiteral("-o"), QStringLiteral("loop"), directory + QStringLiteral(".vfat")});
+    return why.isEmpty() ? storeIsHostIni(directory, QStringLiteral("HOST.INI")) : why;
 }
 #endif
 
@@ -483,17 +463,20 @@ void TestNothingLost::failedWriteIsReportedAndKeepsTheStore_data()
         << Preparation{fullExt4, unmount} << "KUNDBEST|RESERV" << false << QString();
     QTest::newRow("temporary folder full")
         << Preparation{fullTemporaryFolder, unmount} << "KUNDBEST|RESERV" << false << QString();
+#ifdef Q_OS_UNIX
     // What another user of a shared folder can put in the way.
-    QTest::newRow("lock is a FIFO") << Preparation{lockIsAFifo} << "KUNDBEST|RESERV" << false << "FIFO";
-    QTest::newRow("lock is a folder") << Preparation{lockIsAFolder} << "KUNDBEST|RESERV" << false << "Ordner";
+    QTest::newRow("lock is a FIFO") << Preparation{lockIs<fifo>} << "KUNDBEST|RESERV" << false << "FIFO";
+    QTest::newRow("lock is a folder")
+        << Preparation{lockIs<folder>} << "KUNDBEST|RESERV" << false << "Ordner";
     QTest::newRow("lock is a link that leads nowhere")
-        << Preparation{lockIsALinkToNothing} << "KUNDBEST|RESERV" << false << "ins Leere";
+        << Preparation{lockIs<linkToNothing>} << "KUNDBEST|RESERV" << false << "ins Leere";
     QTest::newRow("store is a user's link to root's file")
         << Preparation{storeIsAUsersLinkToRootsFile} << "KUNDBEST" << false << "anderer Benutzer";
     QTest::newRow("store is host.ini by a second name")
         << Preparation{storeIsHostIniByASecondName} << "KUNDBEST" << false << "host.ini selbst";
     QTest::newRow("store is host.ini in other letters on FAT")
         << Preparation{storeIsHostIniOnFat, unmount} << "KUNDBEST" << false << "host.ini selbst";
+#endif
 }
 
 void TestNothingLost::failedWriteIsReportedAndKeepsTheStore()
