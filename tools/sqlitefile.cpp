@@ -146,6 +146,9 @@ void createFile(const QString &file, const BranchRows &rows, bool force, bool in
     const QString building = target + QStringLiteral(".neu");
     QFile::remove(building); // left by a run that was killed
     try {
+        // Made here, exclusively, so that SQLite opens this file and no link planted in its place.
+        if (!DurableFile::create(building, QByteArray(), target))
+            throw ToolError(QStringLiteral("%1 is in the way").arg(building));
         fill(building, rows, indexes);
         DurableFile::finish(building, target);
         if (!DurableFile::replace(building, target))
