@@ -6,12 +6,18 @@
 
 namespace {
 
-// A junction or symbolic link, a folder or a pipe where the log belongs is not written into.
+// A symbolic link or junction (a reparse point that names another file), a folder or a pipe where the
+// log belongs is not written into. Other reparse points (a deduplicated or cloud file) are files.
 bool isPlainFile(HANDLE handle)
 {
-    BY_HANDLE_FILE_INFORMATION information = {};
-    return GetFileType(handle) == FILE_TYPE_DISK && GetFileInformationByHandle(handle, &information) &&
-           !(information.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY));
+    FILE_ATTRIBUTE_TAG_INFO information = {};
+    if (GetFileType(handle) != FILE_TYPE_DISK ||
+        !GetFileInformationByHandleEx(handle, FileAttributeTagInfo, &information, sizeof information))
+        return false;
+    if (information.FileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        return false;
+    return !(information.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
+           !IsReparseTagNameSurrogate(information.ReparseTag);
 }
 
 } // namespace
