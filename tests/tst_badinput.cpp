@@ -118,6 +118,24 @@ public:
 #endif
     }
 
+    // As `link`, the link then given to another user: root only.
+    void plantLink(const QString &target, const QString &relative, [[maybe_unused]] uint owner)
+    {
+        link(target, relative);
+#ifdef Q_OS_LINUX
+        if (::geteuid() != 0)
+            skip(QStringLiteral("a link of another user needs root to make"));
+        else if (::lchown(QFile::encodeName(filePath(relative)).constData(), owner, owner) != 0)
+            fail(QStringLiteral("cannot give away the link %1").arg(relative));
+#endif
+    }
+
+    // A log at its limit, so that the next report rotates it.
+    void fullLog()
+    {
+        write(QStringLiteral("ordovant.log"), QByteArray(1024 * 1024, 'x') + '\n');
+    }
+
     void makeFifo([[maybe_unused]] const QString &relative)
     {
 #ifdef Q_OS_LINUX
@@ -614,6 +632,38 @@ void TestBadInput::endsWithoutHarm_data()
     const auto noDatabase = [](HostDirectory &dir) { dir.write(QStringLiteral("host.ini"), hostIni()); };
     addRow("database missing", noDatabase, {}, Outcome::EndsWithReport, SortOutCheck,
            QStringLiteral("filiale.db"));
+    // The log lies in a folder other users may write.
+    addRow(
+        "log a link another user planted",
+        [](HostDirectory &dir) {
+            dir.write(QStringLiteral("host.ini"), hostIni());
+            dir.write(QStringLiteral("opfer/.bashrc"), "alias ls='ls -l'\n");
+            dir.plantLink(QStringLiteral("opfer/.bashrc"), QStringLiteral("ordovant.log"), 1001);
+        },
+        {}, Outcome::EndsWithReportOnStandardError, SortOutCheck, QStringLiteral("filiale.db"));
+    addRow(
+        "log a FIFO",
+        [](HostDirectory &dir) {
+            dir.write(QStringLiteral("host.ini"), hostIni());
+            dir.makeFifo(QStringLiteral("ordovant.log"));
+        },
+        {}, Outcome::EndsWithReportOnStandardError, SortOutCheck, QStringLiteral("filiale.db"));
+    addRow(
+        "full log, its rotation lock a FIFO",
+        [](HostDirectory &dir) {
+            dir.write(QStringLiteral("host.ini"), hostIni());
+            dir.fullLog();
+            dir.makeFifo(QStringLiteral("ordovant.log.sperre"));
+        },
+        {}, Outcome::EndsWithReport, QStringLiteral("HostLog.write"), QStringLiteral("ordovant.log.sperre"));
+    addRow(
+        "full log, its older generation a folder",
+        [](HostDirectory &dir) {
+            dir.write(QStringLiteral("host.ini"), hostIni());
+            dir.fullLog();
+            dir.makeDirectory(QStringLiteral("ordovant.log.1"));
+        },
+        {}, Outcome::EndsWithReport, QStringLiteral("HostLog.write"), QStringLiteral("ordovant.log.1"));
     addRow("database missing, existence test", noDatabase, {"-E"}, Outcome::EndsWithReport, SortOutCheck,
            QStringLiteral("filiale.db"));
     addRow("database missing, expired check", noDatabase, {"/a"}, Outcome::EndsWithReport, ExpiredCheck,

@@ -17,6 +17,7 @@
 #include <vector>
 
 #ifdef Q_OS_UNIX
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -156,6 +157,63 @@ void largeStore(const QString &directory, const QString &store)
     writeFile(directory + QStringLiteral("/host.ini"), hostIni(QStringLiteral("07"), store));
     writeFile(directory + u'/' + store, content);
 }
+
+// The store's lock replaced by what a user of the shared folder can put there.
+template <int (*Make)(const char *)> QString lockIs(const QString &directory)
+{
+    storeIsHostIni(directory, QStringLiteral("einstellungen.ini"));
+    writeFile(directory + QStringLiteral("/einstellungen.ini"), "[ORDOVANT/DM]\nGV07=KUNDBEST|RESERV\n");
+    return Make(QFile::encodeName(directory + QStringLiteral("/einstellungen.ini.schreibsperre"))
+                    .constData()) == 0
+               ? QString()
+               : QStringLiteral("cannot make the lock's stand-in");
+}
+int fifo(const char *path)
+{
+    return ::mkfifo(path, 0666);
+}
+int folder(const char *path)
+{
+    return ::mkdir(path, 0777);
+}
+int linkToNothing(const char *path)
+{
+    return ::symlink("weg", path);
+}
+
+// A user's link as the store, to a file of root's that looks like INI (a NetworkManager.conf).
+QString storeIsAUsersLinkToRootsFile(const QString &directory)
+{
+    storeIsHostIni(directory, QStringLiteral("einstellungen.ini"));
+    writeFile(directory + QStringLiteral("/system.conf"), "[main]\nplugins=ifupdown,keyfile\n");
+    const QByteArray link = QFile::encodeName(directory + QStringLiteral("/einstellungen.ini"));
+    if (::geteuid() != 0 || ::symlink("system.conf", link.constData()) != 0 ||
+        ::lchown(link.constData(), 1001, 1001) != 0)
+        return QStringLiteral("a link of another user needs root to make");
+    return {};
+}
+
+// host.ini by another name that only the file tells: a second name, or other letters on FAT.
+QString storeIsHostIniByASecondName(const QString &directory)
+{
+    storeIsHostIni(directory, QStringLiteral("zweitname.ini"));
+    return ::link(QFile::encodeName(directory + QStringLiteral("/host.ini")).constData(),
+                  QFile::encodeName(directory + QStringLiteral("/zweitname.ini")).constData()) == 0
+               ? QString()
+               : QStringLiteral("no hard links here");
+}
+
+QString storeIsHostIniOnFat(const QString &directory)
+{
+    QProcess mkfs;
+    mkfs.start(QStringLiteral("mkfs.vfat"),
+               {QStringLiteral("-C"), directory + QStringLiteral(".vfat"), QStringLiteral("1024")});
+    if (!mkfs.waitForFinished(60000) || mkfs.exitCode() != 0)
+        return QStringLiteral("mkfs.vfat (package dosfstools) is not available");
+    const QString why = mountSmall(
+        directory, {QStringLiteral("-o"), QStringLiteral("loop"), directory + QStringLiteral(".vfat")});
+    return why.isEmpty() ? storeIsHostIni(directory, QStringLiteral("HOST.INI")) : why;
+}
 #endif
 
 // The store on a small file system of its own at <directory>/voll, filled up but for `room` bytes:
@@ -228,13 +286,15 @@ QString fullTemporaryFolder(const QString &directory)
 void unmount(const QString &directory)
 {
     qunsetenv("TMPDIR");
-    for (const QString &point : {directory + QStringLiteral("/voll"), directory + QStringLiteral("-tmp")}) {
+    for (const QString &point :
+         {directory + QStringLiteral("/voll"), directory + QStringLiteral("-tmp"), directory}) {
         QProcess unmounting;
         unmounting.start(QStringLiteral("umount"), {point});
         unmounting.waitForFinished(60000);
     }
     QDir().rmdir(directory + QStringLiteral("-tmp"));
     QFile::remove(ext4Image(directory));
+    QFile::remove(directory + QStringLiteral(".vfat"));
 }
 
 QString writeProtectedStore(const QString &directory)
@@ -384,19 +444,39 @@ void TestNothingLost::failedWriteIsReportedAndKeepsTheStore_data()
     QTest::addColumn<Preparation>("prepare");
     QTest::addColumn<QString>("stored"); // what a read gives, before and after the write
     QTest::addColumn<bool>("readFails"); // the store cannot even be read
+    QTest::addColumn<QString>("reason"); // in the write's report
 
     QTest::newRow("store in a directory that is a file")
-        << Preparation{blockedDirectory} << "KUNDBEST" << false;
-    QTest::newRow("store is a directory") << Preparation{storeIsADirectory} << "" << true;
-    QTest::newRow("store holds binary garbage") << Preparation{garbageStore} << "" << true;
-    QTest::newRow("store write-protected") << Preparation{writeProtectedStore} << "KUNDBEST|RESERV" << false;
-    QTest::newRow("store is host.ini") << Preparation{storeIsHostIniByName} << "KUNDBEST" << false;
+        << Preparation{blockedDirectory} << "KUNDBEST" << false << QString();
+    QTest::newRow("store is a directory") << Preparation{storeIsADirectory} << "" << true << QString();
+    QTest::newRow("store holds binary garbage") << Preparation{garbageStore} << "" << true << QString();
+    QTest::newRow("store write-protected")
+        << Preparation{writeProtectedStore} << "KUNDBEST|RESERV" << false << QString();
+    QTest::newRow("store is host.ini")
+        << Preparation{storeIsHostIniByName} << "KUNDBEST" << false << QString();
     QTest::newRow("store is host.ini through a link")
-        << Preparation{storeIsHostIniThroughALink} << "KUNDBEST" << false;
+        << Preparation{storeIsHostIniThroughALink} << "KUNDBEST" << false << QString();
     // The new store cannot be written whole.
-    QTest::newRow("store on a full tmpfs") << Preparation{fullTmpfs, unmount} << "KUNDBEST|RESERV" << false;
-    QTest::newRow("store on a full ext4") << Preparation{fullExt4, unmount} << "KUNDBEST|RESERV" << false;
-    QTest::newRow("temporary folder full") << Preparation{fullTemporaryFolder, unmount} << "KUNDBEST|RESERV" << false;
+    QTest::newRow("store on a full tmpfs")
+        << Preparation{fullTmpfs, unmount} << "KUNDBEST|RESERV" << false << QString();
+    QTest::newRow("store on a full ext4")
+        << Preparation{fullExt4, unmount} << "KUNDBEST|RESERV" << false << QString();
+    QTest::newRow("temporary folder full")
+        << Preparation{fullTemporaryFolder, unmount} << "KUNDBEST|RESERV" << false << QString();
+#ifdef Q_OS_UNIX
+    // What another user of a shared folder can put in the way.
+    QTest::newRow("lock is a FIFO") << Preparation{lockIs<fifo>} << "KUNDBEST|RESERV" << false << "FIFO";
+    QTest::newRow("lock is a folder")
+        << Preparation{lockIs<folder>} << "KUNDBEST|RESERV" << false << "Ordner";
+    QTest::newRow("lock is a link that leads nowhere")
+        << Preparation{lockIs<linkToNothing>} << "KUNDBEST|RESERV" << false << "ins Leere";
+    QTest::newRow("store is a user's link to root's file")
+        << Preparation{storeIsAUsersLinkToRootsFile} << "KUNDBEST" << false << "anderer Benutzer";
+    QTest::newRow("store is host.ini by a second name")
+        << Preparation{storeIsHostIniByASecondName} << "KUNDBEST" << false << "host.ini selbst";
+    QTest::newRow("store is host.ini in other letters on FAT")
+        << Preparation{storeIsHostIniOnFat, unmount} << "KUNDBEST" << false << "host.ini selbst";
+#endif
 }
 
 void TestNothingLost::failedWriteIsReportedAndKeepsTheStore()
@@ -404,6 +484,7 @@ void TestNothingLost::failedWriteIsReportedAndKeepsTheStore()
     QFETCH(Preparation, prepare);
     QFETCH(QString, stored);
     QFETCH(bool, readFails);
+    QFETCH(QString, reason);
 
     StandaloneHostHome dir;
     QVERIFY(dir.isValid());
@@ -429,8 +510,9 @@ void TestNothingLost::failedWriteIsReportedAndKeepsTheStore()
                  readFails);
 
         dataModule.Einstellung_speichern(QStringLiteral("GV"), QStringLiteral("FILUML|RESERV"));
-        QVERIFY2(HostFiles::hasReport(HostFiles::logLines(dir.path()), QStringLiteral("07"), writeLabel),
-                 qPrintable(HostFiles::logLines(dir.path()).join(u'\n')));
+        QVERIFY2(
+            HostFiles::hasReport(HostFiles::logLines(dir.path()), QStringLiteral("07"), writeLabel, reason),
+            qPrintable(HostFiles::logLines(dir.path()).join(u'\n')));
         QCOMPARE(dataModule.Einstellung_laden(QStringLiteral("GV"), QStringLiteral("KUNDBEST")), stored);
     }
 

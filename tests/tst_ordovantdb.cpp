@@ -9,6 +9,13 @@
 #include <QSqlRecord>
 #include <QtTest>
 
+#include <tuple>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 namespace {
 
 QString toolPath()
@@ -198,6 +205,22 @@ void TestOrdovantDb::existingFileIsKeptWithoutForce()
              0);
     QCOMPARE(column(path, QStringLiteral("SELECT COUNT(*) FROM absortieraufgabe")),
              QStringList{QStringLiteral("1")});
+#ifdef Q_OS_UNIX
+    // Named through a link: the real file is replaced and keeps what lets the workstations read it.
+    if (::geteuid() != 0)
+        QSKIP("Needs root to give the database to another user");
+    const QByteArray real = QFile::encodeName(path);
+    QVERIFY(::chown(real.constData(), 1001, 2000) == 0 && ::chmod(real.constData(), 0640) == 0);
+    const QString link = m_dir.filePath(QStringLiteral("verweis.db"));
+    QVERIFY(QFile::link(path, link));
+    QCOMPARE(runTool({QStringLiteral("create"), link, QStringLiteral("--force")}).exitCode, 0);
+    QVERIFY(QFileInfo(link).isSymLink());
+    struct stat after = {};
+    QVERIFY(::stat(real.constData(), &after) == 0);
+    QCOMPARE(std::tuple(after.st_uid, after.st_gid, after.st_mode & 07777), std::tuple(1001u, 2000u, 0640u));
+    QCOMPARE(column(path, QStringLiteral("SELECT COUNT(*) FROM absortieraufgabe")),
+             QStringList{QStringLiteral("0")});
+#endif
 }
 
 void TestOrdovantDb::randomTasksAreDeterministic()

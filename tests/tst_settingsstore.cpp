@@ -13,6 +13,7 @@
 #include <QtTest>
 
 #include <chrono>
+#include <filesystem>
 #include <functional>
 #include <thread>
 
@@ -417,10 +418,17 @@ void TestSettingsStore::leftLockIsTakenOver()
     QFETCH(int, ageSeconds);
     StandaloneHostHome home;
     const QString lockPath = home.filePath(QStringLiteral("einstellungen.ini.schreibsperre"));
+    // What the killed save left beside: its new file, and its working copy in the temporary folder.
+    QTemporaryDir workingCopy(QDir(QDir::tempPath()).filePath(QStringLiteral("ordovant-XXXXXX")));
     if (killedWriter) {
         QProcess writer;
         writer.start(QCoreApplication::applicationFilePath(), {LockLeaverSwitch, lockPath});
         QVERIFY(writer.waitForFinished(60000));
+        QVERIFY(home.writeFile(QStringLiteral("einstellungen.ini.neu-0badf00d"), "[ORDOVANT]\n"));
+        QVERIFY(QFile(workingCopy.filePath(QStringLiteral("kopie.ini"))).open(QIODevice::WriteOnly));
+        std::filesystem::last_write_time(QFile::encodeName(workingCopy.path()).toStdString(),
+                                         std::filesystem::file_time_type::clock::now() -
+                                             std::chrono::hours(24));
     } else {
         QVERIFY(home.writeFile(QStringLiteral("einstellungen.ini.schreibsperre"), content));
     }
@@ -437,6 +445,8 @@ void TestSettingsStore::leftLockIsTakenOver()
     QVERIFY2(refused.isEmpty(), qPrintable(refused));
     QCOMPARE(store->readLocalDef(QStringLiteral("GV07"), QString()), QStringLiteral("RESERV"));
     QVERIFY(!QFileInfo::exists(lockPath));
+    QCOMPARE(QDir(home.path()).entryList({QStringLiteral("*.neu-*")}, QDir::Files), QStringList());
+    QCOMPARE(QFileInfo::exists(workingCopy.path()), !killedWriter);
 }
 
 void TestSettingsStore::replacedFileIsTheRealFile_data()
@@ -685,17 +695,21 @@ void TestSettingsStore::saveKeepsTheStoreWritableForOthers_data()
     QTest::addColumn<QString>("groups");
     QTest::addColumn<QString>("refusal"); // empty: the save works
     QTest::addColumn<uint>("groupAfter");
+    QTest::addColumn<QString>("acl"); // an ACL entry the store carries, kept by the save
     QTest::newRow("a member of the store's group")
-        << 0775 << 0664 << 1000u << 1001u << QStringLiteral("2000") << QString() << 2000u;
-    QTest::newRow("root") << 0775 << 0640 << 1000u << 0u << QString() << QString() << 2000u;
+        << 0775 << 0664 << 1000u << 1001u << QStringLiteral("2000") << QString() << 2000u << QString();
+    QTest::newRow("root") << 0775 << 0640 << 1000u << 0u << QString() << QString() << 2000u << QString();
     QTest::newRow("the owner, not in the store's group")
-        << 0777 << 0660 << 1002u << 1002u << QString() << QStringLiteral("Gruppe") << 2000u;
+        << 0777 << 0660 << 1002u << 1002u << QString() << QStringLiteral("Gruppe") << 2000u << QString();
     // The group may do no more than everybody else: nobody loses anything with it.
     QTest::newRow("the owner, not in a group without rights of its own")
-        << 0777 << 0644 << 1001u << 1001u << QString() << QString() << 1001u;
+        << 0777 << 0644 << 1001u << 1001u << QString() << QString() << 1001u << QString();
     // Another user's file in a sticky directory cannot be replaced; tried again for a while, as on Windows.
-    QTest::newRow("sticky directory")
-        << 01777 << 0666 << 1000u << 1001u << QStringLiteral("2000") << QStringLiteral("ersetzt") << 2000u;
+    QTest::newRow("sticky directory") << 01777 << 0666 << 1000u << 1001u << QStringLiteral("2000")
+                                      << QStringLiteral("ersetzt") << 2000u << QString();
+    // The group bits show the ACL's mask: without the ACL they would let the group write.
+    QTest::newRow("root, a user granted by an ACL")
+        << 0777 << 0640 << 1000u << 0u << QString() << QString() << 2000u << QStringLiteral("u:1003:rw");
 }
 
 // A store of group 2000; another user saves. The new file keeps the group and the permission bits (the
@@ -711,6 +725,7 @@ void TestSettingsStore::saveKeepsTheStoreWritableForOthers()
     QFETCH(QString, groups);
     QFETCH(QString, refusal);
     QFETCH(uint, groupAfter);
+    QFETCH(QString, acl);
     if (::geteuid() != 0 || QStandardPaths::findExecutable(QStringLiteral("setpriv")).isEmpty())
         QSKIP("Needs root and setpriv to act as other users");
     constexpr gid_t SharedGroup = 2000;
@@ -726,6 +741,13 @@ void TestSettingsStore::saveKeepsTheStoreWritableForOthers()
     }
     QVERIFY(::chown(encoded.constData(), owner, SharedGroup) == 0);
     QVERIFY(::chmod(encoded.constData(), mode_t(storeMode)) == 0);
+    if (!acl.isEmpty()) {
+        if (QProcess::execute(QStringLiteral("setfacl"), {QStringLiteral("-m"), acl, store}) != 0)
+            QSKIP("setfacl (package acl) cannot set an ACL here");
+        struct stat granted = {};
+        QVERIFY(::stat(encoded.constData(), &granted) == 0);
+        storeMode = int(granted.st_mode & 07777);
+    }
 
     const auto [exitCode, output] = writeAs({writer, writer, groups}, dir.path(), QStringLiteral("W"));
     struct stat after = {};
@@ -746,6 +768,14 @@ void TestSettingsStore::saveKeepsTheStoreWritableForOthers()
     QCOMPARE(after.st_uid, writer == 0 ? uid_t(owner) : uid_t(writer));
     QCOMPARE(storedValue(store, QStringLiteral("ORDOVANT/DM/GV07")), QVariant(QStringLiteral("RESERV")));
     QCOMPARE(storedValue(store, QStringLiteral("ORDOVANT/DM/W-0")), QVariant(QStringLiteral("W-0-wert")));
+    if (!acl.isEmpty()) {
+        QProcess getfacl;
+        getfacl.start(QStringLiteral("getfacl"),
+                      {QStringLiteral("-n"), QStringLiteral("--omit-header"), store});
+        QVERIFY(getfacl.waitForFinished(60000));
+        const QByteArray entries = getfacl.readAllStandardOutput();
+        QVERIFY2(entries.contains("user:1003:rw-") && entries.contains("group::r--"), entries.constData());
+    }
     if (owner == writer)
         return;
     // The owner of before, in the group, saves after the other user.

@@ -17,6 +17,11 @@
 #include <QTimer>
 #include <QtTest>
 
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 namespace {
 
 const QString LogWriterSwitch = QStringLiteral("--log-writer");
@@ -31,6 +36,9 @@ QString logMessage(int writer, int line)
 // Child process: writes COUNT lines as writer WRITER into the log at PATH.
 int runLogWriter(const QStringList &arguments)
 {
+#ifdef Q_OS_UNIX
+    ::umask(077); // a user who keeps his files to himself
+#endif
     const HostLog log(arguments.at(2));
     const int writer = arguments.at(3).toInt();
     const int count = arguments.at(4).toInt();
@@ -434,8 +442,10 @@ void TestStandaloneHost::logIsBoundedAndKeepsLinesWhole_data()
     QTest::addColumn<int>("writers");
     QTest::addColumn<int>("linesEach");
     QTest::addColumn<bool>("fullBefore"); // the log holds 1 MiB, and an older generation exists
-    QTest::newRow("a full log") << 1 << 1 << true;
-    QTest::newRow("processes writing at once") << 4 << 400 << false;
+    QTest::addColumn<bool>("users");      // each writer another user of the folder's group
+    QTest::newRow("a full log") << 1 << 1 << true << false;
+    QTest::newRow("processes writing at once") << 4 << 400 << false << false;
+    QTest::newRow("users of the workstation's group") << 2 << 50 << false << true;
 }
 
 // At 1 MiB the log becomes ordovant.log.1, replacing the older one; lines of processes that write at
@@ -445,7 +455,20 @@ void TestStandaloneHost::logIsBoundedAndKeepsLinesWhole()
     QFETCH(int, writers);
     QFETCH(int, linesEach);
     QFETCH(bool, fullBefore);
+    QFETCH(bool, users);
     StandaloneHostHome home;
+    QStringList asUser;
+    if (users) {
+#ifdef Q_OS_UNIX
+        if (::geteuid() != 0 || QStandardPaths::findExecutable(QStringLiteral("setpriv")).isEmpty())
+            QSKIP("Needs root and setpriv to act as other users");
+        const QByteArray folder = QFile::encodeName(home.path());
+        QVERIFY(::chown(folder.constData(), 0, 2000) == 0 && ::chmod(folder.constData(), 02775) == 0);
+        asUser << QStringLiteral("--groups=2000") << QStringLiteral("--");
+#else
+        QSKIP("Unix users and groups");
+#endif
+    }
     const QString path = home.filePath(QStringLiteral("ordovant.log"));
     const QByteArray full = QByteArray(LogLimit - 1, 'a') + '\n';
     if (fullBefore) {
@@ -455,8 +478,16 @@ void TestStandaloneHost::logIsBoundedAndKeepsLinesWhole()
     std::vector<std::unique_ptr<QProcess>> processes;
     for (int writer = 0; writer < writers; ++writer) {
         processes.push_back(std::make_unique<QProcess>());
-        processes.back()->start(QCoreApplication::applicationFilePath(),
-                                {LogWriterSwitch, path, QString::number(writer), QString::number(linesEach)});
+        const QStringList arguments{LogWriterSwitch, path, QString::number(writer),
+                                    QString::number(linesEach)};
+        if (users) {
+            const QString user = QString::number(1001 + writer);
+            QStringList setpriv{QStringLiteral("--reuid=") + user, QStringLiteral("--regid=") + user};
+            setpriv << asUser << QCoreApplication::applicationFilePath() << arguments;
+            processes.back()->start(QStringLiteral("setpriv"), setpriv);
+        } else {
+            processes.back()->start(QCoreApplication::applicationFilePath(), arguments);
+        }
     }
     for (const auto &process : processes)
         QVERIFY(process->waitForFinished(120000) && process->exitCode() == 0);

@@ -6,6 +6,7 @@
 #include "host/hosterror.h"
 #include "host/standalone/branchdb/branchschema.h"
 #include "host/standalone/platform/durablefile.h"
+#include "host/standalone/store/filereplacement.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -120,30 +121,43 @@ void fill(const QString &file, const BranchRows &rows, bool indexes)
     db.exec("COMMIT");
 }
 
+// The real file of `file` (a link the owner of its target, or root, made is followed; another user's
+// is refused), so that a replacement reaches the database the workstations read, not the link.
+QString realFile(const QString &file)
+{
+    try {
+        return replacedFile(file);
+    } catch (const HostError &e) {
+        throw ToolError(QString::fromUtf8(e.what()));
+    }
+}
+
 } // namespace
 
 void createFile(const QString &file, const BranchRows &rows, bool force, bool indexes)
 {
-    const bool replacing = QFileInfo::exists(file);
+    const QString target = realFile(file);
+    const bool replacing = QFileInfo::exists(target);
     if (replacing && !force)
         throw ToolError(QStringLiteral("%1 exists; use --force to replace it").arg(file));
-    // Built beside the old file and put in its place only when complete, so that a failed --force run
-    // leaves the old file as it was.
-    const QString building = file + QStringLiteral(".neu");
+    // Built beside the old file and put in its place only when complete and on disk, with the old
+    // file's owner, group, mode and ACL, so that a failed --force run leaves the old file as it was and
+    // the workstations that read it through its group still can.
+    const QString building = target + QStringLiteral(".neu");
     QFile::remove(building); // left by a run that was killed
     try {
+        // Made here, exclusively, so that SQLite opens this file and no link planted in its place.
+        if (!DurableFile::create(building, QByteArray(), target))
+            throw ToolError(QStringLiteral("%1 is in the way").arg(building));
         fill(building, rows, indexes);
-    } catch (const std::exception &e) {
-        QFile::remove(building);
-        throw ToolError(QStringLiteral("%1: %2").arg(file, QString::fromUtf8(e.what())));
-    }
-    if (replacing)
-        QFile::setPermissions(building, QFile::permissions(file));
-    try {
-        if (!DurableFile::replace(building, file))
-            throw HostError(QStringLiteral("%1 is held open by another program").arg(file));
+        DurableFile::finish(building, target);
+        if (!DurableFile::replace(building, target))
+            throw ToolError(QStringLiteral("another program holds %1 open").arg(target));
     } catch (const HostError &e) {
         QFile::remove(building);
         throw ToolError(QStringLiteral("cannot replace %1: %2").arg(file, QString::fromUtf8(e.what())));
+    } catch (const std::exception &e) {
+        QFile::remove(building);
+        throw ToolError(QStringLiteral("%1: %2").arg(file, QString::fromUtf8(e.what())));
     }
 }

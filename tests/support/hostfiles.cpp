@@ -63,7 +63,9 @@ QString HostFiles::describeChanges(const QMap<QString, QString> &before, const Q
 QStringList HostFiles::logLines(const QString &directory)
 {
     QFile log(QDir(directory).filePath(LogName));
-    if (!log.open(QIODevice::ReadOnly))
+    // A FIFO in its place would wait for a writer; a link is read as the program would not.
+    if (!QFileInfo(log.fileName()).isFile() || QFileInfo(log.fileName()).isSymLink() ||
+        !log.open(QIODevice::ReadOnly))
         return {};
     return QString::fromUtf8(log.readAll()).split(u'\n', Qt::SkipEmptyParts);
 }

@@ -11,6 +11,7 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 namespace {
@@ -40,6 +41,44 @@ QString groupName(gid_t group)
     return entry ? QString::fromLocal8Bit(entry->gr_name) : QString::number(group);
 }
 
+// Where the system keeps a file's access ACL: the entries for named users and groups, and the mask
+// that the group bits of the mode show.
+constexpr char AccessAcl[] = "system.posix_acl_access";
+
+// The replaced file's access ACL, or none when it has no entries beyond its mode.
+QByteArray accessAclOf(const QString &path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    for (;;) {
+        const ssize_t size = ::getxattr(name.constData(), AccessAcl, nullptr, 0);
+        if (size < 0)
+            return {}; // none, or a file system without ACLs
+        QByteArray acl(size, Qt::Uninitialized);
+        const ssize_t read = ::getxattr(name.constData(), AccessAcl, acl.data(), size_t(acl.size()));
+        if (read >= 0) {
+            acl.truncate(read);
+            return acl;
+        }
+        if (errno != ERANGE) // ERANGE: it grew meanwhile
+            return {};
+    }
+}
+
+// A user granted access by an ACL entry must keep it; without the ACL, the group bits, which show its
+// mask, would grant the owning group what only the entries had.
+void keepAcl(int handle, const QString &path)
+{
+    const QByteArray acl = accessAclOf(path);
+    const bool kept = acl.isEmpty()
+                          ? ::fremovexattr(handle, AccessAcl) == 0 || errno == ENODATA || errno == ENOTSUP
+                          : ::fsetxattr(handle, AccessAcl, acl.constData(), size_t(acl.size()), 0) == 0;
+    if (!kept)
+        throw HostError(
+            QStringLiteral("Die Datei %1 trägt eine Zugriffsliste (ACL), die die neue Fassung nicht "
+                           "übernehmen kann (%2); es wurde nichts geändert.")
+                .arg(path, reason(errno)));
+}
+
 // Without this, a store that several users share through its group would after one user's save
 // belong to that user's own group, and the others could no longer write it.
 void keepAccess(int handle, const QString &path)
@@ -62,7 +101,9 @@ void keepAccess(int handle, const QString &path)
                            "mehr speichern. Es wurde nichts geändert; nehmen Sie den Benutzer in die "
                            "Gruppe auf.")
                 .arg(path, groupName(old.st_gid)));
-    // After a change of owner or group the system clears the set-id bits; the mode goes last.
+    keepAcl(handle, path);
+    // After a change of owner or group the system clears the set-id bits; the mode goes last (with an
+    // ACL, its group bits are the mask).
     if (::fchmod(handle, old.st_mode & 07777) != 0)
         throw HostError(
             QStringLiteral("Die neue Fassung von %1 kann die Rechte der alten nicht erhalten.").arg(path));
@@ -128,6 +169,65 @@ bool create(const QString &temporary, const QByteArray &content, const QString &
         throw HostError(QStringLiteral("Die Datei %1 kann nicht geschrieben werden: %2.").arg(model, reason(error)));
     }
     return true;
+}
+
+void finish(const QString &temporary, const QString &model)
+{
+    const int handle = ::open(QFile::encodeName(temporary).constData(),
+                              O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (handle < 0)
+        throw HostError(
+            QStringLiteral("Die Datei %1 kann nicht geöffnet werden: %2.").arg(temporary, reason(errno)));
+    try {
+        keepAccess(handle, model);
+        if (::fsync(handle) != 0)
+            throw HostError(
+                QStringLiteral("Die Datei %1 kann nicht auf den Datenträger geschrieben werden: %2.")
+                    .arg(temporary, reason(errno)));
+    } catch (...) {
+        ::close(handle);
+        throw;
+    }
+    ::close(handle);
+}
+
+bool mayFollow(const QString &link, const QString &target)
+{
+    struct stat linkInfo = {};
+    if (::lstat(QFile::encodeName(link).constData(), &linkInfo) != 0)
+        return false;
+    if (linkInfo.st_uid == 0)
+        return true;
+    struct stat targetInfo = {};
+    const QFileInfo where(QFileInfo(link).dir(), target);
+    if (::lstat(QFile::encodeName(where.absoluteFilePath()).constData(), &targetInfo) != 0 &&
+        ::stat(QFile::encodeName(where.absolutePath()).constData(), &targetInfo) != 0)
+        return false;
+    return targetInfo.st_uid == linkInfo.st_uid;
+}
+
+QString notAFile(const QString &path)
+{
+    struct stat info = {};
+    if (::lstat(QFile::encodeName(path).constData(), &info) != 0 || S_ISREG(info.st_mode))
+        return {};
+    if (S_ISDIR(info.st_mode))
+        return QStringLiteral("ein Ordner");
+    if (S_ISFIFO(info.st_mode))
+        return QStringLiteral("eine FIFO");
+    if (S_ISLNK(info.st_mode))
+        return QFileInfo::exists(path) ? QStringLiteral("ein Verweis")
+                                       : QStringLiteral("ein Verweis ins Leere");
+    return QStringLiteral("keine gewöhnliche Datei");
+}
+
+bool sameFile(const QString &first, const QString &second)
+{
+    struct stat one = {};
+    struct stat other = {};
+    return ::stat(QFile::encodeName(first).constData(), &one) == 0 &&
+           ::stat(QFile::encodeName(second).constData(), &other) == 0 && one.st_dev == other.st_dev &&
+           one.st_ino == other.st_ino;
 }
 
 bool replace(const QString &temporary, const QString &path)

@@ -3,8 +3,12 @@
 #include "host/hosterror.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 #include <windows.h>
+
+#include <aclapi.h>
+#include <sddl.h>
 
 namespace {
 
@@ -39,6 +43,38 @@ QString reason(DWORD error)
 bool isHeldOpen(DWORD error)
 {
     return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION || error == ERROR_ACCESS_DENIED;
+}
+
+// A handle of the entry itself: a link or junction is not followed.
+HANDLE openEntry(const QString &path, DWORD access)
+{
+    return CreateFileW(native(path).c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                       nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS,
+                       nullptr);
+}
+
+// The owner's SID of an entry, as a string ("S-1-5-32-544"); empty when it cannot be read.
+QString ownerOf(const QString &path)
+{
+    const HANDLE handle = openEntry(path, READ_CONTROL);
+    if (handle == INVALID_HANDLE_VALUE)
+        return {};
+    PSID owner = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    QString text;
+    if (GetSecurityInfo(handle, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr, nullptr,
+                        &descriptor) == ERROR_SUCCESS) {
+        wchar_t *sid = nullptr;
+        if (ConvertSidToStringSidW(owner, &sid)) {
+            text = QString::fromWCharArray(sid);
+            LocalFree(sid);
+        }
+        if (IsWellKnownSid(owner, WinBuiltinAdministratorsSid) || IsWellKnownSid(owner, WinLocalSystemSid))
+            text = QStringLiteral("admin");
+        LocalFree(descriptor);
+    }
+    CloseHandle(handle);
+    return text;
 }
 
 } // namespace
@@ -100,6 +136,66 @@ bool create(const QString &temporary, const QByteArray &content, const QString &
         throw HostError(QStringLiteral("Die Datei %1 kann nicht geschrieben werden: %2.").arg(model, reason(error)));
     }
     return true;
+}
+
+void finish(const QString &temporary, const QString &model)
+{
+    Q_UNUSED(model); // the new file takes what its folder passes on
+    const HANDLE handle = CreateFileW(native(temporary).c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    DWORD error = handle == INVALID_HANDLE_VALUE ? GetLastError() : ERROR_SUCCESS;
+    if (error == ERROR_SUCCESS && !FlushFileBuffers(handle))
+        error = GetLastError();
+    if (handle != INVALID_HANDLE_VALUE)
+        CloseHandle(handle);
+    if (error != ERROR_SUCCESS)
+        throw HostError(QStringLiteral("Die Datei %1 kann nicht auf den Datenträger geschrieben werden: %2.")
+                            .arg(temporary, reason(error)));
+}
+
+bool mayFollow(const QString &link, const QString &target)
+{
+    const QString linkOwner = ownerOf(link);
+    if (linkOwner.isEmpty())
+        return false;
+    if (linkOwner == QLatin1String("admin"))
+        return true;
+    const QFileInfo where(QFileInfo(link).dir(), target);
+    QString targetOwner = ownerOf(where.absoluteFilePath());
+    if (targetOwner.isEmpty())
+        targetOwner = ownerOf(where.absolutePath());
+    return targetOwner == linkOwner;
+}
+
+QString notAFile(const QString &path)
+{
+    const DWORD attributes = GetFileAttributesW(native(path).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return {};
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT)
+        return QStringLiteral("ein Verweis");
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY)
+        return QStringLiteral("ein Ordner");
+    return {};
+}
+
+bool sameFile(const QString &first, const QString &second)
+{
+    BY_HANDLE_FILE_INFORMATION ids[2] = {};
+    const QString paths[2] = {first, second};
+    for (int i = 0; i < 2; ++i) {
+        const HANDLE handle =
+            CreateFileW(native(paths[i]).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        if (handle == INVALID_HANDLE_VALUE)
+            return false;
+        const bool known = GetFileInformationByHandle(handle, &ids[i]);
+        CloseHandle(handle);
+        if (!known)
+            return false;
+    }
+    return ids[0].dwVolumeSerialNumber == ids[1].dwVolumeSerialNumber &&
+           ids[0].nFileIndexHigh == ids[1].nFileIndexHigh && ids[0].nFileIndexLow == ids[1].nFileIndexLow;
 }
 
 bool replace(const QString &temporary, const QString &path)

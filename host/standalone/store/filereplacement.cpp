@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QThread>
 
@@ -76,6 +77,20 @@ void replaceFile(const QString &path, const QByteArray &content)
     removeTemporary.dismiss();
 }
 
+void removeLeftTemporaries(const QString &path)
+{
+    const QFileInfo file(path);
+    const QRegularExpression temporary(QRegularExpression::anchoredPattern(
+        QRegularExpression::escape(file.fileName()) + QStringLiteral("\\.neu-[0-9a-f]{8}")));
+    QDir folder = file.dir();
+    const QStringList entries = folder.entryList({file.fileName() + QStringLiteral(".neu-*")},
+                                                 QDir::Files | QDir::System | QDir::Hidden);
+    for (const QString &entry : entries) {
+        if (temporary.match(entry).hasMatch())
+            folder.remove(entry); // the entry itself, never what a link leads to
+    }
+}
+
 QString replacedFile(const QString &path)
 {
     QFileInfo info(QDir::fromNativeSeparators(path));
@@ -83,7 +98,14 @@ QString replacedFile(const QString &path)
         if (links == MaxLinks)
             throw HostError(
                 QStringLiteral("%1 ist ein Verweis, der im Kreis führt.").arg(QDir::toNativeSeparators(path)));
-        info.setFile(info.symLinkTarget());
+        const QString target = info.symLinkTarget();
+        if (!DurableFile::mayFollow(info.filePath(), target))
+            throw HostError(
+                QStringLiteral("%1 ist ein Verweis auf %2, den ein anderer Benutzer als der Eigentümer "
+                               "des Ziels angelegt hat; ihm wird nicht gefolgt. Ersetzen Sie den "
+                               "Verweis durch die Datei selbst.")
+                    .arg(QDir::toNativeSeparators(info.filePath()), QDir::toNativeSeparators(target)));
+        info.setFile(target);
     }
     const QString canonical = info.canonicalFilePath();
     if (!canonical.isEmpty())

@@ -13,7 +13,12 @@
 // nothing is replaced. A file that another process holds open (Windows) is tried again for a while.
 void replaceFile(const QString &path, const QByteArray &content);
 
+// Removes what a save that died left beside `path` ("<name>.neu-<hex>"). Only while holding the lock
+// under which every save makes them.
+void removeLeftTemporaries(const QString &path);
+
 // The file that a replacement of `path` really replaces: links and relative parts resolved, also
 // where the file itself does not exist yet, so that every name of one file comes to one path. A
-// network path (\\server\share\...) keeps its two leading slashes. Throws HostError for a loop of links.
+// network path (\\server\share\...) keeps its two leading slashes. Throws HostError for a loop of links
+// and for a link that another user than the owner of its target (or root) made.
 QString replacedFile(const QString &path);

@@ -4,14 +4,21 @@
 #include "host/hosterror.h"
 #include "host/standalone/config/inifile.h"
 #include "host/standalone/config/inisnapshot.h"
+#include "host/standalone/platform/durablefile.h"
 
+#include <QDateTime>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
 #include <QLockFile>
+#include <QRegularExpression>
 #include <QThread>
 
 #include <optional>
+
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -83,6 +90,19 @@ QString lockFailure(const QLockFile &lock, const QString &path)
     }
 }
 
+// Anyone who may write the folder can put something else where the lock belongs. QLockFile reads the
+// content of a lock it cannot take, which blocks on a FIFO for ever, and takes a folder or a link
+// that leads nowhere for another workstation's lock; so what is there is looked at first.
+void refuseNoLockFile(const QString &path)
+{
+    const QString what = DurableFile::notAFile(lockPathOf(path));
+    if (!what.isEmpty())
+        throw HostError(
+            QStringLiteral("Der Einstellungsspeicher %1 kann nicht gesperrt werden: an der Stelle "
+                           "seiner Sperrdatei %2 steht %3. Entfernen Sie es.")
+                .arg(QDir::toNativeSeparators(path), QDir::toNativeSeparators(lockPathOf(path)), what));
+}
+
 // QLockFile::tryLock(timeout) backs off up to seconds between tries; a store is locked only for the
 // few milliseconds of one write, so waiting writers retry at short intervals.
 void lockStore(QLockFile &lock, const QString &path)
@@ -90,11 +110,34 @@ void lockStore(QLockFile &lock, const QString &path)
     lock.setStaleLockTime(StaleLockMs);
     LockTakeOver takeOver(lockPathOf(path));
     const QDeadlineTimer deadline(LockTimeoutMs);
-    while (!lock.tryLock(0)) {
+    for (;;) {
+        refuseNoLockFile(path);
+        if (lock.tryLock(0))
+            return;
         if (lock.error() != QLockFile::LockFailedError || deadline.hasExpired())
             throw HostError(lockFailure(lock, path));
         takeOver.removeIfNoLock(lock);
         QThread::msleep(LockRetryMs);
+    }
+}
+
+// The working copies of this user's saves that were killed (see IniSnapshot); that of a live save is
+// a few milliseconds old.
+void removeLeftSnapshots()
+{
+    constexpr int LeftAfterSeconds = 3600;
+    const QRegularExpression name(QStringLiteral("^ordovant-[A-Za-z0-9]{6}$"));
+    const QDateTime old = QDateTime::currentDateTime().addSecs(-LeftAfterSeconds);
+    const QFileInfoList entries =
+        QDir(QDir::tempPath()).entryInfoList({QStringLiteral("ordovant-*")}, QDir::Dirs | QDir::Hidden);
+    for (const QFileInfo &entry : entries) {
+        if (!name.match(entry.fileName()).hasMatch() || entry.isSymLink() || entry.lastModified() > old)
+            continue;
+#ifdef Q_OS_UNIX
+        if (entry.ownerId() != ::geteuid())
+            continue;
+#endif
+        QDir(entry.filePath()).removeRecursively();
     }
 }
 
@@ -122,7 +165,9 @@ void IniSettingsStorage::refuseHostIni(const QString &path, const QString &hostI
 #else
     constexpr Qt::CaseSensitivity Case = Qt::CaseSensitive;
 #endif
-    if (replacedFile(path).compare(replacedFile(hostIniPath), Case) == 0)
+    // A file system that ignores letter case (FAT, also on Linux) finds host.ini by any spelling.
+    if (DurableFile::sameFile(path, hostIniPath) ||
+        replacedFile(path).compare(replacedFile(hostIniPath), Case) == 0)
         throw HostError(QStringLiteral("Der Einstellungsspeicher %1 ist die host.ini selbst; ein Speichern "
                                        "schriebe sie um. Geben Sie in [Einstellungen] Pfad eine eigene Datei an.")
                             .arg(QDir::toNativeSeparators(path)));
@@ -146,6 +191,8 @@ void IniSettingsStorage::write(const QString &key, const QString &value)
     refuseHostIni(path, m_hostIniPath);
     QLockFile lock(lockPathOf(path));
     lockStore(lock, path);
+    removeLeftTemporaries(path);
+    removeLeftSnapshots();
     const QByteArray before = IniFile::read(path);
     IniSnapshot snapshot(before, path);
     snapshot.settings().setValue(key, value);
