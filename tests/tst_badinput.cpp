@@ -518,6 +518,12 @@ void TestBadInput::endsWithoutHarm_data()
         },
         {"/o"}, Outcome::EndsWithReportOnStandardError, ShowException, QStringLiteral("no display"));
     addRow(
+        "host.ini larger than 1 MiB",
+        [](HostDirectory &dir) {
+            dir.write(QStringLiteral("host.ini"), hostIni() + QByteArray(1024 * 1024, ';'));
+        },
+        {}, Outcome::EndsWithReport, ShowException, QStringLiteral("größer als 1 MiB"), QStringLiteral("?"));
+    addRow(
         "host.ini plain text",
         [](HostDirectory &dir) { dir.write(QStringLiteral("host.ini"), "Filiale 42\nTerminal 07\n"); }, {},
         Outcome::EndsWithReport, ShowException, QStringLiteral("host.ini"), QStringLiteral("?"));
