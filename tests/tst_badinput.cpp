@@ -9,6 +9,7 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QStandardPaths>
 #include <QStringDecoder>
 #include <QSysInfo>
 #include <QTemporaryDir>
@@ -63,7 +64,11 @@ class HostDirectory final
 {
 public:
     HostDirectory() = default;
-    ~HostDirectory() { releaseDatabase(); }
+    ~HostDirectory()
+    {
+        releaseDatabase();
+        unmount();
+    }
     HostDirectory(const HostDirectory &) = delete;
     HostDirectory &operator=(const HostDirectory &) = delete;
 
@@ -142,6 +147,64 @@ public:
                 environment.insert(QStringLiteral("DISPLAY"), m_display);
             process.setProcessEnvironment(environment);
         }
+        if (!m_variables.isEmpty()) {
+            QProcessEnvironment environment = process.processEnvironment();
+            for (auto it = m_variables.cbegin(); it != m_variables.cend(); ++it)
+                environment.insert(it.key(), it.value());
+            process.setProcessEnvironment(environment);
+        }
+    }
+
+    // A variable of the run's environment, set after the display's were cleared.
+    void setVariable(const QString &name, const QString &value)
+    {
+        m_variables.insert(name, value);
+    }
+
+    // The folder for temporary files, where the program makes its working copies.
+    void temporaryFolder(const QString &path)
+    {
+#ifdef Q_OS_WIN
+        for (const char *name : {"TMP", "TEMP"})
+            setVariable(QLatin1String(name), QDir::toNativeSeparators(path));
+#else
+        setVariable(QStringLiteral("TMPDIR"), path);
+        // Qt would make its own folder below the folder for temporary files, or at / when it is missing.
+        setVariable(QStringLiteral("XDG_RUNTIME_DIR"),
+                    QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation));
+#endif
+    }
+
+    // The folder for temporary files on a tmpfs of its own, full to the last block: beside the host
+    // directory, since Qt makes folders of its own there.
+    void fullTemporaryFolder()
+    {
+#ifdef Q_OS_LINUX
+        if (::geteuid() != 0) {
+            skip(QStringLiteral("mounting a file system needs root"));
+            return;
+        }
+        const QString point = path() + QStringLiteral("-voll");
+        QDir().mkpath(point);
+        QProcess mount;
+        mount.start(QStringLiteral("mount"),
+                    {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
+                     QStringLiteral("size=16k"), QStringLiteral("tmpfs"), point});
+        if (!mount.waitForFinished(FinishTimeoutMs) || mount.exitCode() != 0) {
+            QDir().rmdir(point);
+            skip(QStringLiteral("no tmpfs can be mounted here"));
+            return;
+        }
+        m_mounted = point;
+        QFile filler(point + QStringLiteral("/fueller"));
+        if (!filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+            fail(QStringLiteral("cannot fill %1").arg(point));
+        while (filler.write(QByteArray(4096, 'x')) == 4096) {
+        }
+        temporaryFolder(point);
+#else
+        skip(QStringLiteral("a file system is mounted here on Linux only"));
+#endif
     }
 
     void makeDirectory(const QString &relative)
@@ -214,6 +277,16 @@ private:
     }
     QString lockConnection() const { return QStringLiteral("badinput-writer-") + path(); }
 
+    void unmount()
+    {
+        if (m_mounted.isEmpty())
+            return;
+        QProcess unmounting;
+        unmounting.start(QStringLiteral("umount"), {m_mounted});
+        unmounting.waitForFinished(FinishTimeoutMs);
+        QDir().rmdir(m_mounted);
+    }
+
     static void withoutHostName([[maybe_unused]] QProcess &process)
     {
 #ifdef Q_OS_LINUX
@@ -233,6 +306,8 @@ private:
     bool m_clearHostName = false;
     bool m_withoutDisplay = false;
     QString m_display;
+    QMap<QString, QString> m_variables;
+    QString m_mounted;
 };
 
 // What a row expects of the run.
@@ -332,6 +407,32 @@ constexpr char NoTimeLimit[] = "[Datenbank]\nTreiber=QPSQL\nZeitlimit=0\n";
 // Values that look like placeholders of a message.
 constexpr char TimeLimitPlaceholder[] = "[Datenbank]\nTreiber=QPSQL\nZeitlimit=%4\n";
 constexpr char PortPlaceholder[] = "[Datenbank]\nTreiber=QPSQL\nPort=%5x\n";
+
+// A store that only QSettings reads (a quoted value), with the folder for temporary files prepared
+// by `Folder`.
+template <void (*Folder)(HostDirectory &)> void storeWithTemporaryFolder(HostDirectory &dir)
+{
+    storeInPlace(dir, [](HostDirectory &d) {
+        d.write(QStringLiteral("einstellungen.ini"), "[ORDOVANT]\nDM\\GV07=\"RESERV\"\n");
+        Folder(d);
+    });
+}
+
+void missingTemporaryFolder(HostDirectory &dir)
+{
+    dir.temporaryFolder(dir.filePath(QStringLiteral("kein-tmp")));
+}
+
+void temporaryFolderAFile(HostDirectory &dir)
+{
+    dir.write(QStringLiteral("tmp-datei"), "kein Ordner\n");
+    dir.temporaryFolder(dir.filePath(QStringLiteral("tmp-datei")));
+}
+
+void fullTemporaryFolder(HostDirectory &dir)
+{
+    dir.fullTemporaryFolder();
+}
 
 // Open tasks for the branches that a wrongly parsed or truncated number would name.
 void branchNumber(HostDirectory &dir, const QByteArray &written, const QStringList &decoyBranches)
@@ -628,6 +729,14 @@ void TestBadInput::endsWithoutHarm_data()
             });
         },
         {"-KD"}, Outcome::ReportsAndWaits, SettingsRead, QStringLiteral("kein Einstellungsspeicher"));
+
+    // The working copy of a store that QSettings reads needs the folder for temporary files.
+    addRow("temporary folder missing", storeWithTemporaryFolder<missingTemporaryFolder>, {"-KD"},
+           Outcome::ReportsAndWaits, SettingsRead, QStringLiteral("kein-tmp fehlt"));
+    addRow("temporary folder a file", storeWithTemporaryFolder<temporaryFolderAFile>, {"-KD"},
+           Outcome::ReportsAndWaits, SettingsRead, QStringLiteral("tmp-datei ist kein Ordner"));
+    addRow("temporary folder full", storeWithTemporaryFolder<fullTemporaryFolder>, {"-KD"},
+           Outcome::ReportsAndWaits, SettingsRead, QStringLiteral("-voll ist voll"));
 
     // Branch number: not a number gives message 1004 and no check. The decoy branches hold work that
     // a wrong reading would find (and then wait in a notice).
