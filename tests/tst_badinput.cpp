@@ -19,6 +19,7 @@
 
 #ifdef Q_OS_LINUX
 #include <sched.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -67,6 +68,7 @@ public:
     ~HostDirectory()
     {
         releaseDatabase();
+        endXServer();
         unmount();
     }
     HostDirectory(const HostDirectory &) = delete;
@@ -159,6 +161,44 @@ public:
     void setVariable(const QString &name, const QString &value)
     {
         m_variables.insert(name, value);
+    }
+
+    // The run's display is an X server of its own (Xvfb) in the given state. The run holds the
+    // server's cookie, or another one where the server is to refuse it.
+    enum class XServer { Gone, Stopped, RefusesAuthorisation };
+    void xServer([[maybe_unused]] XServer state)
+    {
+#ifdef Q_OS_LINUX
+        const QByteArray cookie = randomBytes(16, 11);
+        writeAuthority(QStringLiteral("xserver.auth"), cookie);
+        writeAuthority(QStringLiteral("xclient.auth"),
+                       state == XServer::RefusesAuthorisation ? randomBytes(16, 12) : cookie);
+        m_xServer.start(QStringLiteral("Xvfb"),
+                        {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-nolisten"),
+                         QStringLiteral("tcp"), QStringLiteral("-auth"),
+                         filePath(QStringLiteral("xserver.auth"))});
+        if (!m_xServer.waitForStarted(FinishTimeoutMs)) {
+            skip(QStringLiteral("no Xvfb here"));
+            return;
+        }
+        while (!m_xNumber.contains('\n') && m_xServer.waitForReadyRead(FinishTimeoutMs))
+            m_xNumber += m_xServer.readAllStandardOutput();
+        m_xNumber = m_xNumber.trimmed();
+        if (m_xNumber.isEmpty())
+            fail(QStringLiteral("Xvfb named no display"));
+        withoutDisplay(QStringLiteral(":") + QString::fromLatin1(m_xNumber));
+        setVariable(QStringLiteral("XAUTHORITY"), filePath(QStringLiteral("xclient.auth")));
+        if (state == XServer::Gone) {
+            // Killed, it leaves its socket behind.
+            m_xKilled = true;
+            m_xServer.kill();
+            m_xServer.waitForFinished(FinishTimeoutMs);
+        } else if (state == XServer::Stopped) {
+            ::kill(pid_t(m_xServer.processId()), SIGSTOP);
+        }
+#else
+        skip(QStringLiteral("an X server of its own runs here on Linux only"));
+#endif
     }
 
     // The folder for temporary files, where the program makes its working copies.
@@ -277,6 +317,35 @@ private:
     }
     QString lockConnection() const { return QStringLiteral("badinput-writer-") + path(); }
 
+    // An Xauthority file whose one entry holds for every display.
+    void writeAuthority(const QString &relative, const QByteArray &cookie)
+    {
+        const auto field = [](const QByteArray &bytes) {
+            QByteArray length(2, '\0');
+            length[0] = char(bytes.size() >> 8);
+            length[1] = char(bytes.size() & 0xff);
+            return length + bytes;
+        };
+        write(relative,
+              QByteArray("\xff\xff") + field({}) + field({}) + field("MIT-MAGIC-COOKIE-1") + field(cookie));
+    }
+
+    void endXServer()
+    {
+#ifdef Q_OS_LINUX
+        if (m_xServer.state() != QProcess::NotRunning) {
+            ::kill(pid_t(m_xServer.processId()), SIGCONT);
+            m_xServer.terminate();
+            if (!m_xServer.waitForFinished(FinishTimeoutMs))
+                m_xServer.kill();
+        }
+        m_xServer.waitForFinished(FinishTimeoutMs);
+        // What a killed server left behind.
+        if (m_xKilled)
+            QFile::remove(QStringLiteral("/tmp/.X11-unix/X") + QString::fromLatin1(m_xNumber));
+#endif
+    }
+
     void unmount()
     {
         if (m_mounted.isEmpty())
@@ -307,6 +376,9 @@ private:
     bool m_withoutDisplay = false;
     QString m_display;
     QMap<QString, QString> m_variables;
+    QProcess m_xServer;
+    QByteArray m_xNumber;
+    bool m_xKilled = false;
     QString m_mounted;
 };
 
@@ -433,6 +505,30 @@ void fullTemporaryFolder(HostDirectory &dir)
 {
     dir.fullTemporaryFolder();
 }
+
+// Terminal 07 of branch 42 with open tasks, in a session whose window system `Session` prepares.
+template <void (*Session)(HostDirectory &)> void tasksInSession(HostDirectory &dir)
+{
+    storeInPlace(dir, Session);
+}
+
+template <HostDirectory::XServer State> void xServerIn(HostDirectory &dir)
+{
+    dir.xServer(State);
+}
+
+template <const char *Variable, const char *Value> void sessionWith(HostDirectory &dir)
+{
+    dir.withoutDisplay();
+    dir.setVariable(QLatin1String(Variable), QLatin1String(Value));
+}
+
+constexpr char WaylandDisplay[] = "WAYLAND_DISPLAY";
+constexpr char Platform[] = "QT_QPA_PLATFORM";
+constexpr char WaylandSocket[] = "wayland-0";
+constexpr char LinuxFbWithoutDevice[] = "linuxfb:fb=/dev/kein-framebuffer";
+constexpr char Eglfs[] = "eglfs";
+constexpr char Minimal[] = "minimal";
 
 // Open tasks for the branches that a wrongly parsed or truncated number would name.
 void branchNumber(HostDirectory &dir, const QByteArray &written, const QStringList &decoyBranches)
@@ -611,6 +707,24 @@ void TestBadInput::endsWithoutHarm_data()
             storeInPlace(dir, [](HostDirectory &d) { d.withoutDisplay(QStringLiteral(":7913")); });
         },
         {"-KD"}, Outcome::EndsWithReport, ShowException, QStringLiteral("no display"));
+    // Whatever keeps the window system from starting is no display, and the check still runs.
+    using XServer = HostDirectory::XServer;
+    addRow("display whose server was killed", tasksInSession<xServerIn<XServer::Gone>>, {"-KD"},
+           Outcome::EndsWithReport, ShowException, QStringLiteral("no display"));
+    addRow("display that refuses the authorisation", tasksInSession<xServerIn<XServer::RefusesAuthorisation>>,
+           {"-KD"}, Outcome::EndsWithReport, ShowException, QStringLiteral("no display"));
+    addRow("display that does not answer", tasksInSession<xServerIn<XServer::Stopped>>, {"-KD"},
+           Outcome::EndsWithReport, ShowException, QStringLiteral("antwortet nicht"));
+    addRow("Wayland display without a Wayland plugin",
+           tasksInSession<sessionWith<WaylandDisplay, WaylandSocket>>, {"-KD"}, Outcome::EndsWithReport,
+           ShowException, QStringLiteral("no display"));
+    addRow("linuxfb without its device", tasksInSession<sessionWith<Platform, LinuxFbWithoutDevice>>, {"-KD"},
+           Outcome::EndsWithReport, ShowException, QStringLiteral("no display"));
+    addRow("eglfs", tasksInSession<sessionWith<Platform, Eglfs>>, {"-KD"}, Outcome::EndsWithReport,
+           ShowException, QStringLiteral("\"eglfs\" aus QT_QPA_PLATFORM"));
+    addRow("minimal platform, which shows nobody a window", tasksInSession<sessionWith<Platform, Minimal>>,
+           {"-KD"}, Outcome::EndsWithReport, ShowException,
+           QStringLiteral("\"minimal\" aus QT_QPA_PLATFORM"));
     addRow(
         "no display, options dialog",
         [](HostDirectory &dir) {
