@@ -12,6 +12,7 @@
 #include <QApplication>
 
 #include <exception>
+#include <vector>
 
 namespace {
 
@@ -20,15 +21,17 @@ const QString ProgrammId = QStringLiteral("ORDOVANT");
 // "Überprüfung Absortieraufgaben".
 const QString DesktopEintrag = QStringLiteral("ordovant");
 
-// Without a display the program runs on a core application: the checks need none, and a dialog that
-// cannot be shown is a creation that fails.
+// Without a display the checks run as always, and a dialog that cannot be shown is a creation that
+// fails.
 template <typename Dialog> std::unique_ptr<QWidget> newDialog()
 {
-    if (!qobject_cast<QApplication *>(QCoreApplication::instance()))
+    QString missing = SessionDisplay::recorded();
+    if (missing.isEmpty() && !qobject_cast<QApplication *>(QCoreApplication::instance()))
+        missing = QStringLiteral("keine Anwendung mit Fenstern");
+    if (!missing.isEmpty())
         throw HostError(
-            QStringLiteral("Keine Anzeige (no display): das Fenster kann nicht gezeigt werden, "
-                           "weil diese Sitzung keinen Bildschirm hat (DISPLAY und WAYLAND_DISPLAY "
-                           "sind leer, oder kein angemeldeter Benutzer)."));
+            QStringLiteral("Keine Anzeige (no display): das Fenster kann nicht gezeigt werden: %1.")
+                .arg(missing));
     return std::make_unique<Dialog>();
 }
 
@@ -56,11 +59,57 @@ QStringList argumentsOf(int argc, char *argv[])
     return arguments;
 }
 
+// The command line Qt gets. On Unix the platform list goes first and every "-platform" of the
+// command line (which Qt would take instead) is left out. Windows hands Qt its command line as UTF-16
+// only while argv is the one the system made; there Qt reads QT_QPA_PLATFORM and "-platform" itself.
+class QtArguments final
+{
+public:
+    QtArguments(int argc, char *argv[], const QString &platforms)
+        : m_platforms(platforms.toLocal8Bit()), m_count(argc), m_original(argv)
+    {
+#ifndef Q_OS_WIN
+        m_values.push_back(argv[0]);
+        if (!platforms.isEmpty()) {
+            m_values.push_back(m_option.data());
+            m_values.push_back(m_platforms.data());
+        }
+        for (int i = 1; i < argc; ++i) {
+            const QByteArrayView argument(argv[i]);
+            if (argument == "-platform" || argument == "--platform")
+                ++i;
+            else
+                m_values.push_back(argv[i]);
+        }
+        m_count = int(m_values.size());
+        m_values.push_back(nullptr);
+#endif
+    }
+
+    int &count()
+    {
+        return m_count;
+    }
+    char **values()
+    {
+        return m_values.empty() ? m_original : m_values.data();
+    }
+
+private:
+    QByteArray m_option = "-platform";
+    QByteArray m_platforms;
+    int m_count;
+    char **m_original;
+    std::vector<char *> m_values;
+};
+
 // The start without a window system: the check runs and reports as always; a dialog it wanted is
 // reported instead of shown.
-int runWithoutDisplay(int argc, char *argv[])
+int runWithoutDisplay(int argc, char *argv[], const QString &missing)
 {
-    QCoreApplication application(argc, argv);
+    QtArguments arguments(argc, argv, {});
+    QCoreApplication application(arguments.count(), arguments.values());
+    SessionDisplay::record(missing);
     QCoreApplication::setApplicationName(QStringLiteral("ordovant"));
     OrdovantStart start = startOrdovant();
     start.mainWindow.reset();
@@ -102,9 +151,12 @@ OrdovantStart startOrdovant()
 
 int runOrdovant(int argc, char *argv[])
 {
-    if (!hasDisplay(argumentsOf(argc, argv)))
-        return runWithoutDisplay(argc, argv);
-    QApplication application(argc, argv);
+    const SessionDisplay display(argumentsOf(argc, argv));
+    if (display.windowSystems().isEmpty())
+        return runWithoutDisplay(argc, argv, display.missing());
+    QtArguments arguments(argc, argv, display.platformList());
+    QApplication application(arguments.count(), arguments.values());
+    SessionDisplay::record(display.missing());
     QApplication::setApplicationName(QStringLiteral("ordovant"));
     OrdovantStart start = startOrdovant();
     if (start.mainWindow && !TApplication::Terminated()) {

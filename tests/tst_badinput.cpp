@@ -9,6 +9,7 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QStandardPaths>
 #include <QStringDecoder>
 #include <QSysInfo>
 #include <QTemporaryDir>
@@ -18,6 +19,7 @@
 
 #ifdef Q_OS_LINUX
 #include <sched.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -63,7 +65,12 @@ class HostDirectory final
 {
 public:
     HostDirectory() = default;
-    ~HostDirectory() { releaseDatabase(); }
+    ~HostDirectory()
+    {
+        releaseDatabase();
+        endXServer();
+        unmount();
+    }
     HostDirectory(const HostDirectory &) = delete;
     HostDirectory &operator=(const HostDirectory &) = delete;
 
@@ -183,6 +190,102 @@ public:
                 environment.insert(QStringLiteral("DISPLAY"), m_display);
             process.setProcessEnvironment(environment);
         }
+        if (!m_variables.isEmpty()) {
+            QProcessEnvironment environment = process.processEnvironment();
+            for (auto it = m_variables.cbegin(); it != m_variables.cend(); ++it)
+                environment.insert(it.key(), it.value());
+            process.setProcessEnvironment(environment);
+        }
+    }
+
+    // A variable of the run's environment, set after the display's were cleared.
+    void setVariable(const QString &name, const QString &value)
+    {
+        m_variables.insert(name, value);
+    }
+
+    // The run's display is an X server of its own (Xvfb) in the given state. The run holds the
+    // server's cookie, or another one where the server is to refuse it.
+    enum class XServer { Gone, Stopped, RefusesAuthorisation };
+    void xServer([[maybe_unused]] XServer state)
+    {
+#ifdef Q_OS_LINUX
+        const QByteArray cookie = randomBytes(16, 11);
+        writeAuthority(QStringLiteral("xserver.auth"), cookie);
+        writeAuthority(QStringLiteral("xclient.auth"),
+                       state == XServer::RefusesAuthorisation ? randomBytes(16, 12) : cookie);
+        m_xServer.start(QStringLiteral("Xvfb"),
+                        {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-nolisten"),
+                         QStringLiteral("tcp"), QStringLiteral("-auth"),
+                         filePath(QStringLiteral("xserver.auth"))});
+        if (!m_xServer.waitForStarted(FinishTimeoutMs)) {
+            skip(QStringLiteral("no Xvfb here"));
+            return;
+        }
+        while (!m_xNumber.contains('\n') && m_xServer.waitForReadyRead(FinishTimeoutMs))
+            m_xNumber += m_xServer.readAllStandardOutput();
+        m_xNumber = m_xNumber.trimmed();
+        if (m_xNumber.isEmpty())
+            fail(QStringLiteral("Xvfb named no display"));
+        withoutDisplay(QStringLiteral(":") + QString::fromLatin1(m_xNumber));
+        setVariable(QStringLiteral("XAUTHORITY"), filePath(QStringLiteral("xclient.auth")));
+        if (state == XServer::Gone) {
+            // Killed, it leaves its socket behind.
+            m_xKilled = true;
+            m_xServer.kill();
+            m_xServer.waitForFinished(FinishTimeoutMs);
+        } else if (state == XServer::Stopped) {
+            ::kill(pid_t(m_xServer.processId()), SIGSTOP);
+        }
+#else
+        skip(QStringLiteral("an X server of its own runs here on Linux only"));
+#endif
+    }
+
+    // The folder for temporary files, where the program makes its working copies.
+    void temporaryFolder(const QString &path)
+    {
+#ifdef Q_OS_WIN
+        for (const char *name : {"TMP", "TEMP"})
+            setVariable(QLatin1String(name), QDir::toNativeSeparators(path));
+#else
+        setVariable(QStringLiteral("TMPDIR"), path);
+        // Qt would make its own folder below the folder for temporary files, or at / when it is missing.
+        setVariable(QStringLiteral("XDG_RUNTIME_DIR"),
+                    QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation));
+#endif
+    }
+
+    // The folder for temporary files on a tmpfs of its own, full to the last block: beside the host
+    // directory, since Qt makes folders of its own there.
+    void fullTemporaryFolder()
+    {
+#ifdef Q_OS_LINUX
+        if (::geteuid() != 0) {
+            skip(QStringLiteral("mounting a file system needs root"));
+            return;
+        }
+        const QString point = path() + QStringLiteral("-voll");
+        QDir().mkpath(point);
+        QProcess mount;
+        mount.start(QStringLiteral("mount"),
+                    {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
+                     QStringLiteral("size=16k"), QStringLiteral("tmpfs"), point});
+        if (!mount.waitForFinished(FinishTimeoutMs) || mount.exitCode() != 0) {
+            QDir().rmdir(point);
+            skip(QStringLiteral("no tmpfs can be mounted here"));
+            return;
+        }
+        m_mounted = point;
+        QFile filler(point + QStringLiteral("/fueller"));
+        if (!filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+            fail(QStringLiteral("cannot fill %1").arg(point));
+        while (filler.write(QByteArray(4096, 'x')) == 4096) {
+        }
+        temporaryFolder(point);
+#else
+        skip(QStringLiteral("a file system is mounted here on Linux only"));
+#endif
     }
 
     void makeDirectory(const QString &relative)
@@ -255,6 +358,45 @@ private:
     }
     QString lockConnection() const { return QStringLiteral("badinput-writer-") + path(); }
 
+    // An Xauthority file whose one entry holds for every display.
+    void writeAuthority(const QString &relative, const QByteArray &cookie)
+    {
+        const auto field = [](const QByteArray &bytes) {
+            QByteArray length(2, '\0');
+            length[0] = char(bytes.size() >> 8);
+            length[1] = char(bytes.size() & 0xff);
+            return length + bytes;
+        };
+        write(relative,
+              QByteArray("\xff\xff") + field({}) + field({}) + field("MIT-MAGIC-COOKIE-1") + field(cookie));
+    }
+
+    void endXServer()
+    {
+#ifdef Q_OS_LINUX
+        if (m_xServer.state() != QProcess::NotRunning) {
+            ::kill(pid_t(m_xServer.processId()), SIGCONT);
+            m_xServer.terminate();
+            if (!m_xServer.waitForFinished(FinishTimeoutMs))
+                m_xServer.kill();
+        }
+        m_xServer.waitForFinished(FinishTimeoutMs);
+        // What a killed server left behind.
+        if (m_xKilled)
+            QFile::remove(QStringLiteral("/tmp/.X11-unix/X") + QString::fromLatin1(m_xNumber));
+#endif
+    }
+
+    void unmount()
+    {
+        if (m_mounted.isEmpty())
+            return;
+        QProcess unmounting;
+        unmounting.start(QStringLiteral("umount"), {m_mounted});
+        unmounting.waitForFinished(FinishTimeoutMs);
+        QDir().rmdir(m_mounted);
+    }
+
     static void withoutHostName([[maybe_unused]] QProcess &process)
     {
 #ifdef Q_OS_LINUX
@@ -274,6 +416,11 @@ private:
     bool m_clearHostName = false;
     bool m_withoutDisplay = false;
     QString m_display;
+    QMap<QString, QString> m_variables;
+    QProcess m_xServer;
+    QByteArray m_xNumber;
+    bool m_xKilled = false;
+    QString m_mounted;
 };
 
 // What a row expects of the run.
@@ -390,6 +537,64 @@ constexpr char NoTimeLimit[] = "[Datenbank]\nTreiber=QPSQL\nZeitlimit=0\n";
 // Values that look like placeholders of a message.
 constexpr char TimeLimitPlaceholder[] = "[Datenbank]\nTreiber=QPSQL\nZeitlimit=%4\n";
 constexpr char PortPlaceholder[] = "[Datenbank]\nTreiber=QPSQL\nPort=%5x\n";
+
+// A store that only QSettings reads (a quoted value), with the folder for temporary files prepared
+// by `Folder`.
+template <void (*Folder)(HostDirectory &)> void storeWithTemporaryFolder(HostDirectory &dir)
+{
+    storeInPlace(dir, [](HostDirectory &d) {
+        d.write(QStringLiteral("einstellungen.ini"), "[ORDOVANT]\nDM\\GV07=\"RESERV\"\n");
+        Folder(d);
+    });
+}
+
+void missingTemporaryFolder(HostDirectory &dir)
+{
+    dir.temporaryFolder(dir.filePath(QStringLiteral("kein-tmp")));
+}
+
+void temporaryFolderAFile(HostDirectory &dir)
+{
+    dir.write(QStringLiteral("tmp-datei"), "kein Ordner\n");
+    dir.temporaryFolder(dir.filePath(QStringLiteral("tmp-datei")));
+}
+
+void fullTemporaryFolder(HostDirectory &dir)
+{
+    dir.fullTemporaryFolder();
+}
+
+// Terminal 07 of branch 42 with open tasks, in a session whose window system `Session` prepares.
+template <void (*Session)(HostDirectory &)> void tasksInSession(HostDirectory &dir)
+{
+    storeInPlace(dir, Session);
+}
+
+template <HostDirectory::XServer State> void xServerIn(HostDirectory &dir)
+{
+    dir.xServer(State);
+}
+
+template <const char *Variable, const char *Value> void sessionWith(HostDirectory &dir)
+{
+    dir.withoutDisplay();
+    dir.setVariable(QLatin1String(Variable), QLatin1String(Value));
+}
+
+// Debian's Qt has no Wayland plugin.
+void waylandWithoutPlugin(HostDirectory &dir)
+{
+#ifdef Q_OS_WIN
+    dir.skip(QStringLiteral("Wayland is a window system of Linux"));
+#endif
+    dir.withoutDisplay();
+    dir.setVariable(QStringLiteral("WAYLAND_DISPLAY"), QStringLiteral("wayland-0"));
+}
+
+constexpr char Platform[] = "QT_QPA_PLATFORM";
+constexpr char LinuxFbWithoutDevice[] = "linuxfb:fb=/dev/kein-framebuffer";
+constexpr char Eglfs[] = "eglfs";
+constexpr char Minimal[] = "minimal";
 
 // Open tasks for the branches that a wrongly parsed or truncated number would name.
 void branchNumber(HostDirectory &dir, const QByteArray &written, const QStringList &decoyBranches)
@@ -594,6 +799,23 @@ void TestBadInput::endsWithoutHarm_data()
             storeInPlace(dir, [](HostDirectory &d) { d.withoutDisplay(QStringLiteral(":7913")); });
         },
         {"-KD"}, Outcome::EndsWithReport, ShowException, QStringLiteral("no display"));
+    // Whatever keeps the window system from starting is no display, and the check still runs.
+    using XServer = HostDirectory::XServer;
+    addRow("display whose server was killed", tasksInSession<xServerIn<XServer::Gone>>, {"-KD"},
+           Outcome::EndsWithReport, ShowException, QStringLiteral("no display"));
+    addRow("display that refuses the authorisation", tasksInSession<xServerIn<XServer::RefusesAuthorisation>>,
+           {"-KD"}, Outcome::EndsWithReport, ShowException, QStringLiteral("no display"));
+    addRow("display that does not answer", tasksInSession<xServerIn<XServer::Stopped>>, {"-KD"},
+           Outcome::EndsWithReport, ShowException, QStringLiteral("antwortet nicht"));
+    addRow("Wayland display without a Wayland plugin", tasksInSession<waylandWithoutPlugin>, {"-KD"},
+           Outcome::EndsWithReport, ShowException, QStringLiteral("no display"));
+    addRow("linuxfb without its device", tasksInSession<sessionWith<Platform, LinuxFbWithoutDevice>>, {"-KD"},
+           Outcome::EndsWithReport, ShowException, QStringLiteral("no display"));
+    addRow("eglfs", tasksInSession<sessionWith<Platform, Eglfs>>, {"-KD"}, Outcome::EndsWithReport,
+           ShowException, QStringLiteral("\"eglfs\" aus QT_QPA_PLATFORM"));
+    addRow("minimal platform, which shows nobody a window", tasksInSession<sessionWith<Platform, Minimal>>,
+           {"-KD"}, Outcome::EndsWithReport, ShowException,
+           QStringLiteral("\"minimal\" aus QT_QPA_PLATFORM"));
     addRow(
         "no display, options dialog",
         [](HostDirectory &dir) {
@@ -601,6 +823,12 @@ void TestBadInput::endsWithoutHarm_data()
             dir.withoutDisplay();
         },
         {"/o"}, Outcome::EndsWithReportOnStandardError, ShowException, QStringLiteral("no display"));
+    addRow(
+        "host.ini larger than 1 MiB",
+        [](HostDirectory &dir) {
+            dir.write(QStringLiteral("host.ini"), hostIni() + QByteArray(1024 * 1024, ';'));
+        },
+        {}, Outcome::EndsWithReport, ShowException, QStringLiteral("größer als 1 MiB"), QStringLiteral("?"));
     addRow(
         "host.ini plain text",
         [](HostDirectory &dir) { dir.write(QStringLiteral("host.ini"), "Filiale 42\nTerminal 07\n"); }, {},
@@ -738,6 +966,14 @@ void TestBadInput::endsWithoutHarm_data()
             });
         },
         {"-KD"}, Outcome::ReportsAndWaits, SettingsRead, QStringLiteral("kein Einstellungsspeicher"));
+
+    // The working copy of a store that QSettings reads needs the folder for temporary files.
+    addRow("temporary folder missing", storeWithTemporaryFolder<missingTemporaryFolder>, {"-KD"},
+           Outcome::ReportsAndWaits, SettingsRead, QStringLiteral("kein-tmp fehlt"));
+    addRow("temporary folder a file", storeWithTemporaryFolder<temporaryFolderAFile>, {"-KD"},
+           Outcome::ReportsAndWaits, SettingsRead, QStringLiteral("tmp-datei ist kein Ordner"));
+    addRow("temporary folder full", storeWithTemporaryFolder<fullTemporaryFolder>, {"-KD"},
+           Outcome::ReportsAndWaits, SettingsRead, QStringLiteral("-voll ist voll"));
 
     // Branch number: not a number gives message 1004 and no check. The decoy branches hold work that
     // a wrong reading would find (and then wait in a notice).

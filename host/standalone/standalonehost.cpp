@@ -3,6 +3,7 @@
 #include "host/standalone/branchdb/branchdatabase.h"
 #include "host/standalone/config/connectionoptions.h"
 #include "host/standalone/config/hostconfig.h"
+#include "host/standalone/platform/display.h"
 #include "host/standalone/store/inisettingsstorage.h"
 #include "processlauncher.h"
 #include "settingsstore.h"
@@ -69,9 +70,11 @@ void StandaloneHost::log(const QString &label, const QString &message, bool toSt
 
 bool StandaloneHost::canShowDialogs()
 {
-    // Offscreen nobody can answer a modal box, and without a widget application there is none.
+    // Offscreen nobody can answer a modal box, and without a widget application or a display there is
+    // none.
     return qobject_cast<QApplication *>(QCoreApplication::instance()) != nullptr &&
-           QGuiApplication::platformName() != QLatin1String("offscreen");
+           QGuiApplication::platformName() != QLatin1String("offscreen") &&
+           SessionDisplay::recorded().isEmpty();
 }
 
 void StandaloneHost::registerException(const QString &label, const QString &message, bool report)

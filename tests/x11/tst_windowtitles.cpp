@@ -41,18 +41,24 @@ void TestWindowTitles::titleBarShowsTheWindowsOwnTitle_data()
 {
     QTest::addColumn<QString>("argument");
     QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("platform"); // QT_QPA_PLATFORM; empty: unset, as in a desktop session
 
     // The sort-out notice, without the automatic printing before it.
-    QTest::newRow("notice") << "-KD" << QStringLiteral("Überprüfung Absortieraufgaben");
+    QTest::newRow("notice") << "-KD" << QStringLiteral("Überprüfung Absortieraufgaben") << "xcb";
     QTest::newRow("expired notice") << "-A"
-                                    << QStringLiteral("Überprüfung abgelaufener Reservierungen/Auswahlen");
-    QTest::newRow("options") << "-O" << QStringLiteral("Optionen");
+                                    << QStringLiteral("Überprüfung abgelaufener Reservierungen/Auswahlen")
+                                    << "xcb";
+    QTest::newRow("options") << "-O" << QStringLiteral("Optionen") << "xcb";
+    // The session's own window system, found among those tried in turn.
+    QTest::newRow("notice, the session's window system")
+        << "-KD" << QStringLiteral("Überprüfung Absortieraufgaben") << "";
 }
 
 void TestWindowTitles::titleBarShowsTheWindowsOwnTitle()
 {
     QFETCH(QString, argument);
     QFETCH(QString, title);
+    QFETCH(QString, platform);
     QTemporaryDir home;
     QFile ini(home.filePath(QStringLiteral("host.ini")));
     QVERIFY(ini.open(QIODevice::WriteOnly) && ini.write(HostIni) == HostIni.size());
@@ -63,7 +69,9 @@ void TestWindowTitles::titleBarShowsTheWindowsOwnTitle()
     QProcess ordovant;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("ORDOVANT_HOME"), home.path());
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    if (!platform.isEmpty())
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), platform);
     ordovant.setProcessEnvironment(environment);
     ordovant.start(QStringLiteral(ORDOVANT_BINARY), {argument});
     const auto end = qScopeGuard([&] {

@@ -7,6 +7,10 @@
 
 namespace {
 
+// A host.ini holds a few dozen lines; a file of megabytes is not one, and reading it whole would cost
+// seconds and memory at every logon.
+constexpr qint64 MaxBytes = 1024 * 1024;
+
 // The value as written after "=": quotes removed, the text after an unquoted ";" dropped, and blanks
 // at the ends dropped unless quoted.
 QString valueText(QStringView written)
@@ -85,5 +89,5 @@ QHash<QString, QString> HostIni::read(const QString &path)
                             .arg(path));
     if (info.exists() && !info.isFile())
         throw HostError(QStringLiteral("%1 ist keine Datei, sondern %2.").arg(path, kindOf(info)));
-    return values(IniFile::readText(path), path);
+    return values(IniFile::readText(path, MaxBytes), path);
 }

@@ -215,6 +215,14 @@ std::optional<QHash<QString, QString>> plainValues(const QByteArray &content)
     return values;
 }
 
+QString sizeText(qint64 bytes)
+{
+    constexpr qint64 MiB = 1024 * 1024;
+    if (bytes > 0 && bytes % MiB == 0)
+        return QStringLiteral("%1 MiB (%2 Byte)").arg(QString::number(bytes / MiB), QString::number(bytes));
+    return QStringLiteral("%1 Byte").arg(QString::number(bytes));
+}
+
 } // namespace
 
 QHash<QString, QString> IniFile::values(const QByteArray &content, const QString &origin)
@@ -229,7 +237,7 @@ QHash<QString, QString> IniFile::values(const QByteArray &content, const QString
     return values;
 }
 
-QByteArray IniFile::readText(const QString &path)
+QByteArray IniFile::readText(const QString &path, qint64 limit)
 {
     const QFileInfo info(path);
     if (!info.exists())
@@ -237,7 +245,10 @@ QByteArray IniFile::readText(const QString &path)
     QFile file(path);
     if (!info.isFile() || !file.open(QIODevice::ReadOnly))
         throw HostError(QStringLiteral("Die Datei %1 kann nicht gelesen werden.").arg(path));
-    const QByteArray content = file.readAll();
+    const QByteArray content = limit < 0 ? file.readAll() : file.read(limit + 1);
+    if (limit >= 0 && content.size() > limit)
+        throw HostError(QStringLiteral("Die Datei %1 ist größer als %2 und wird nicht gelesen.")
+                            .arg(path, sizeText(limit)));
     if (file.error() != QFileDevice::NoError)
         throw HostError(
             QStringLiteral("Die Datei %1 kann nicht gelesen werden: %2").arg(path, file.errorString()));

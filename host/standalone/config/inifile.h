@@ -14,8 +14,9 @@
 namespace IniFile {
 
 // The content of the file, empty when there is none. Throws HostError when the file exists but
-// cannot be read or is not UTF-8 text (a byte order mark is allowed).
-QByteArray readText(const QString &path);
+// cannot be read or is not UTF-8 text (a byte order mark is allowed), and when it holds more than
+// `limit` bytes (if one is given): then no more than one byte beyond it is read.
+QByteArray readText(const QString &path, qint64 limit = -1);
 
 // The lines of UTF-8 text without its byte order mark and line ends (LF, CRLF or CR).
 QStringList lines(const QByteArray &content);

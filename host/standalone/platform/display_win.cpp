@@ -14,19 +14,44 @@ bool underWineWithoutDisplay()
     return qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
 }
 
-} // namespace
-
 // A service or a scheduled task without a logged-on user runs on a window station that is not
 // visible: nobody could answer a dialog there.
-bool hasDisplay(const QStringList &arguments)
+bool onInvisibleWindowStation()
 {
-    if (needsNoWindowSystem(chosenPlatform(arguments)))
-        return true;
-    if (underWineWithoutDisplay())
-        return false;
     USEROBJECTFLAGS flags = {};
     const HWINSTA station = GetProcessWindowStation();
     if (!station || !GetUserObjectInformationW(station, UOI_FLAGS, &flags, sizeof flags, nullptr))
-        return true;
-    return (flags.dwFlags & WSF_VISIBLE) != 0;
+        return false;
+    return (flags.dwFlags & WSF_VISIBLE) == 0;
+}
+
+} // namespace
+
+QStringList DisplayPlatform::allowed()
+{
+    return {QStringLiteral("windows")};
+}
+
+QStringList DisplayPlatform::byDefault()
+{
+    return allowed();
+}
+
+// Qt's Windows platform starts on any window station, also on one that nobody sees.
+QString DisplayPlatform::cannotStart(const QString &)
+{
+    if (underWineWithoutDisplay())
+        return QStringLiteral("Wine hat kein Fenstersystem (DISPLAY und WAYLAND_DISPLAY sind leer)");
+    if (onInvisibleWindowStation())
+        return QStringLiteral("die Fensterstation dieses Prozesses ist nicht sichtbar (kein angemeldeter "
+                              "Benutzer, etwa ein Dienst oder eine geplante Aufgabe)");
+    return {};
+}
+
+QString DisplayPlatform::session()
+{
+    DWORD id = 0;
+    if (!ProcessIdToSessionId(GetCurrentProcessId(), &id))
+        return QStringLiteral("Windows-Sitzung unbekannt");
+    return QStringLiteral("Windows-Sitzung %1").arg(QString::number(id));
 }
