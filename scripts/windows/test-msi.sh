@@ -83,12 +83,18 @@ folder_rights() {
     [ "$users" = 1 ] || { echo "$1: Users are not named: $sddl"; return 1; }
 }
 no_grant_to_users() { ! table CustomAction | grep -F '/grant'; }
+# The Event Log's source for reports that cannot reach the log.
+event_source() {
+    table Registry | tr -d '\r' | awk -F '\t' '$3 ~ /EventLog\\Application\\ordovant/ { print $4 "=" $5 }' | sort \
+        | tr '\n' ' ' | grep -qxF 'EventMessageFile=[System64Folder]EventCreate.exe TypesSupported=#7 '
+}
 # Read and execute; Modify (read, write, execute, delete), not the rights or the owner.
 read_only=0x1200a9
 modify=0x1301bf
 check "the MSI's host directory lets Users read, only administrators change it" folder_rights HOSTDIR $read_only
 check "the MSI's users' folder lets Users change and replace its files" folder_rights DATADIR $modify
 check "the MSI grants Users nothing by a command" no_grant_to_users
+check "the MSI registers the Event Log source ordovant" event_source
 [ "${2:-}" != --tables-only ] || { [ "$failures" -eq 0 ]; exit; }
 
 msiexec /x "$msi" || true

@@ -31,7 +31,8 @@ QString reason(int error)
     case EIO:
         return QStringLiteral("der Datenträger meldet einen Ein-/Ausgabefehler");
     default:
-        return QStringLiteral("Systemfehler %1 (%2)").arg(error).arg(QString::fromLocal8Bit(std::strerror(error)));
+        return QStringLiteral("Systemfehler %1 (%2)")
+            .arg(QString::number(error), QString::fromLocal8Bit(std::strerror(error)));
     }
 }
 

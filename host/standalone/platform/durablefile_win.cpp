@@ -36,7 +36,7 @@ QString reason(DWORD error)
                    nullptr, error, 0, reinterpret_cast<wchar_t *>(&text), 0, nullptr);
     const QString system = text ? QString::fromWCharArray(text).trimmed() : QString();
     LocalFree(text);
-    return QStringLiteral("Systemfehler %1 (%2)").arg(error).arg(system);
+    return QStringLiteral("Systemfehler %1 (%2)").arg(QString::number(error), system);
 }
 
 // A reader, a virus scanner or the indexer that opened the file without letting others delete it.

@@ -25,8 +25,7 @@ HostError heldOpen(const QString &path)
 {
     return HostError(QStringLiteral("Die Datei %1 ist von einem anderen Programm geöffnet (etwa einem Leser "
                                     "oder Virenscanner) und konnte in %2 Sekunden nicht ersetzt werden.")
-                         .arg(QDir::toNativeSeparators(path))
-                         .arg(ReplaceTimeoutMs / 1000));
+                         .arg(QDir::toNativeSeparators(path), QString::number(ReplaceTimeoutMs / 1000)));
 }
 
 // Waits while another process holds the file open; a write-protected file is refused, since the
@@ -52,9 +51,8 @@ void waitUntilReplaceable(const QString &path, const QDeadlineTimer &deadline)
 QString createBeside(const QString &path, const QByteArray &content)
 {
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const QString temporary = QStringLiteral("%1.neu-%2")
-                                      .arg(path)
-                                      .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
+        const QString temporary = QStringLiteral("%1.neu-%2").arg(
+            path, QStringLiteral("%1").arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0')));
         if (DurableFile::create(temporary, content, path))
             return temporary;
     }

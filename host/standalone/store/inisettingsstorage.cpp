@@ -76,9 +76,8 @@ QString lockFailure(const QLockFile &lock, const QString &path)
     case QLockFile::LockFailedError:
         return QStringLiteral("Der Einstellungsspeicher %1 ist seit %2 Sekunden von einem anderen Arbeitsplatz "
                               "gesperrt (%3).")
-            .arg(QDir::toNativeSeparators(path))
-            .arg(LockTimeoutMs / 1000)
-            .arg(QDir::toNativeSeparators(lockPathOf(path)));
+            .arg(QDir::toNativeSeparators(path), QString::number(LockTimeoutMs / 1000),
+                 QDir::toNativeSeparators(lockPathOf(path)));
     case QLockFile::PermissionError:
         return QStringLiteral("Der Einstellungsspeicher %1 kann nicht gesperrt werden: in seinem Ordner darf "
                               "dieser Benutzer keine Datei anlegen, oder der Ordner ist schreibgeschützt.")
