@@ -4,6 +4,7 @@
 #include <QFileInfo>
 
 #include <cerrno>
+#include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <syslog.h>
@@ -23,18 +24,47 @@ void shareWithFolder(int handle, const QString &path)
     ::fchmod(handle, 0644 | (folder.st_mode & (S_IWGRP | S_IWOTH)));
 }
 
+// Puts the made file under its name unless a file has it already; false with errno EEXIST then.
+bool takeName(const QByteArray &made, const QByteArray &name)
+{
+    if (::link(made.constData(), name.constData()) == 0)
+        return true;
+    if (errno != EPERM && errno != EOPNOTSUPP && errno != ENOSYS)
+        return false;
+    // A file system without hard links (FAT).
+    return ::renameat2(AT_FDCWD, made.constData(), AT_FDCWD, name.constData(), RENAME_NOREPLACE) == 0;
+}
+
+// A new log takes its name only once it has its final mode: a user who opened it between its creation
+// and a chmod would find it closed, and that user's report would miss the log.
 int openForAppending(const QString &path)
 {
     const QByteArray name = QFile::encodeName(path);
-    const int handle = ::open(name.constData(), AppendFlags);
-    if (handle >= 0 || errno != ENOENT)
-        return handle;
-    const int made = ::open(name.constData(), AppendFlags | O_CREAT | O_EXCL, 0600);
-    if (made >= 0)
-        shareWithFolder(made, path);
-    else if (errno == EEXIST) // another process made it meanwhile
-        return ::open(name.constData(), AppendFlags);
-    return made;
+    for (int attempt = 0; attempt < 10; ++attempt) {
+        const int handle = ::open(name.constData(), AppendFlags);
+        if (handle >= 0 || errno != ENOENT)
+            return handle;
+        const QByteArray made = name + ".neu-" + QByteArray::number(::getpid()) + '-' + QByteArray::number(attempt);
+        const int handleMade = ::open(made.constData(), AppendFlags | O_CREAT | O_EXCL, 0600);
+        if (handleMade < 0 && errno == EEXIST)
+            continue; // left by a killed process of the same number, or put in the way
+        if (handleMade < 0)
+            return handleMade;
+        shareWithFolder(handleMade, path);
+        const bool named = takeName(made, name);
+        const int error = errno;
+        ::unlink(made.constData());
+        if (named)
+            return handleMade;
+        ::close(handleMade);
+        if (error != EEXIST) {
+            errno = error;
+            return -1;
+        }
+        // Another process made it meanwhile: its log is this one's too.
+    }
+    errno = EEXIST;
+    return -1;
 }
 
 } // namespace
