@@ -40,8 +40,12 @@ QString rotateWhenFull(const QString &path)
             .arg(QDir::toNativeSeparators(lockPath));
     }
     try {
-        if (QFileInfo(path).size() >= LogLimit)
-            DurableFile::replace(path, path + QStringLiteral(".1"));
+        const QString older = path + QStringLiteral(".1");
+        // Windows answers a rename onto a folder as one onto a file held open, a try for later.
+        if (QFileInfo(path).size() >= LogLimit && !DurableFile::replace(path, older)) {
+            if (const QString what = DurableFile::notAFile(older); !what.isEmpty())
+                return QStringLiteral("an der Stelle von %1 steht %2").arg(QDir::toNativeSeparators(older), what);
+        }
     } catch (const HostError &e) {
         return QString::fromUtf8(e.what());
     }
