@@ -29,7 +29,7 @@ constexpr int MaxChoices = 10;
 // One recorded call that changes the folder or a file in it.
 struct Call
 {
-    enum Kind { Create, Rename, Unlink, Write, Truncate, SyncFile, SyncFolder };
+    enum Kind { Create, Rename, Unlink, Write, Truncate, SyncFile, SyncFolder, Link };
     Call(Kind kind, int inode, QString name, QString target = {}, qint64 offset = 0, QByteArray data = {})
         : kind(kind), inode(inode), name(std::move(name)), target(std::move(target)), offset(offset),
           data(std::move(data))
@@ -38,11 +38,11 @@ struct Call
     Kind kind;
     int inode;
     QString name;   // Create, Rename (from), Unlink
-    QString target; // Rename (to)
+    QString target; // Rename, Link (to)
     qint64 offset;  // Write: where; Truncate: the new size
     QByteArray data;
     QString text; // for the report
-    bool changesFolder() const { return kind == Create || kind == Rename || kind == Unlink; }
+    bool changesFolder() const { return kind == Create || kind == Rename || kind == Unlink || kind == Link; }
 };
 
 // The folder as a file system keeps it: file names to inodes, inodes to content.
@@ -56,6 +56,8 @@ void applyToNames(QMap<QString, int> &names, const Call &call)
 {
     if (call.kind == Call::Create) {
         names.insert(call.name, call.inode);
+    } else if (call.kind == Call::Link) {
+        names.insert(call.target, call.inode);
     } else if (call.kind == Call::Rename) {
         if (names.value(call.name, -1) == call.inode)
             names.remove(call.name);
@@ -144,6 +146,10 @@ public:
             rename(at(args.value(0), args.value(1)), at(args.value(2), args.value(3)));
         else if (name == "rename")
             rename(at({}, args.value(0)), at({}, args.value(1)));
+        else if (name == "linkat")
+            rename(at(args.value(0), args.value(1)), at(args.value(2), args.value(3)), Call::Link);
+        else if (name == "link")
+            rename(at({}, args.value(0)), at({}, args.value(1)), Call::Link);
         else if (name == "unlinkat" && !args.value(2).contains("AT_REMOVEDIR"))
             remove(at(args.value(0), args.value(1)));
         else if (name == "unlink")
@@ -174,8 +180,8 @@ private:
         if (call.kind == Call::Write || call.kind == Call::Truncate)
             applyToContent(m_now.contents[call.inode], call);
         if (call.text.isEmpty()) {
-            static const char *const verbs[] = {"create",    "rename", "unlink", "write",
-                                                "ftruncate", "fsync",  "fsync"};
+            static const char *const verbs[] = {"create", "rename", "unlink", "write",
+                                                "ftruncate", "fsync", "fsync", "link"};
             call.text = QStringLiteral("%1(%2)").arg(QLatin1String(verbs[call.kind]), shortName(path));
         }
         calls << call;
@@ -209,7 +215,8 @@ private:
         m_positions[inode] = offset + written;
     }
 
-    void rename(const QString &from, const QString &to)
+    // A rename, or a second name for the file (a hard link), which keeps the first.
+    void rename(const QString &from, const QString &to, Call::Kind kind = Call::Rename)
     {
         const int inode = m_now.names.value(from, -1);
         if (!inFolder(from) && !inFolder(to))
@@ -218,8 +225,10 @@ private:
             unmodelled = QStringLiteral("rename %1 to %2").arg(from, to);
             return;
         }
-        Call call{Call::Rename, inode, from, to};
-        call.text = QStringLiteral("rename(%1, %2)").arg(shortName(from), shortName(to));
+        Call call{kind, inode, from, to};
+        call.text = QStringLiteral("%1(%2, %3)")
+                        .arg(kind == Call::Link ? QStringLiteral("link") : QStringLiteral("rename"), shortName(from),
+                             shortName(to));
         applyToNames(m_now.names, call);
         record(call, to);
     }

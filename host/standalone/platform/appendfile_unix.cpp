@@ -54,14 +54,12 @@ int openForAppending(const QString &path)
         const bool named = takeName(made, name);
         const int error = errno;
         ::unlink(made.constData());
-        if (named)
-            return handleMade;
         ::close(handleMade);
-        if (error != EEXIST) {
+        if (!named && error != EEXIST) {
             errno = error;
             return -1;
         }
-        // Another process made it meanwhile: its log is this one's too.
+        // Opened again by its name, which it has now, or which another process gave its log meanwhile.
     }
     errno = EEXIST;
     return -1;
