@@ -124,6 +124,16 @@ void writeWhole(int handle, const QByteArray &content, const QString &path)
     }
 }
 
+// The new content with the access rules of `model`, on disk; `shown` names the file in a message. A full
+// disk or a failing network may show only at the sync.
+void keepAccessAndSync(int handle, const QString &model, const QString &shown)
+{
+    keepAccess(handle, model);
+    if (::fsync(handle) != 0)
+        throw HostError(QStringLiteral("Die Datei %1 kann nicht auf den Datenträger geschrieben werden: %2.")
+                            .arg(shown, reason(errno)));
+}
+
 } // namespace
 
 namespace DurableFile {
@@ -154,11 +164,7 @@ bool create(const QString &temporary, const QByteArray &content, const QString &
         throw HostError(QStringLiteral("Neben %1 kann keine Datei angelegt werden: %2.").arg(model, reason(errno)));
     try {
         writeWhole(handle, content, model);
-        keepAccess(handle, model);
-        // A full disk or a failing network may show only here.
-        if (::fsync(handle) != 0)
-            throw HostError(QStringLiteral("Die Datei %1 kann nicht auf den Datenträger geschrieben werden: %2.")
-                                .arg(model, reason(errno)));
+        keepAccessAndSync(handle, model, model);
     } catch (...) {
         ::close(handle);
         ::unlink(name.constData());
@@ -180,11 +186,7 @@ void finish(const QString &temporary, const QString &model)
         throw HostError(
             QStringLiteral("Die Datei %1 kann nicht geöffnet werden: %2.").arg(temporary, reason(errno)));
     try {
-        keepAccess(handle, model);
-        if (::fsync(handle) != 0)
-            throw HostError(
-                QStringLiteral("Die Datei %1 kann nicht auf den Datenträger geschrieben werden: %2.")
-                    .arg(temporary, reason(errno)));
+        keepAccessAndSync(handle, model, temporary);
     } catch (...) {
         ::close(handle);
         throw;

@@ -21,6 +21,3 @@ struct OdbcInstallation
 
 // None where there is no driver manager.
 std::optional<OdbcInstallation> odbcInstallation();
-
-// The drivers the driver manager has registered, by the names a connection string's DRIVER= gives.
-std::optional<QStringList> registeredOdbcDrivers();

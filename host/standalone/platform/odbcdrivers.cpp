@@ -65,11 +65,3 @@ std::optional<OdbcInstallation> odbcInstallation()
     freeHandle(SQL_HANDLE_ENV, environment);
     return installation;
 }
-
-std::optional<QStringList> registeredOdbcDrivers()
-{
-    const std::optional<OdbcInstallation> installation = odbcInstallation();
-    if (!installation)
-        return std::nullopt;
-    return installation->driverLibraries.keys();
-}
