@@ -6,10 +6,10 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 build_dir="$root/build"
 
 "$root/scripts/setup.sh" "$build_dir"
-"$root/tools/demo-host.sh" "$build_dir"
+"$root/tools/demo/host.sh" "$build_dir"
 export ORDOVANT_HOME="$build_dir/demo-host"
 
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
     exec "$build_dir/app/ordovant" "$@"
 fi
-xvfb-run -a -s "-screen 0 1280x800x24" "$root/tools/headless-demo.sh" "$build_dir" "$@"
+xvfb-run -a -s "-screen 0 1280x800x24" "$root/tools/demo/headless.sh" "$build_dir" "$@"

@@ -5,7 +5,7 @@
 #include "host/hosterror.h"
 #include "host/hostfunctions.h"
 #include "host/qvxprogramm.h"
-#include "host/standalone/platform/display.h"
+#include "host/standalone/standalonesession.h"
 #include "ui/infobox.h"
 #include "ui/optionenfrm.h"
 
@@ -25,7 +25,7 @@ const QString DesktopEintrag = QStringLiteral("ordovant");
 // fails.
 template <typename Dialog> std::unique_ptr<QWidget> newDialog()
 {
-    QString missing = SessionDisplay::recorded();
+    QString missing = StandaloneSession::missingDisplay();
     if (missing.isEmpty() && !qobject_cast<QApplication *>(QCoreApplication::instance()))
         missing = QStringLiteral("keine Anwendung mit Fenstern");
     if (!missing.isEmpty())
@@ -105,11 +105,11 @@ private:
 
 // The start without a window system: the check runs and reports as always; a dialog it wanted is
 // reported instead of shown.
-int runWithoutDisplay(int argc, char *argv[], const QString &missing)
+int runWithoutDisplay(int argc, char *argv[], const StandaloneSession &session)
 {
     QtArguments arguments(argc, argv, {});
     QCoreApplication application(arguments.count(), arguments.values());
-    SessionDisplay::record(missing);
+    session.applicationStarted();
     QCoreApplication::setApplicationName(QStringLiteral("ordovant"));
     OrdovantStart start = startOrdovant();
     start.mainWindow.reset();
@@ -151,12 +151,12 @@ OrdovantStart startOrdovant()
 
 int runOrdovant(int argc, char *argv[])
 {
-    const SessionDisplay display(argumentsOf(argc, argv));
-    if (display.windowSystems().isEmpty())
-        return runWithoutDisplay(argc, argv, display.missing());
-    QtArguments arguments(argc, argv, display.platformList());
+    const StandaloneSession session(argumentsOf(argc, argv));
+    if (!session.hasWindowSystem())
+        return runWithoutDisplay(argc, argv, session);
+    QtArguments arguments(argc, argv, session.platformList());
     QApplication application(arguments.count(), arguments.values());
-    SessionDisplay::record(display.missing());
+    session.applicationStarted();
     QApplication::setApplicationName(QStringLiteral("ordovant"));
     OrdovantStart start = startOrdovant();
     if (start.mainWindow && !TApplication::Terminated()) {

@@ -6,6 +6,7 @@
 #include "app/ordovant.h"
 #include "check/ordovantdm.h"
 #include "host/application.h"
+#include "host/standalone/standalonehost.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -17,6 +18,8 @@
 int main(int argc, char *argv[])
 {
     QApplication application(argc, argv);
+    // The program's own host, as the program installs it.
+    installHostBackend(makeStandaloneHost());
     QApplication::setApplicationName(QStringLiteral("ordovant"));
     OrdovantStart start = startOrdovant();
     if (!start.mainWindow || TApplication::Terminated()) {

@@ -5,6 +5,7 @@
 #include "host/appexec.h"
 #include "host/aufgabenmani.h"
 #include "host/bafilter.h"
+#include "host/branchnumber.h"
 #include "host/belegauswahldm.h"
 #include "host/codetables.h"
 #include "host/dmwarenabgabe.h"
@@ -45,40 +46,6 @@ constexpr int SpalteAbgelaufen = 8;
 QString label(const char *routine)
 {
     return QStringLiteral("TDMOrdovant.") + QLatin1String(routine);
-}
-
-// Optional leading blanks, an optional sign, decimal digits and nothing after them, within 32 bits.
-std::optional<qint32> parseBranchNumber(const QString &text)
-{
-    qsizetype pos = 0;
-    while (pos < text.size() && text.at(pos) == u' ')
-        ++pos;
-    bool negative = false;
-    if (pos < text.size() && (text.at(pos) == u'+' || text.at(pos) == u'-'))
-        negative = text.at(pos++) == u'-';
-    if (pos == text.size())
-        return std::nullopt;
-    const qint64 limit =
-        negative ? -qint64(std::numeric_limits<qint32>::min()) : std::numeric_limits<qint32>::max();
-    qint64 value = 0;
-    for (; pos < text.size(); ++pos) {
-        const char16_t c = text.at(pos).unicode();
-        if (c < u'0' || c > u'9')
-            return std::nullopt;
-        value = value * 10 + (c - u'0');
-        if (value > limit)
-            return std::nullopt;
-    }
-    return qint32(negative ? -value : value);
-}
-
-// The components take the branch as a 16-bit number; a truncated number would name another branch.
-qint16 branchAsInt16(qint32 filiale)
-{
-    if (filiale < std::numeric_limits<qint16>::min() || filiale > std::numeric_limits<qint16>::max())
-        throw HostError(
-            QStringLiteral("Filialnummer %1 liegt außerhalb des Bereichs der Filialnummern").arg(filiale));
-    return qint16(filiale);
 }
 
 TVRList &belegeListe(TQVX_BelegAuswahlDM &auswahl)
@@ -251,12 +218,14 @@ int TDMOrdovant::FilialeLaden()
             TDMWarenAbgabe warenAbgabe(nullptr, &mani);
             text = warenAbgabe.Einstellung_laden(TZWL_SM_SimpleMaskKeys::FilialNummer, QString());
         }
-        const std::optional<qint32> filiale = parseBranchNumber(text);
-        if (!filiale) {
+        // A number beyond 32 bits is no result of this routine either.
+        const std::optional<qint64> filiale = BranchNumber::wholeNumber(text);
+        if (!filiale || *filiale < std::numeric_limits<qint32>::min() ||
+            *filiale > std::numeric_limits<qint32>::max()) {
             QVXInfo()->ShowMeldung(0, 1004, QStringLiteral("TORVELIN"), QString(), 0, 0, QString(), false);
             return -1;
         }
-        return *filiale;
+        return int(*filiale);
     });
 }
 
@@ -358,7 +327,7 @@ bool TDMOrdovant::ExistAbsortierAufgaben(bool AAnzahlErmitteln)
         const qint32 filiale = FilialeLaden();
         if (filiale <= 0)
             return false;
-        const qint16 filiale16 = branchAsInt16(filiale);
+        const qint16 filiale16 = BranchNumber::narrowed(filiale);
         if (AAnzahlErmitteln)
             anzahlDetailliertErmitteln(filiale16);
         else
@@ -440,7 +409,7 @@ bool TDMOrdovant::ExistAbgelaufeneBelege()
         belegarten.include(BelegartReservierung);
         belegarten.include(BelegartAuswahl);
         filter.Belegarten = belegarten;
-        filter.Filiale = branchAsInt16(FilialeLaden());
+        filter.Filiale = BranchNumber::narrowed(FilialeLaden());
         filter.DatumVon = 0;
         filter.DatumBis = 0;
 

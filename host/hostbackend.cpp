@@ -1,8 +1,7 @@
 #include "hostbackend.h"
 
-#include "bafilter.h"
-#include "codetables.h"
-#include "host/standalone/standalonehost.h"
+#include "codetablevalues.h"
+#include "hosterror.h"
 
 namespace {
 std::unique_ptr<HostBackend> &installedBackend()
@@ -30,8 +29,9 @@ void HostBackend::baFilterClear(TQVX_BA_Filter &filter)
 HostBackend &hostBackend()
 {
     auto &backend = installedBackend();
+    // The program installs its host before its first call; a call without one is the caller's fault.
     if (!backend)
-        backend = makeStandaloneHost();
+        throw HostError(QStringLiteral("Es ist kein Host eingerichtet."));
     return *backend;
 }
 

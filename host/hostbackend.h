@@ -10,7 +10,6 @@
 
 class QObject;
 class TVRList;
-struct TQVX_BA_Filter;
 
 // The host framework and the business components are reached through one installed backend.
 // The facades in this folder (TSimpleMask, TAppExec, TWarenabgabeMani, ...) keep the names and
@@ -126,7 +125,7 @@ public:
     virtual void baFilterClear(TQVX_BA_Filter &filter);
 };
 
-// The installed backend; the standalone backend is made on first use when none was installed.
+// The installed backend; throws HostError when none is installed.
 HostBackend &hostBackend();
 // Installs a backend and hands back the one it replaces (empty when none was made yet).
 std::unique_ptr<HostBackend> installHostBackend(std::unique_ptr<HostBackend> backend);

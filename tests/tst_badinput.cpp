@@ -996,10 +996,6 @@ void TestBadInput::endsWithoutHarm_data()
         },
         {}, Outcome::EndsWithReport, ShowMeldung, QStringLiteral("1004"));
     addRow(
-        "branch number with a trailing blank",
-        [](HostDirectory &dir) { branchNumber(dir, "\"42 \"", {QStringLiteral("42")}); }, {},
-        Outcome::EndsWithReport, ShowMeldung, QStringLiteral("1004"));
-    addRow(
         "branch number blanks only",
         [](HostDirectory &dir) {
             branchNumber(dir, "\"   \"", {QStringLiteral("42")});

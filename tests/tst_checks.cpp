@@ -171,7 +171,9 @@ void TestChecks::branchNumber_data()
     QTest::newRow("empty") << QString() << -1;
     QTest::newRow("only blanks") << QStringLiteral("   ") << -1;
     QTest::newRow("letters") << QStringLiteral("abc") << -1;
-    QTest::newRow("trailing blank") << QStringLiteral("42 ") << -1;
+    // One reading for host.ini, the settings and the check: blanks around the number are no part of it.
+    QTest::newRow("trailing blank") << QStringLiteral("42 ") << 42;
+    QTest::newRow("tab around") << QStringLiteral("\t42\t") << 42;
     QTest::newRow("blank inside") << QStringLiteral("4 2") << -1;
     QTest::newRow("blank after sign") << QStringLiteral("- 7") << -1;
     QTest::newRow("digits then letters") << QStringLiteral("42abc") << -1;

@@ -6,7 +6,7 @@
 
 #include "host/hostbackend.h"
 #include "host/simplemask.h"
-#include "host/standalone/config/hostlog.h"
+#include "host/standalone/hostlog.h"
 #include "host/standalone/standalonehost.h"
 
 #include <QCryptographicHash>

@@ -2,8 +2,8 @@
 
 #include "host/hosterror.h"
 #include "host/simplemask.h"
-#include "host/standalone/config/inifile.h"
-#include "host/standalone/config/inisnapshot.h"
+#include "host/standalone/store/inifile.h"
+#include "host/standalone/store/inisnapshot.h"
 #include "host/standalone/store/filereplacement.h"
 
 #include <QLockFile>

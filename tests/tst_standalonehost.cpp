@@ -6,7 +6,7 @@
 #include "host/hostfunctions.h"
 #include "host/qvxinfo.h"
 #include "host/standalone/config/hostconfig.h"
-#include "host/standalone/config/hostlog.h"
+#include "host/standalone/hostlog.h"
 #include "host/standalone/processlauncher.h"
 
 #include <QApplication>

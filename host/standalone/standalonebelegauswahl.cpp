@@ -1,6 +1,6 @@
 #include "standalonebelegauswahl.h"
 
-#include "host/bafilter.h"
+#include "host/hosttypes.h"
 #include "host/standalone/branchdb/branchdatabase.h"
 #include "host/standalone/config/hostconfig.h"
 

@@ -4,9 +4,9 @@
 #include "host/standalone/config/connectionoptions.h"
 #include "host/standalone/config/hostconfig.h"
 #include "host/standalone/platform/display.h"
-#include "host/standalone/store/inisettingsstorage.h"
+#include "host/standalone/store/inisettingsstore.h"
 #include "processlauncher.h"
-#include "settingsstore.h"
+#include "standalonesimplemask.h"
 #include "standaloneaufgabenmani.h"
 #include "standalonebelegauswahl.h"
 #include "standalonedmwarenabgabe.h"
@@ -21,7 +21,10 @@ std::unique_ptr<HostBackend> makeStandaloneHost()
 }
 
 StandaloneHost::StandaloneHost()
-    : m_config(std::make_shared<HostConfig>()), m_database(std::make_shared<BranchDatabase>(m_config)),
+    : m_config(std::make_shared<HostConfig>()),
+      // Server work runs only through this host's components, so the host outlives every report.
+      m_database(std::make_shared<BranchDatabase>(
+          m_config, [this](const QString &label, const QString &message) { log(label, message, true); })),
       m_log(m_config->logPath())
 {
 }
@@ -33,7 +36,7 @@ void StandaloneHost::programmInit(const QString &programId, TEnumProzessTypen, T
     m_programId = programId;
     m_config->validate();
     if (!m_config->settingsInDatabase())
-        IniSettingsStorage::refuseHostIni(m_config->storePath(), m_config->iniPath());
+        IniSettingsStore::refuseHostIni(m_config->storePath(), m_config->iniPath());
 }
 
 QStringList StandaloneHost::commandLine()
@@ -147,7 +150,7 @@ std::unique_ptr<SimpleMaskBackend> StandaloneHost::createSimpleMask(const QStrin
                                                                     const QString &, bool, bool, QObject *,
                                                                     const QString &, const QString &)
 {
-    return std::make_unique<SettingsStore>(m_config, m_database, section, subsection);
+    return std::make_unique<StandaloneSimpleMask>(m_config, m_database, section, subsection);
 }
 
 std::unique_ptr<AppExecBackend> StandaloneHost::createAppExec()

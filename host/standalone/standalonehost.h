@@ -1,7 +1,7 @@
 #pragma once
 
 #include "host/hostbackend.h"
-#include "host/standalone/config/hostlog.h"
+#include "host/standalone/hostlog.h"
 
 #include <memory>
 

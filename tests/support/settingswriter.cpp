@@ -8,6 +8,7 @@
 #include "check/delimitedlist.h"
 #include "check/ordovantdm.h"
 #include "host/qvxinfo.h"
+#include "host/standalone/standalonehost.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -92,6 +93,8 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "usage: settingswriter TERMINAL ROUNDS (with ORDOVANT_HOME set)\n");
         return 2;
     }
+    // The program's own host, as the program installs it.
+    installHostBackend(makeStandaloneHost());
     try {
         return run(arguments.at(1), rounds);
     } catch (const std::exception &e) {

@@ -1,4 +1,4 @@
-# The demo branch, sourced by tools/demo-host.sh and tools/demo-server.sh: terminal 07 of branch 42
+# The demo branch, sourced by tools/demo/host.sh and tools/demo/server.sh: terminal 07 of branch 42
 # with the branch program in use, its rows and its stored choice of what the notice counts.
 
 past() { date -d "-$1 days" +%Y-%m-%d; }
@@ -30,6 +30,6 @@ HERKUNFT07=O|K|W|Z'
 # Usage: demo_host_directory DIR
 demo_host_directory() {
     mkdir -p "$1/bin"
-    cp "$(dirname "${BASH_SOURCE[0]}")/torvelin.exe" "$1/bin/torvelin.exe"
+    cp "$(dirname "${BASH_SOURCE[0]}")/torvelin-standin.sh" "$1/bin/torvelin.exe"
     printf '%s\n' "$demo_host_ini" > "$1/host.ini"
 }

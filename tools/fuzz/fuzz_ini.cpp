@@ -2,8 +2,8 @@
 // QSettings reads from the same text, or the text is left to QSettings.
 
 #include "host/hosterror.h"
-#include "host/standalone/config/inifile.h"
-#include "host/standalone/config/inisnapshot.h"
+#include "host/standalone/store/inifile.h"
+#include "host/standalone/store/inisnapshot.h"
 
 #include <QCoreApplication>
 

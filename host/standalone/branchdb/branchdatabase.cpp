@@ -16,7 +16,10 @@ QList<BranchDatabase *> &openDatabases()
 
 } // namespace
 
-BranchDatabase::BranchDatabase(std::shared_ptr<HostConfig> config) : m_config(std::move(config)) {}
+BranchDatabase::BranchDatabase(std::shared_ptr<HostConfig> config, ServerWatchdog::Report report)
+    : m_config(std::move(config)), m_report(std::move(report))
+{
+}
 
 BranchDatabase::~BranchDatabase()
 {
@@ -46,7 +49,7 @@ BranchSource &BranchDatabase::source()
     if (settings.driver == QLatin1String("QSQLITE"))
         m_source = std::make_unique<SqliteBranch>(settings.path, settings.timeoutSeconds);
     else
-        m_source = std::make_unique<ServerBranch>(settings);
+        m_source = std::make_unique<ServerBranch>(settings, m_report);
     openDatabases().append(this);
     closeBeforeQtSql();
     return *m_source;
@@ -89,7 +92,7 @@ QVector<Beleg> BranchDatabase::openBelege(qint16 filiale, const TQVX_Belegart_Se
 }
 
 // The settings rows belong to the branch that host.ini names, as the checks read it.
-qint32 BranchDatabase::filiale()
+qint16 BranchDatabase::filiale()
 {
     return m_config->branchNumber();
 }

@@ -2,7 +2,8 @@
 
 #include "branchsource.h"
 #include "host/standalone/config/hostconfig.h"
-#include "host/standalone/store/settingsstorage.h"
+#include "host/standalone/store/settingsstore.h"
+#include "serverwatchdog.h"
 
 #include <memory>
 
@@ -10,10 +11,11 @@
 // (SqliteBranch), or the branch's server through QPSQL or QODBC (ServerBranch). The source is chosen
 // at the first question and kept; nothing here creates or alters a table. The settings on a server
 // are the rows of the workstation's branch ([Warenabgabe] 17).
-class BranchDatabase final : public SettingsStorage
+class BranchDatabase final : public SettingsStore
 {
 public:
-    explicit BranchDatabase(std::shared_ptr<HostConfig> config);
+    // A server's watchdog reports to `report` (the host's error service) when the server stays silent.
+    BranchDatabase(std::shared_ptr<HostConfig> config, ServerWatchdog::Report report);
     ~BranchDatabase() override;
     BranchDatabase(const BranchDatabase &) = delete;
     BranchDatabase &operator=(const BranchDatabase &) = delete;
@@ -34,9 +36,10 @@ private:
     static void closeOpenDatabases();
     static void closeBeforeQtSql();
     BranchSource &source();
-    qint32 filiale();
+    qint16 filiale();
     void close();
 
     std::shared_ptr<HostConfig> m_config;
+    ServerWatchdog::Report m_report;
     std::unique_ptr<BranchSource> m_source;
 };

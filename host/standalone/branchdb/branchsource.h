@@ -11,7 +11,7 @@
 // Open documents as the branch database holds them: `anzahl` documents alike in everything kept here.
 struct Beleg
 {
-    qint64 filiale = 0;
+    qint16 filiale = 0;
     qint64 art = 0;
     bool hatAblaufdatum = false;
     bool abgelaufen = false;
@@ -34,8 +34,8 @@ public:
     // `stichtag`; alike documents may come as one entry with their number.
     virtual QVector<Beleg> openBelege(qint16 filiale, const QList<int> &kinds, const QDate &stichtag) = 0;
     // The table einstellung, the rows of one branch.
-    virtual std::optional<QString> readSetting(qint32 filiale, const QString &key) = 0;
-    virtual void writeSetting(qint32 filiale, const QString &key, const QString &value) = 0;
+    virtual std::optional<QString> readSetting(qint16 filiale, const QString &key) = 0;
+    virtual void writeSetting(qint16 filiale, const QString &key, const QString &value) = 0;
     // Closes the connection; the next question opens it again.
     virtual void close() = 0;
 };

@@ -21,10 +21,10 @@ QString uniqueConnectionName()
 
 } // namespace
 
-ServerBranch::ServerBranch(const BranchDatabaseSettings &settings)
+ServerBranch::ServerBranch(const BranchDatabaseSettings &settings, ServerWatchdog::Report report)
     : m_driver(settings.driver), m_connection(ServerConnection::forSettings(settings)),
       m_connectionName(uniqueConnectionName()), m_hostCount(int(settings.host.count(u',')) + 1),
-      m_timeLimit(settings.timeoutSeconds, m_connection->serverName())
+      m_timeLimit(settings.timeoutSeconds, m_connection->serverName(), std::move(report))
 {
 }
 
@@ -195,7 +195,7 @@ QVector<Beleg> ServerBranch::openBelege(qint16 filiale, const QList<int> &kinds,
     });
 }
 
-std::optional<QString> ServerBranch::readSetting(qint32 filiale, const QString &key)
+std::optional<QString> ServerBranch::readSetting(qint16 filiale, const QString &key)
 {
     const QString what = QStringLiteral("Lesen der Einstellung %1").arg(key);
     return inTransaction([&](QSqlDatabase &db) {
@@ -216,7 +216,7 @@ std::optional<QString> ServerBranch::readSetting(qint32 filiale, const QString &
 // both find no row; the INSERT of the second then fails on the key, and a second transaction's UPDATE
 // finds the first one's row. A server that counts only changed rows (MariaDB) finds none when the row
 // holds the value already; reading the row tells that apart from an INSERT that failed for good.
-void ServerBranch::writeSetting(qint32 filiale, const QString &key, const QString &value)
+void ServerBranch::writeSetting(qint16 filiale, const QString &key, const QString &value)
 {
     const QString what = QStringLiteral("Schreiben der Einstellung %1").arg(key);
     const auto update = [&](QSqlDatabase &db) {

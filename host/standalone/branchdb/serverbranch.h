@@ -18,7 +18,8 @@ class QSqlQuery;
 class ServerBranch final : public BranchSource
 {
 public:
-    explicit ServerBranch(const BranchDatabaseSettings &settings);
+    // The watchdog of the time limit reports to `report`.
+    ServerBranch(const BranchDatabaseSettings &settings, ServerWatchdog::Report report);
     ~ServerBranch() override;
     ServerBranch(const ServerBranch &) = delete;
     ServerBranch &operator=(const ServerBranch &) = delete;
@@ -27,8 +28,8 @@ public:
                           TQVX_Aufgabe_GV_Integer_Array &nachGV) override;
     bool hasOpenTask(qint16 filiale) override;
     QVector<Beleg> openBelege(qint16 filiale, const QList<int> &kinds, const QDate &stichtag) override;
-    std::optional<QString> readSetting(qint32 filiale, const QString &key) override;
-    void writeSetting(qint32 filiale, const QString &key, const QString &value) override;
+    std::optional<QString> readSetting(qint16 filiale, const QString &key) override;
+    void writeSetting(qint16 filiale, const QString &key, const QString &value) override;
     void close() override;
 
 private:

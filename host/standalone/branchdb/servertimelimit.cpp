@@ -18,11 +18,11 @@ const QString ProgramLabel = QStringLiteral("TQVXProgramm.ShowException");
 ServerTimeLimit::Work::~Work()
 {
     if (m_limit)
-        m_limit->finish();
+        m_limit->endPiece();
 }
 
-ServerTimeLimit::ServerTimeLimit(int seconds, const QString &server)
-    : m_limitMs(qint64(seconds) * 1000), m_server(server)
+ServerTimeLimit::ServerTimeLimit(int seconds, const QString &server, ServerWatchdog::Report report)
+    : m_limitMs(qint64(seconds) * 1000), m_server(server), m_watchdog(std::move(report))
 {
 }
 
@@ -31,7 +31,7 @@ ServerTimeLimit::Work ServerTimeLimit::statement()
     resetWhenTheEventLoopTurns();
     refuseWhenUsedUp();
     Work work(this);
-    start(work, m_limitMs - m_usedMs, true);
+    beginPiece(work, m_limitMs - m_usedMs, true);
     return work;
 }
 
@@ -47,7 +47,7 @@ ServerTimeLimit::Work ServerTimeLimit::connecting(int hosts)
     // cost another connect limit.
     refuseWhenUsedUp();
     Work work(this);
-    start(work, m_limitMs * std::max(hosts, 1), false);
+    beginPiece(work, m_limitMs * std::max(hosts, 1), false);
     return work;
 }
 
@@ -59,7 +59,7 @@ void ServerTimeLimit::refuseWhenUsedUp() const
                             .arg(m_server, QString::number(m_limitMs / 1000)));
 }
 
-void ServerTimeLimit::start(Work &work, qint64 ms, bool counts)
+void ServerTimeLimit::beginPiece(Work &work, qint64 ms, bool counts)
 {
     work.m_ms = ms;
     m_counting = counts;
@@ -72,7 +72,7 @@ void ServerTimeLimit::start(Work &work, qint64 ms, bool counts)
                        .arg(m_server, QString::number((ms + MarginMs) / 1000)));
 }
 
-void ServerTimeLimit::finish()
+void ServerTimeLimit::endPiece()
 {
     m_watchdog.disarm();
     if (m_counting)

@@ -38,8 +38,9 @@ public:
         qint64 m_ms = 0;
     };
 
-    // `seconds` is host.ini's Zeitlimit; `server` names the server in the watchdog's report.
-    ServerTimeLimit(int seconds, const QString &server);
+    // `seconds` is host.ini's Zeitlimit; `server` names the server in the watchdog's report, which goes
+    // to `report`.
+    ServerTimeLimit(int seconds, const QString &server, ServerWatchdog::Report report);
     ServerTimeLimit(const ServerTimeLimit &) = delete;
     ServerTimeLimit &operator=(const ServerTimeLimit &) = delete;
 
@@ -58,8 +59,8 @@ public:
 
 private:
     void refuseWhenUsedUp() const;
-    void start(Work &work, qint64 ms, bool counts);
-    void finish();
+    void beginPiece(Work &work, qint64 ms, bool counts);
+    void endPiece();
     void resetWhenTheEventLoopTurns();
 
     qint64 m_limitMs;

@@ -1,13 +1,11 @@
 #include "serverwatchdog.h"
 
-#include "host/guard.h"
-#include "host/hosterror.h"
 
 #include <QThread>
 
 #include <cstdlib>
 
-ServerWatchdog::ServerWatchdog() = default;
+ServerWatchdog::ServerWatchdog(Report report) : m_report(std::move(report)) {}
 
 ServerWatchdog::~ServerWatchdog()
 {
@@ -60,6 +58,10 @@ void ServerWatchdog::watch()
 // running destructors that would need that thread.
 void ServerWatchdog::expire()
 {
-    reportException(m_label, std::make_exception_ptr(HostError(m_message)));
+    try {
+        m_report(m_label, m_message);
+    } catch (...) {
+        // Nowhere left to report to; the process ends all the same.
+    }
     std::_Exit(0);
 }

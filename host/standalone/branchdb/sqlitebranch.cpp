@@ -186,12 +186,12 @@ QVector<Beleg> SqliteBranch::openBelege(qint16 filiale, const QList<int> &kinds,
 
 // host.ini refuses the settings in an SQLite file at the start; this is the same answer for a caller
 // that did not ask host.ini first.
-std::optional<QString> SqliteBranch::readSetting(qint32, const QString &)
+std::optional<QString> SqliteBranch::readSetting(qint16, const QString &)
 {
     throw HostError(QStringLiteral("Die SQLite-Filialdatenbank %1 hält keine Einstellungen.").arg(m_path));
 }
 
-void SqliteBranch::writeSetting(qint32, const QString &, const QString &)
+void SqliteBranch::writeSetting(qint16, const QString &, const QString &)
 {
     throw HostError(QStringLiteral("Die SQLite-Filialdatenbank %1 hält keine Einstellungen.").arg(m_path));
 }

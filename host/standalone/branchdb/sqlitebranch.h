@@ -20,8 +20,8 @@ public:
                           TQVX_Aufgabe_GV_Integer_Array &nachGV) override;
     bool hasOpenTask(qint16 filiale) override;
     QVector<Beleg> openBelege(qint16 filiale, const QList<int> &kinds, const QDate &stichtag) override;
-    std::optional<QString> readSetting(qint32 filiale, const QString &key) override;
-    void writeSetting(qint32 filiale, const QString &key, const QString &value) override;
+    std::optional<QString> readSetting(qint16 filiale, const QString &key) override;
+    void writeSetting(qint16 filiale, const QString &key, const QString &value) override;
     void close() override;
 
 private:

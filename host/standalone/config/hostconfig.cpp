@@ -1,13 +1,13 @@
 #include "hostconfig.h"
 
-#include "branchnumber.h"
+#include "host/branchnumber.h"
 #include "connectionoptions.h"
 #include "host/hosterror.h"
 #include "host/standalone/platform/defaulthostdirectory.h"
 #include "host/standalone/platform/odbcdrivermanager.h"
 #include "host/standalone/platform/trustedpath.h"
 #include "hostinifile.h"
-#include "inifile.h"
+#include "textfile.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -285,7 +285,7 @@ QString HostConfig::terminalId()
             QStringLiteral("Der Rechner hat keinen Namen, und %1 nennt unter [Terminal] keine ID: "
                            "ohne Terminal-ID gehören die Einstellungen keinem Arbeitsplatz.")
                 .arg(iniPath()));
-    if (IniFile::holdsKeySeparator(terminal))
+    if (TextFile::holdsKeySeparator(terminal))
         throw HostError(
             QStringLiteral("Die Terminal-ID \"%1\" enthält / oder \\, die der Einstellungsspeicher "
                            "als Gruppentrenner liest: die Einstellungen landeten bei einem anderen "
@@ -404,7 +404,7 @@ QString HostConfig::warenabgabeSetting(int key, const QString &defaultValue)
     return value;
 }
 
-qint32 HostConfig::branchNumber()
+qint16 HostConfig::branchNumber()
 {
     const QString value = warenabgabeSetting(BranchNumberKey, QString()).trimmed();
     if (value.isEmpty())
@@ -414,7 +414,7 @@ qint32 HostConfig::branchNumber()
     const auto number = BranchNumber::wholeNumber(value);
     if (!number)
         throw notABranch(value);
-    return qint32(*number);
+    return qint16(*number);
 }
 
 HostError HostConfig::notABranch(const QString &value) const

@@ -60,7 +60,7 @@ public:
     // Throws HostError for a branch number (key 17) that is a whole number outside 1 to 32767.
     QString warenabgabeSetting(int key, const QString &defaultValue);
     // [Warenabgabe] 17; throws HostError when it is missing or no branch number.
-    qint32 branchNumber();
+    qint16 branchNumber();
 
 private:
     static constexpr int BranchNumberKey = 17;

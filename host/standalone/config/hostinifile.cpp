@@ -1,7 +1,7 @@
 #include "hostinifile.h"
 
 #include "host/hosterror.h"
-#include "inifile.h"
+#include "textfile.h"
 
 #include <QFileInfo>
 
@@ -42,7 +42,7 @@ QHash<QString, QString> HostIni::values(const QByteArray &content, const QString
 {
     QHash<QString, QString> values;
     QString section;
-    const QStringList lines = IniFile::lines(content);
+    const QStringList lines = TextFile::lines(content);
     for (qsizetype n = 0; n < lines.size(); ++n) {
         const QStringView line = QStringView(lines[n]).trimmed();
         if (line.isEmpty() || line.startsWith(u';') || line.startsWith(u'#'))
@@ -89,5 +89,5 @@ QHash<QString, QString> HostIni::read(const QString &path)
                             .arg(path));
     if (info.exists() && !info.isFile())
         throw HostError(QStringLiteral("%1 ist keine Datei, sondern %2.").arg(path, kindOf(info)));
-    return values(IniFile::readText(path, MaxBytes), path);
+    return values(TextFile::readText(path, MaxBytes), path);
 }

@@ -1,9 +1,9 @@
-#include "inisettingsstorage.h"
+#include "inisettingsstore.h"
 
 #include "filereplacement.h"
 #include "host/hosterror.h"
-#include "host/standalone/config/inifile.h"
-#include "host/standalone/config/inisnapshot.h"
+#include "host/standalone/store/inifile.h"
+#include "host/standalone/store/inisnapshot.h"
 #include "host/standalone/platform/durablefile.h"
 
 #include <QDateTime>
@@ -156,7 +156,7 @@ void checkWhole(const QByteArray &before, const QByteArray &after, const QString
 
 } // namespace
 
-void IniSettingsStorage::refuseHostIni(const QString &path, const QString &hostIniPath)
+void IniSettingsStore::refuseHostIni(const QString &path, const QString &hostIniPath)
 {
     // Windows takes names in any letter case as one.
 #ifdef Q_OS_WIN
@@ -172,7 +172,7 @@ void IniSettingsStorage::refuseHostIni(const QString &path, const QString &hostI
                             .arg(QDir::toNativeSeparators(path)));
 }
 
-std::optional<QString> IniSettingsStorage::read(const QString &key)
+std::optional<QString> IniSettingsStore::read(const QString &key)
 {
     const QHash<QString, QString> values = IniFile::values(IniFile::read(m_path), m_path);
     const auto found = values.constFind(key);
@@ -181,7 +181,7 @@ std::optional<QString> IniSettingsStorage::read(const QString &key)
     return *found;
 }
 
-void IniSettingsStorage::write(const QString &key, const QString &value)
+void IniSettingsStore::write(const QString &key, const QString &value)
 {
     // Like QSettings, a first write makes the store's folder.
     QDir().mkpath(QFileInfo(m_path).absolutePath());

@@ -1,23 +1,14 @@
 #include "inifile.h"
 
 #include "host/hosterror.h"
+#include "host/standalone/config/textfile.h"
 #include "inisnapshot.h"
 
-#include <QFile>
-#include <QFileInfo>
 #include <QSet>
 
 #include <optional>
 
 namespace {
-
-// Invalid or cut-off sequences come back as replacement characters; a byte order mark does not come
-// back at all.
-bool isUtf8(QByteArrayView data)
-{
-    data = IniFile::withoutByteOrderMark(data);
-    return QString::fromUtf8(data).toUtf8() == data;
-}
 
 // A section or key name as QSettings writes it (letters, digits, "_-.", "%" escapes, a backslash between
 // groups) or as people write it ("/" between groups).
@@ -58,7 +49,7 @@ struct ForeignLine
 // keys are not names. A line whose first character is ";" or "#" is a comment.
 ForeignLine foreignLine(const QByteArray &content)
 {
-    const QStringList all = IniFile::lines(content);
+    const QStringList all = TextFile::lines(content);
     bool inSection = false;
     for (qsizetype n = 0; n < all.size(); ++n) {
         const QStringView line = QStringView(all[n]).trimmed();
@@ -83,7 +74,7 @@ ForeignLine foreignLine(const QByteArray &content)
 // comment. Made a ";" comment, which QSettings skips, it is one for every reader of the store.
 QByteArray withHashCommentsAsSemicolon(QByteArray content)
 {
-    qsizetype start = content.size() - IniFile::withoutByteOrderMark(content).size();
+    qsizetype start = content.size() - TextFile::withoutByteOrderMark(content).size();
     while (start < content.size()) {
         qsizetype first = start;
         while (first < content.size() && (content[first] == ' ' || content[first] == '\t'))
@@ -140,46 +131,20 @@ bool isPlainLine(QByteArrayView line)
     return true;
 }
 
-QList<QByteArrayView> linesOf(QByteArrayView content)
-{
-    QList<QByteArrayView> lines;
-    qsizetype start = 0;
-    while (start < content.size()) {
-        qsizetype end = content.indexOf('\n', start);
-        if (end < 0)
-            end = content.size();
-        lines.append(content.sliced(start, end - start));
-        start = end + 1;
-    }
-    return lines;
-}
-
-// The number (from 1) of the first line that holds a zero byte or is not UTF-8, or 0.
-qsizetype firstLineNotText(QByteArrayView content)
-{
-    qsizetype number = 1;
-    for (const QByteArrayView line : linesOf(IniFile::withoutByteOrderMark(content))) {
-        if (line.contains('\0') || !isUtf8(line))
-            return number;
-        ++number;
-    }
-    return 0;
-}
-
 // QSettings parses text through a file of its own, which costs a temporary copy per read. Most files
 // hold only plain names and plain values; those are read here, the same way. Anything that QSettings
 // reads with rules of its own (quotes, escapes, lists, comments after a value, continued lines,
 // variants, escaped names, the General section) is left to QSettings: then there is no answer here.
 std::optional<QHash<QString, QString>> plainValues(const QByteArray &content)
 {
-    if (!isUtf8(content))
+    if (!TextFile::isUtf8(content))
         return std::nullopt;
-    const QByteArrayView text = IniFile::withoutByteOrderMark(content);
+    const QByteArrayView text = TextFile::withoutByteOrderMark(content);
     QHash<QString, QString> values;
     // On Windows QSettings takes names in any letter case as one.
     QSet<QString> foldedKeys;
     QString section;
-    for (QByteArrayView line : linesOf(text)) {
+    for (QByteArrayView line : TextFile::lineViews(text)) {
         if (line.endsWith('\r'))
             line.chop(1);
         if (!isPlainLine(line))
@@ -215,14 +180,6 @@ std::optional<QHash<QString, QString>> plainValues(const QByteArray &content)
     return values;
 }
 
-QString sizeText(qint64 bytes)
-{
-    constexpr qint64 MiB = 1024 * 1024;
-    if (bytes > 0 && bytes % MiB == 0)
-        return QStringLiteral("%1 MiB (%2 Byte)").arg(QString::number(bytes / MiB), QString::number(bytes));
-    return QStringLiteral("%1 Byte").arg(QString::number(bytes));
-}
-
 } // namespace
 
 QHash<QString, QString> IniFile::values(const QByteArray &content, const QString &origin)
@@ -237,39 +194,9 @@ QHash<QString, QString> IniFile::values(const QByteArray &content, const QString
     return values;
 }
 
-QByteArray IniFile::readText(const QString &path, qint64 limit)
-{
-    const QFileInfo info(path);
-    if (!info.exists())
-        return {};
-    QFile file(path);
-    if (!info.isFile() || !file.open(QIODevice::ReadOnly))
-        throw HostError(QStringLiteral("Die Datei %1 kann nicht gelesen werden.").arg(path));
-    const QByteArray content = limit < 0 ? file.readAll() : file.read(limit + 1);
-    if (limit >= 0 && content.size() > limit)
-        throw HostError(QStringLiteral("Die Datei %1 ist größer als %2 und wird nicht gelesen.")
-                            .arg(path, sizeText(limit)));
-    if (file.error() != QFileDevice::NoError)
-        throw HostError(
-            QStringLiteral("Die Datei %1 kann nicht gelesen werden: %2").arg(path, file.errorString()));
-    if (const qsizetype line = firstLineNotText(content))
-        throw HostError(QStringLiteral("Die Datei %1 ist keine gültige INI-Datei: sie ist kein UTF-8-Text "
-                                       "(Zeile %2).")
-                            .arg(path, QString::number(line)));
-    return content;
-}
-
-QStringList IniFile::lines(const QByteArray &content)
-{
-    QString text = QString::fromUtf8(withoutByteOrderMark(content));
-    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    text.replace(u'\r', u'\n');
-    return text.split(u'\n');
-}
-
 QByteArray IniFile::read(const QString &path)
 {
-    const QByteArray content = readText(path);
+    const QByteArray content = TextFile::readText(path);
     if (const ForeignLine foreign = foreignLine(content); foreign.number > 0)
         throw HostError(QStringLiteral("Die Datei %1 ist kein Einstellungsspeicher und wird nicht angetastet: "
                                        "Zeile %2 %3.")

@@ -1,15 +1,15 @@
 #pragma once
 
-#include "settingsstorage.h"
+#include "settingsstore.h"
 
 // The settings on an INI file that several workstations and processes may share. Every read parses
 // the file as it is on disk now, so values written by another process are seen; every write is a
 // locked read-modify-write that replaces the file whole.
-class IniSettingsStorage final : public SettingsStorage
+class IniSettingsStore final : public SettingsStore
 {
 public:
     // `hostIniPath` names the host.ini in use, which is never taken for a store.
-    IniSettingsStorage(QString path, QString hostIniPath)
+    IniSettingsStore(QString path, QString hostIniPath)
         : m_path(std::move(path)), m_hostIniPath(std::move(hostIniPath))
     {
     }

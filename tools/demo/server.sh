@@ -3,10 +3,10 @@
 # server: the shipped schema, the demo rows, the role ordovant with the cluster's password, a host
 # directory in build/demo-server-host/ whose host.ini names the server, and the demo's stored choice
 # copied from an INI store into the table einstellung. The server ends with the script.
-# Arguments are passed on: tools/demo-server.sh -O (options), tools/demo-server.sh -A ...
+# Arguments are passed on: tools/demo/server.sh -O (options), tools/demo/server.sh -A ...
 # Without a display the program runs under xvfb-run and a screenshot goes to build/demo.png.
 set -euo pipefail
-root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 build_dir="$root/build"
 
 if [ -z "${ORDOVANT_DEMO_SERVER:-}" ]; then
@@ -52,5 +52,5 @@ export ORDOVANT_HOME="$home"
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
     "$build_dir/app/ordovant" "$@"
 else
-    xvfb-run -a -s "-screen 0 1280x800x24" "$root/tools/headless-demo.sh" "$build_dir" "$@"
+    xvfb-run -a -s "-screen 0 1280x800x24" "$root/tools/demo/headless.sh" "$build_dir" "$@"
 fi

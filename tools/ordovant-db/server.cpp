@@ -6,7 +6,8 @@
 #include "serversession.h"
 
 #include "host/standalone/branchdb/branchsql.h"
-#include "host/standalone/config/inifile.h"
+#include "host/standalone/config/textfile.h"
+#include "host/standalone/store/inifile.h"
 
 #include <QFileInfo>
 #include <QSqlQuery>
@@ -130,7 +131,7 @@ qsizetype copySettings(const QString &store, const BranchDatabaseSettings &setti
         if (!it.key().startsWith(group))
             continue; // another program's
         // Below the group: written for a terminal id with "/" or "\", which no workstation reads.
-        if (IniFile::holdsKeySeparator(QStringView(it.key()).sliced(group.size())))
+        if (TextFile::holdsKeySeparator(QStringView(it.key()).sliced(group.size())))
             notCopied.append(QStringLiteral("%1=%2").arg(it.key(), it.value()));
         else
             values.append({it.key(), it.value()});

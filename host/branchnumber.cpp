@@ -1,5 +1,7 @@
 #include "branchnumber.h"
 
+#include "hosterror.h"
+
 #include <limits>
 
 std::optional<qint64> BranchNumber::wholeNumber(QStringView text)
@@ -19,4 +21,12 @@ std::optional<qint64> BranchNumber::wholeNumber(QStringView text)
         value = value >= Limit ? std::numeric_limits<qint64>::max() : value * 10 + (c.unicode() - u'0');
     }
     return negative ? -value : value;
+}
+
+qint16 BranchNumber::narrowed(qint64 number)
+{
+    if (number < std::numeric_limits<qint16>::min() || number > std::numeric_limits<qint16>::max())
+        throw HostError(
+            QStringLiteral("Filialnummer %1 liegt außerhalb des Bereichs der Filialnummern").arg(number));
+    return qint16(number);
 }

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Runs ordovant on a virtual display, saves a screenshot of its window to BUILD_DIR/demo.png and closes it.
-# Usage (inside xvfb-run): tools/headless-demo.sh BUILD_DIR [ordovant arguments...]
+# Usage (inside xvfb-run): tools/demo/headless.sh BUILD_DIR [ordovant arguments...]
 set -uo pipefail
 build_dir="$1"
 shift

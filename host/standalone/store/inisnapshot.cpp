@@ -1,6 +1,6 @@
 #include "inisnapshot.h"
 
-#include "byteordermark.h"
+#include "host/standalone/config/textfile.h"
 #include "host/hosterror.h"
 
 #include <QDir>
@@ -81,7 +81,7 @@ IniSnapshot::IniSnapshot(const QByteArray &content, const QString &origin)
 {
     // QSettings reads past a byte order mark, as Notepad writes it, but its save then fails with a
     // format error; the mark means nothing to it, so the copy goes without.
-    const QByteArrayView text = IniFile::withoutByteOrderMark(content);
+    const QByteArrayView text = TextFile::withoutByteOrderMark(content);
     QFile copy(m_path);
     if (!m_directory.isValid() || !copy.open(QIODevice::WriteOnly) ||
         copy.write(text.data(), text.size()) != text.size() || !copy.flush()) {

@@ -6,7 +6,7 @@
 #include "branchrole.h"
 
 #include "host/hosterror.h"
-#include "host/standalone/config/branchnumber.h"
+#include "host/branchnumber.h"
 #include "host/standalone/config/connectionoptions.h"
 #include "host/standalone/platform/odbcdrivermanager.h"
 

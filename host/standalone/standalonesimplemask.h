@@ -6,16 +6,16 @@
 
 class BranchDatabase;
 class HostConfig;
-class SettingsStorage;
+class SettingsStore;
 
 // The settings store of the standalone host: one section and subsection of the storage that host.ini
 // chooses, the INI file or the branch database. The storage is chosen at the first access.
-class SettingsStore final : public SimpleMaskBackend
+class StandaloneSimpleMask final : public SimpleMaskBackend
 {
 public:
-    SettingsStore(std::shared_ptr<HostConfig> config, std::shared_ptr<BranchDatabase> database,
+    StandaloneSimpleMask(std::shared_ptr<HostConfig> config, std::shared_ptr<BranchDatabase> database,
                   const QString &section, const QString &subsection);
-    ~SettingsStore() override;
+    ~StandaloneSimpleMask() override;
 
     void changeKeyValues(const QString &section, const QString &subsection, const QString &text, bool flag1,
                          bool flag2, const QString &text2, const QString &text3) override;
@@ -24,10 +24,10 @@ public:
 
 private:
     QString fullKey(const QString &key) const;
-    SettingsStorage &storage();
+    SettingsStore &storage();
 
     std::shared_ptr<HostConfig> m_config;
     std::shared_ptr<BranchDatabase> m_database;
-    std::unique_ptr<SettingsStorage> m_iniStorage;
+    std::unique_ptr<SettingsStore> m_iniStorage;
     QString m_group;
 };
