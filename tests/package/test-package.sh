@@ -182,7 +182,7 @@ starts_on_debian13() {
         || return 1
     # Work: an open task of branch 42. The notice stays until it is answered; it is up once the
     # branch program was told to print.
-    cp "$root/tools/demo/torvelin-standin.sh" "$home/bin/"
+    cp "$root/tools/demo/torvelin-standin.sh" "$home/bin/torvelin.exe"
     in_trixie ordovant-db create --force /root/host/filiale.db --task 42,3,11 || return 1
     # chroot and env hand on their process: the one started is the program itself.
     chroot "$trixie" env -i PATH=/usr/bin:/bin HOME=/root LANG=C.UTF-8 ORDOVANT_HOME=/root/host \
