@@ -3,7 +3,7 @@
 // only its branch's rows, whatever host.ini names; a list of servers whose first is down still
 // answers; and a server process stopped mid-statement ends the run through the watchdog.
 
-#include "standalonehosthome.h"
+#include "support/standalonehosthome.h"
 
 #include "check/ordovantdm.h"
 #include "support/branchfixture.h"

@@ -1,7 +1,7 @@
 // Settings written through the data module are not lost: not when several workstations write one
 // shared store at the same time, and not when a write fails.
 
-#include "standalonehosthome.h"
+#include "support/standalonehosthome.h"
 
 #include "check/ordovantdm.h"
 #include "support/branchfixture.h"

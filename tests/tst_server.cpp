@@ -3,7 +3,7 @@
 // a little more, no file of the host directory changes and no password reaches the log. And what
 // the server refuses or loses between two questions is a reported failure, not a crash or a lie.
 
-#include "standalonehosthome.h"
+#include "support/standalonehosthome.h"
 
 #include "check/ordovantdm.h"
 #include "support/branchfixture.h"

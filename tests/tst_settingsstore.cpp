@@ -1,4 +1,4 @@
-#include "standalonehosthome.h"
+#include "support/standalonehosthome.h"
 
 #include "host/hosterror.h"
 #include "host/simplemask.h"
