@@ -75,6 +75,7 @@ ProgramRun::~ProgramRun()
 bool ProgramRun::start(const QByteArrayList &arguments, const QString &program)
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("ORDOVANT_HOME"), m_home.home());
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     for (const auto &[name, value] : m_home.variables() + m_variables) {
         if (value.isNull())
