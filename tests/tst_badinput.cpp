@@ -63,7 +63,9 @@ HostSetup storeInPlace(const QByteArray &store, const QList<Entry> &entries = {}
 HostSetup tasksInSession(const QList<std::pair<QString, QString>> &more,
                          HostSetup::XServer xServer = HostSetup::XServer::None)
 {
-    return {.hostIni = hostIni(), .branch = TasksOf42, .environment = HostSetup::noDisplay() + more,
+    return {.hostIni = hostIni(),
+            .branch = TasksOf42,
+            .environment = HostSetup::noDisplay() + more,
             .xServer = xServer};
 }
 
@@ -97,15 +99,17 @@ HostSetup branchNumber(const QByteArray &written, const QStringList &decoyBranch
 {
     QStringList rows;
     for (const QString &branch : decoyBranches)
-        rows << QStringLiteral("--task=%1,3,11").arg(branch) << QStringLiteral("--beleg=%1,32,2000-01-01").arg(branch);
+        rows << QStringLiteral("--task=%1,3,11").arg(branch)
+             << QStringLiteral("--beleg=%1,32,2000-01-01").arg(branch);
     return {.hostIni = hostIni(written), .branch = rows};
 }
 
 // Terminal 07 keeps its settings on a PostgreSQL server that is not there.
 HostSetup settingsOnServerOf(const QByteArray &branch)
 {
-    return {.hostIni = "[Terminal]\nID=07\n[Warenabgabe]\n" + branch +
-                       "[Datenbank]\nTreiber=QPSQL\nHost=/kein-server\n[Einstellungen]\nSpeicher=Datenbank\n"};
+    return {.hostIni =
+                "[Terminal]\nID=07\n[Warenabgabe]\n" + branch +
+                "[Datenbank]\nTreiber=QPSQL\nHost=/kein-server\n[Einstellungen]\nSpeicher=Datenbank\n"};
 }
 
 const QList<QByteArray> NearMisses{"--A",       "-AO",       "A",
@@ -156,8 +160,8 @@ void TestBadInput::endsWithoutHarm_data()
     const Outcome ReportsAndWaits = Outcome::ReportsAndWaits;
 
     // host.ini: the start stops; the terminal id cannot be had, so the report carries "?".
-    addRow("host.ini is a directory", {.entries = {Entry::folder("host.ini")}}, {}, EndsWithReport, ShowException,
-           "host.ini", "?");
+    addRow("host.ini is a directory", {.entries = {Entry::folder("host.ini")}}, {}, EndsWithReport,
+           ShowException, "host.ini", "?");
     addRow("host.ini unreadable", {.hostIni = hostIni(), .entries = {Entry::change("host.ini", 0)}}, {},
            EndsWithReport, ShowException, "host.ini", "?");
     addRow("host.ini binary garbage", {.hostIni = randomBytes(2048, 1)}, {}, EndsWithReport, ShowException,
@@ -170,15 +174,16 @@ void TestBadInput::endsWithoutHarm_data()
             .store = "[ORDOVANT/DM]\nGV07=RESERV\nHERKUNFT07=K\n"},
            {"-O"}, EndsWithReport, ShowException, "07/", "?");
     addRow("terminal id with a backslash",
-           {.hostIni = "[Terminal]\r\nID=07\\\r\n[Warenabgabe]\r\n17=42\r\n", .store = "[ORDOVANT]\nDM\\GV07=RESERV\n"},
+           {.hostIni = "[Terminal]\r\nID=07\\\r\n[Warenabgabe]\r\n17=42\r\n",
+            .store = "[ORDOVANT]\nDM\\GV07=RESERV\n"},
            {"-O"}, EndsWithReport, ShowException, "07\\", "?");
     addRow("host.ini a link that leads nowhere", {.entries = {Entry::link("host.ini", "fehlt.ini")}}, {},
            EndsWithReport, ShowException, "Verknüpfung", "?");
     addRow("host.ini a link loop",
-           {.entries = {Entry::link("host.ini", "schleife.ini"), Entry::link("schleife.ini", "host.ini")}}, {},
-           EndsWithReport, ShowException, "Verknüpfung", "?");
-    addRow("host.ini a FIFO", {.entries = {Entry::fifo("host.ini")}}, {}, EndsWithReport, ShowException, "FIFO",
-           "?");
+           {.entries = {Entry::link("host.ini", "schleife.ini"), Entry::link("schleife.ini", "host.ini")}},
+           {}, EndsWithReport, ShowException, "Verknüpfung", "?");
+    addRow("host.ini a FIFO", {.entries = {Entry::fifo("host.ini")}}, {}, EndsWithReport, ShowException,
+           "FIFO", "?");
     // host.ini chooses what runs: where another user could change or replace it, nothing runs. Each has
     // open tasks, which would otherwise have the notice wait.
     addRow("host.ini writable by its group", unsafeHostIni(0664), {}, EndsWithReport, ShowException,
@@ -198,8 +203,8 @@ void TestBadInput::endsWithoutHarm_data()
            {}, EndsWithReport, ShowException, "offen dürfen auch andere");
     addRow("host home a FIFO", {.entries = {Entry::fifo("home")}, .home = "home"}, {}, OnStandardError,
            ShowException, "kein Verzeichnis", QSysInfo::machineHostName());
-    addRow("no host name and no terminal id", {.hostIni = "[Warenabgabe]\n17=42\n", .noHostName = true}, {"-O"},
-           EndsWithReport, ShowException, "keinen Namen", "?");
+    addRow("no host name and no terminal id", {.hostIni = "[Warenabgabe]\n17=42\n", .noHostName = true},
+           {"-O"}, EndsWithReport, ShowException, "keinen Namen", "?");
     // Windows' INI functions take names in any letter case: terminal 08 of branch 42 finds its tasks
     // and reports the missing FERTIG under its own id.
     addRow("section and key names in any letter case",
@@ -217,23 +222,24 @@ void TestBadInput::endsWithoutHarm_data()
     using XServer = HostSetup::XServer;
     addRow("display whose server was killed", tasksInSession({}, XServer::Gone), {"-KD"}, EndsWithReport,
            ShowException, "no display");
-    addRow("display that refuses the authorisation", tasksInSession({}, XServer::RefusesAuthorisation), {"-KD"},
-           EndsWithReport, ShowException, "no display");
+    addRow("display that refuses the authorisation", tasksInSession({}, XServer::RefusesAuthorisation),
+           {"-KD"}, EndsWithReport, ShowException, "no display");
     addRow("display that does not answer", tasksInSession({}, XServer::Stopped), {"-KD"}, EndsWithReport,
            ShowException, "antwortet nicht");
     // Debian's Qt has no Wayland plugin.
     addRow("Wayland display without a Wayland plugin", tasksInSession({{"WAYLAND_DISPLAY", "wayland-0"}}),
            {"-KD"}, EndsWithReport, ShowException, "no display");
-    addRow("linuxfb without its device", tasksInSession({{"QT_QPA_PLATFORM", "linuxfb:fb=/dev/kein-framebuffer"}}),
-           {"-KD"}, EndsWithReport, ShowException, "no display");
+    addRow("linuxfb without its device",
+           tasksInSession({{"QT_QPA_PLATFORM", "linuxfb:fb=/dev/kein-framebuffer"}}), {"-KD"}, EndsWithReport,
+           ShowException, "no display");
     addRow("eglfs", tasksInSession({{"QT_QPA_PLATFORM", "eglfs"}}), {"-KD"}, EndsWithReport, ShowException,
            "\"eglfs\" aus QT_QPA_PLATFORM");
     addRow("minimal platform, which shows nobody a window", tasksInSession({{"QT_QPA_PLATFORM", "minimal"}}),
            {"-KD"}, EndsWithReport, ShowException, "\"minimal\" aus QT_QPA_PLATFORM");
-    addRow("no display, options dialog", {.hostIni = hostIni(), .environment = HostSetup::noDisplay()}, {"/o"},
-           OnStandardError, ShowException, "no display");
-    addRow("host.ini larger than 1 MiB", {.hostIni = hostIni() + QByteArray(1024 * 1024, ';')}, {}, EndsWithReport,
-           ShowException, "größer als 1 MiB", "?");
+    addRow("no display, options dialog", {.hostIni = hostIni(), .environment = HostSetup::noDisplay()},
+           {"/o"}, OnStandardError, ShowException, "no display");
+    addRow("host.ini larger than 1 MiB", {.hostIni = hostIni() + QByteArray(1024 * 1024, ';')}, {},
+           EndsWithReport, ShowException, "größer als 1 MiB", "?");
     addRow("host.ini plain text", {.hostIni = "Filiale 42\nTerminal 07\n"}, {}, EndsWithReport, ShowException,
            "host.ini", "?");
 
@@ -246,17 +252,17 @@ void TestBadInput::endsWithoutHarm_data()
            EndsWithReport, ShowException, "Passwort");
     addRow("unknown driver", withLines("[Datenbank]\nTreiber=QMYSQL\n"), {}, EndsWithReport, ShowException,
            "QMYSQL");
-    addRow("time limit of no time", withLines("[Datenbank]\nTreiber=QPSQL\nZeitlimit=0\n"), {}, EndsWithReport,
-           ShowException, "Zeitlimit");
+    addRow("time limit of no time", withLines("[Datenbank]\nTreiber=QPSQL\nZeitlimit=0\n"), {},
+           EndsWithReport, ShowException, "Zeitlimit");
     // A message quotes a value as written, even one that reads like a placeholder of the message.
     addRow("time limit quoting a placeholder", withLines("[Datenbank]\nTreiber=QPSQL\nZeitlimit=%4\n"), {},
            EndsWithReport, ShowException, "Zeitlimit=\"%4\" keine Zahl von 1 bis 3600");
-    addRow("port quoting a placeholder", withLines("[Datenbank]\nTreiber=QPSQL\nPort=%5x\n"), {}, EndsWithReport,
-           ShowException, "Port=\"%5x\" keine Zahl von 1 bis 65535");
+    addRow("port quoting a placeholder", withLines("[Datenbank]\nTreiber=QPSQL\nPort=%5x\n"), {},
+           EndsWithReport, ShowException, "Port=\"%5x\" keine Zahl von 1 bis 65535");
 
     // Branch database: the check that needs it reports, counts nothing and shows nothing.
-    addRow("database path with a drive letter", withLines("[Datenbank]\r\nPfad=D:\\Filiale\\filiale.db\r\n"), {},
-           EndsWithReport, SortOutCheck, "D:\\Filiale\\filiale.db");
+    addRow("database path with a drive letter", withLines("[Datenbank]\r\nPfad=D:\\Filiale\\filiale.db\r\n"),
+           {}, EndsWithReport, SortOutCheck, "D:\\Filiale\\filiale.db");
     addRow("database missing", NoDatabase, {}, EndsWithReport, SortOutCheck, "filiale.db");
     // The log lies in a folder other users may write.
     addRow("log a link another user planted",
@@ -264,28 +270,30 @@ void TestBadInput::endsWithoutHarm_data()
             .entries = {Entry::file("opfer/.bashrc", "alias ls='ls -l'\n"),
                         Entry::link("ordovant.log", "opfer/.bashrc", 1001)}},
            {}, OnStandardError, SortOutCheck, "filiale.db");
-    addRow("log a FIFO", {.hostIni = hostIni(), .entries = {Entry::fifo("ordovant.log")}}, {}, OnStandardError,
-           SortOutCheck, "filiale.db");
+    addRow("log a FIFO", {.hostIni = hostIni(), .entries = {Entry::fifo("ordovant.log")}}, {},
+           OnStandardError, SortOutCheck, "filiale.db");
     // A log at its limit, so that the next report rotates it.
     const Entry fullLog = Entry::file("ordovant.log", QByteArray(1024 * 1024, 'x') + '\n');
     addRow("full log, its rotation lock a FIFO",
-           {.hostIni = hostIni(), .entries = {fullLog, Entry::fifo("ordovant.log.sperre")}}, {}, EndsWithReport,
-           "HostLog.write", "ordovant.log.sperre");
+           {.hostIni = hostIni(), .entries = {fullLog, Entry::fifo("ordovant.log.sperre")}}, {},
+           EndsWithReport, "HostLog.write", "ordovant.log.sperre");
     addRow("full log, its older generation a folder",
            {.hostIni = hostIni(), .entries = {fullLog, Entry::folder("ordovant.log.1")}}, {}, EndsWithReport,
            "HostLog.write", "ordovant.log.1");
-    addRow("database missing, existence test", NoDatabase, {"-E"}, EndsWithReport, SortOutCheck, "filiale.db");
+    addRow("database missing, existence test", NoDatabase, {"-E"}, EndsWithReport, SortOutCheck,
+           "filiale.db");
     addRow("database missing, expired check", NoDatabase, {"/a"}, EndsWithReport, ExpiredCheck, "filiale.db");
-    addRow("database a FIFO", {.hostIni = hostIni(), .entries = {Entry::fifo("filiale.db")}}, {}, EndsWithReport,
-           SortOutCheck, "keine Datei, sondern");
+    addRow("database a FIFO", {.hostIni = hostIni(), .entries = {Entry::fifo("filiale.db")}}, {},
+           EndsWithReport, SortOutCheck, "keine Datei, sondern");
     addRow("database empty file", {.hostIni = hostIni(), .entries = {Entry::file("filiale.db", "")}}, {},
            EndsWithReport, SortOutCheck, "filiale.db");
     addRow("database random bytes",
            {.hostIni = hostIni(), .entries = {Entry::file("filiale.db", randomBytes(8192, 2))}}, {},
            EndsWithReport, SortOutCheck, "filiale.db");
     // A valid SQLite file that holds none of the branch tables.
-    const HostSetup noTables{.hostIni = hostIni(),
-                             .entries = {Entry::sqlite("filiale.db", "CREATE TABLE lager (artikel INTEGER, menge INTEGER)")}};
+    const HostSetup noTables{
+        .hostIni = hostIni(),
+        .entries = {Entry::sqlite("filiale.db", "CREATE TABLE lager (artikel INTEGER, menge INTEGER)")}};
     addRow("database without tables", noTables, {}, EndsWithReport, SortOutCheck, "filiale.db");
     addRow("database without tables, expired check", noTables, {"-A"}, EndsWithReport, ExpiredCheck,
            "filiale.db");
@@ -308,25 +316,31 @@ void TestBadInput::endsWithoutHarm_data()
     // one lies beside the host directory, since Qt makes folders of its own there.
     addRow("temporary folder missing", storeWithTemporaryFolder("kein-tmp"), {"-KD"}, ReportsAndWaits,
            SettingsRead, "kein-tmp fehlt");
-    addRow("temporary folder a file", storeWithTemporaryFolder("tmp-datei", {Entry::file("tmp-datei", "kein Ordner\n")}),
-           {"-KD"}, ReportsAndWaits, SettingsRead, "tmp-datei ist kein Ordner");
+    addRow("temporary folder a file",
+           storeWithTemporaryFolder("tmp-datei", {Entry::file("tmp-datei", "kein Ordner\n")}), {"-KD"},
+           ReportsAndWaits, SettingsRead, "tmp-datei ist kein Ordner");
     addRow("temporary folder full",
            storeWithTemporaryFolder({}, {},
-                                    {{.point = "-voll", .type = "tmpfs", .kib = 16, .room = 0,
-                                      .temporaryFolder = true, .beside = true}}),
+                                    {{.point = "-voll",
+                                      .type = "tmpfs",
+                                      .kib = 16,
+                                      .room = 0,
+                                      .temporaryFolder = true,
+                                      .beside = true}}),
            {"-KD"}, ReportsAndWaits, SettingsRead, "-voll ist voll");
 
     // Branch number: not a number gives message 1004 and no check. The decoy branches hold work that
     // a wrong reading would find (and then wait in a notice).
-    addRow("branch number with letters", branchNumber("4a2", {"4", "42", "2"}), {}, EndsWithReport, ShowMeldung,
-           "1004");
+    addRow("branch number with letters", branchNumber("4a2", {"4", "42", "2"}), {}, EndsWithReport,
+           ShowMeldung, "1004");
     addRow("branch number with letters, expired check", branchNumber("4a2", {"4", "42", "2"}), {"-A"},
            EndsWithReport, ShowMeldung, "1004");
     addRow("branch number with a blank inside", branchNumber("\"4 2\"", {"4", "42"}), {}, EndsWithReport,
            ShowMeldung, "1004");
-    addRow("branch number with a trailing blank", branchNumber("\"42 \"", {"42"}), {}, EndsWithReport, ShowMeldung,
+    addRow("branch number with a trailing blank", branchNumber("\"42 \"", {"42"}), {}, EndsWithReport,
+           ShowMeldung, "1004");
+    addRow("branch number blanks only", branchNumber("\"   \"", {"42"}), {}, EndsWithReport, ShowMeldung,
            "1004");
-    addRow("branch number blanks only", branchNumber("\"   \"", {"42"}), {}, EndsWithReport, ShowMeldung, "1004");
     // A whole number outside 1 to 32767 names no branch: one message for all, whatever size or sign,
     // and no check (0 and the negative ones would otherwise pass for "no work").
     addRow("branch number overflowing 32 bits", branchNumber("2147483648", {"21474"}), {}, EndsWithReport,
@@ -344,8 +358,8 @@ void TestBadInput::endsWithoutHarm_data()
     // waits. The server named does not exist, so a read that went on would fail otherwise.
     addRow("settings on the server for branch 0", settingsOnServerOf("17=0\n"), {"-O"}, ReportsAndWaits,
            SettingsRead, NotABranch);
-    addRow("settings on the server, branch missing", settingsOnServerOf(""), {"-O"}, ReportsAndWaits, SettingsRead,
-           "fehlt unter [Warenabgabe]");
+    addRow("settings on the server, branch missing", settingsOnServerOf(""), {"-O"}, ReportsAndWaits,
+           SettingsRead, "fehlt unter [Warenabgabe]");
     addRow("settings on the server, branch not a number", settingsOnServerOf("17=zwei\n"), {"-O"},
            ReportsAndWaits, SettingsRead, NotABranch);
     addRow("settings on the server, branch quoting a placeholder", settingsOnServerOf("17=%3\n"), {"-O"},
@@ -367,8 +381,8 @@ void TestBadInput::endsWithoutHarm_data()
     // or "O" would open a window and wait.
     const HostSetup quiet = OnlyExpiredReservationOf42;
     addRow("thousands of arguments", quiet, thousandsOfArguments(), Outcome::EndsQuietly);
-    addRow("thousands of arguments and a switch at the end", NoDatabase, thousandsOfArguments("-a"), EndsWithReport,
-           ExpiredCheck, "filiale.db");
+    addRow("thousands of arguments and a switch at the end", NoDatabase, thousandsOfArguments("-a"),
+           EndsWithReport, ExpiredCheck, "filiale.db");
     addRow("one very long argument", quiet, {"-" + QByteArray(100000, 'A')}, Outcome::EndsQuietly);
     addRow("arguments that are not UTF-8", quiet,
            {"\xff\xfe", "-\xc3", "-O\xff", "-\xffO", "/A\x80",

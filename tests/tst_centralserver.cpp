@@ -191,7 +191,8 @@ void TestCentralServer::manyStartsAtOnce()
     for (auto &start : starts)
         QVERIFY(start->start({"-KD"}));
     for (int i = 0; i < Starts; ++i) {
-        QVERIFY2(starts[i]->finish((CrowdZeitlimit + 10) * 1000), qPrintable(QStringLiteral("start %1 hung").arg(i)));
+        QVERIFY2(starts[i]->finish((CrowdZeitlimit + 10) * 1000),
+                 qPrintable(QStringLiteral("start %1 hung").arg(i)));
         QVERIFY2(starts[i]->exitedCleanly() && homes[i]->logLines().isEmpty(),
                  qPrintable(QStringLiteral("start %1: %2").arg(i).arg(starts[i]->transcript())));
     }
@@ -213,8 +214,8 @@ void TestCentralServer::concurrentWritersLoseNothing()
     for (int i = 0; i < Writers; ++i) {
         const QString terminal = QStringLiteral("T%1").arg(i);
         homes.push_back(std::make_unique<StandaloneHostHome>());
-        QVERIFY(homes.back()->writeIni(
-            hostIni(branch, 42, QStringLiteral("ordovant"), route.host, route.port, terminal, CrowdZeitlimit)));
+        QVERIFY(homes.back()->writeIni(hostIni(branch, 42, QStringLiteral("ordovant"), route.host, route.port,
+                                               terminal, CrowdZeitlimit)));
         writers.push_back(std::make_unique<ProgramRun>(*homes.back()));
         QVERIFY(writers.back()->start({"datenmodul", terminal.toUtf8(), QByteArray::number(Rounds)},
                                       ProgramRun::settingsWriter()));

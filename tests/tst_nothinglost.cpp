@@ -62,7 +62,8 @@ QByteArray hostIniAsStore(const QString &storeName)
 // The store of two workstations and 300 keys of another program (about 6 KiB).
 QByteArray largeStore()
 {
-    QByteArray content("[ORDOVANT]\nDM\\GV07=KUNDBEST|RESERV\nDM\\GV08=RESERV\nDM\\HERKUNFT07=O|K\n[ANDERES]\n");
+    QByteArray content(
+        "[ORDOVANT]\nDM\\GV07=KUNDBEST|RESERV\nDM\\GV08=RESERV\nDM\\HERKUNFT07=O|K\n[ANDERES]\n");
     for (int n = 0; n < 300; ++n)
         content += QStringLiteral("Schluessel%1=Wert%1\n").arg(n, 3, 10, QLatin1Char('0')).toUtf8();
     return content;
@@ -99,7 +100,8 @@ void TestNothingLost::concurrentWritersKeepEveryValue_data()
     QTest::addColumn<bool>("throughLink"); // half the writers name the INI file through a symbolic link
     QTest::addColumn<bool>("onShare");     // the INI file is on a network share, \\server\share\...
     QTest::newRow("INI file") << QStringLiteral("QSQLITE") << false << false;
-    QTest::newRow("INI file through a link and by its real path") << QStringLiteral("QSQLITE") << true << false;
+    QTest::newRow("INI file through a link and by its real path")
+        << QStringLiteral("QSQLITE") << true << false;
     QTest::newRow("INI file on a network share") << QStringLiteral("QSQLITE") << false << true;
     QTest::newRow("server table") << QStringLiteral("QPSQL") << false << false;
     QTest::newRow("server table through ODBC") << QStringLiteral("QODBC-PostgreSQL") << false << false;
@@ -210,17 +212,19 @@ void TestNothingLost::failedWriteIsReportedAndKeepsTheStore_data()
     QTest::newRow("store is a directory")
         << HostSetup{.hostIni = storeAt("einstellungen.ini"), .entries = {Entry::folder("einstellungen.ini")}}
         << "" << true << QString();
-    QTest::newRow("store holds binary garbage")
-        << HostSetup{.hostIni = storeAt("einstellungen.ini"), .store = QByteArray(garbage, sizeof garbage - 1)}
-        << "" << true << QString();
+    QTest::newRow("store holds binary garbage") << HostSetup{.hostIni = storeAt("einstellungen.ini"),
+                                                             .store = QByteArray(garbage, sizeof garbage - 1)}
+                                                << "" << true << QString();
     QTest::newRow("store write-protected")
         << HostSetup{.hostIni = storeAt("store/einstellungen.ini"),
-                     .entries = {Entry::file("store/einstellungen.ini", ownStore, 0444), Entry::change("store", 0550)}}
+                     .entries = {Entry::file("store/einstellungen.ini", ownStore, 0444),
+                                 Entry::change("store", 0550)}}
         << "KUNDBEST|RESERV" << false << QString();
-    QTest::newRow("store is host.ini") << HostSetup{.hostIni = hostIniAsStore("host.ini")} << "KUNDBEST" << false
-                                       << QString();
+    QTest::newRow("store is host.ini")
+        << HostSetup{.hostIni = hostIniAsStore("host.ini")} << "KUNDBEST" << false << QString();
     QTest::newRow("store is host.ini through a link")
-        << HostSetup{.hostIni = hostIniAsStore("verweis.ini"), .entries = {Entry::link("verweis.ini", "host.ini")}}
+        << HostSetup{.hostIni = hostIniAsStore("verweis.ini"),
+                     .entries = {Entry::link("verweis.ini", "host.ini")}}
         << "KUNDBEST" << false << QString();
     // The new store cannot be written whole.
     QTest::newRow("store on a full tmpfs")
@@ -229,19 +233,24 @@ void TestNothingLost::failedWriteIsReportedAndKeepsTheStore_data()
         << onAFullFileSystem("ext4", 1024, 1024 + 2048) << "KUNDBEST|RESERV" << false << QString();
     // QSettings writes its working copy into the folder for temporary files: that folder full but for
     // three pages, so that the copy is read but its new version cut short.
-    QTest::newRow("temporary folder full")
-        << HostSetup{.hostIni = storeAt("einstellungen.ini"),
-                     .store = largeStore(),
-                     .mounts = {{.point = "-tmp", .type = "tmpfs", .kib = 64, .room = 3 * 4096,
-                                 .temporaryFolder = true, .beside = true}}}
-        << "KUNDBEST|RESERV" << false << QString();
+    QTest::newRow("temporary folder full") << HostSetup{.hostIni = storeAt("einstellungen.ini"),
+                                                        .store = largeStore(),
+                                                        .mounts = {{.point = "-tmp",
+                                                                    .type = "tmpfs",
+                                                                    .kib = 64,
+                                                                    .room = 3 * 4096,
+                                                                    .temporaryFolder = true,
+                                                                    .beside = true}}}
+                                           << "KUNDBEST|RESERV" << false << QString();
     // What another user of a shared folder can put in the way.
     const auto lockIs = [&](const Entry &lock) {
-        return HostSetup{.hostIni = hostIniAsStore("einstellungen.ini"), .store = ownStore, .entries = {lock}};
+        return HostSetup{
+            .hostIni = hostIniAsStore("einstellungen.ini"), .store = ownStore, .entries = {lock}};
     };
     const QString lock = QStringLiteral("einstellungen.ini.schreibsperre");
     QTest::newRow("lock is a FIFO") << lockIs(Entry::fifo(lock)) << "KUNDBEST|RESERV" << false << "FIFO";
-    QTest::newRow("lock is a folder") << lockIs(Entry::folder(lock)) << "KUNDBEST|RESERV" << false << "Ordner";
+    QTest::newRow("lock is a folder")
+        << lockIs(Entry::folder(lock)) << "KUNDBEST|RESERV" << false << "Ordner";
     QTest::newRow("lock is a link that leads nowhere")
         << lockIs(Entry::link(lock, "weg")) << "KUNDBEST|RESERV" << false << "ins Leere";
     // A user's link as the store, to a file of root's that looks like INI (a NetworkManager.conf).

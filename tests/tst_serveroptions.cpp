@@ -366,9 +366,10 @@ void TestServerOptions::driverWritesNoPassword()
     ini.replace(
         "Name=" + branch.databaseName().toUtf8(),
         QStringLiteral("Name=\"DSN=%1;SERVER=%2;%3\"").arg(branch.databaseName(), server, switches).toUtf8());
-    const HostSetup setup{.hostIni = ini,
-                          .entries = {HostSetup::Entry::folder("home/benutzer"), HostSetup::Entry::folder("arbeit")},
-                          .home = "home"};
+    const HostSetup setup{
+        .hostIni = ini,
+        .entries = {HostSetup::Entry::folder("home/benutzer"), HostSetup::Entry::folder("arbeit")},
+        .home = "home"};
     PREPARE_HOME(dir, setup);
 
     const QDateTime start = QDateTime::currentDateTime();

@@ -118,7 +118,8 @@ std::pair<int, QByteArray> writeAs(const Account &account, StandaloneHostHome &h
 {
     QByteArrayList arguments{"--reuid=" + QByteArray::number(account.user),
                              "--regid=" + QByteArray::number(account.group)};
-    arguments << (account.groups.isEmpty() ? QByteArray("--clear-groups") : "--groups=" + account.groups.toUtf8());
+    arguments << (account.groups.isEmpty() ? QByteArray("--clear-groups")
+                                           : "--groups=" + account.groups.toUtf8());
     arguments << "--" << QFile::encodeName(ProgramRun::settingsWriter()) << "speicher" << prefix << "1";
     ProgramRun writer(home);
     if (!writer.start(arguments, QStringLiteral("setpriv")) || !writer.sendStartLine() || !writer.finish() ||

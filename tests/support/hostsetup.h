@@ -19,8 +19,8 @@ struct HostSetup
         Kind kind = Kind::File;
         QString path{};       // relative to the directory
         QByteArray content{}; // a file's bytes, a link's target as written, the statement a SQLite file runs
-        int mode = -1;      // permission bits, -1: as made
-        int owner = -1;     // the user and group id it is given to (root only), -1: this user's
+        int mode = -1;        // permission bits, -1: as made
+        int owner = -1;       // the user and group id it is given to (root only), -1: this user's
 
         static Entry file(const QString &path, const QByteArray &content, int mode = -1)
         {
@@ -55,8 +55,8 @@ struct HostSetup
     // A small file system of its own, mounted before anything is written (Linux and root only).
     struct Mount
     {
-        QString point{};                // relative to the directory; empty: the directory itself
-        QString type{};                 // tmpfs, or ext4 or vfat in an image beside the directory
+        QString point{};              // relative to the directory; empty: the directory itself
+        QString type{};               // tmpfs, or ext4 or vfat in an image beside the directory
         int kib = 64;                 // its size
         qint64 room = -1;             // filled up but for this many bytes at the end; -1: left empty
         bool temporaryFolder = false; // the folder for temporary files of the session
@@ -66,9 +66,9 @@ struct HostSetup
     // An X server of the session's own (Xvfb), in the given state.
     enum class XServer { None, Gone, Stopped, RefusesAuthorisation };
 
-    QByteArray hostIni{};      // in the home; null: none
-    QByteArray store{};        // einstellungen.ini in the home; null: none
-    QStringList branch{};      // rows of "ordovant-db create filiale.db" in the directory; empty: no database
+    QByteArray hostIni{}; // in the home; null: none
+    QByteArray store{};   // einstellungen.ini in the home; null: none
+    QStringList branch{}; // rows of "ordovant-db create filiale.db" in the directory; empty: no database
     QList<Entry> entries{};
     QList<Mount> mounts{};
     QString home{};            // ORDOVANT_HOME below the directory; empty: the directory itself

@@ -179,7 +179,8 @@ void ProgramRun::expect(Outcome outcome, const Report &report, int timeoutMs)
         return;
     }
     if (!finish(timeoutMs))
-        QFAIL(qPrintable(QStringLiteral("still running: a window waits or the program hangs\n") + transcript()));
+        QFAIL(qPrintable(QStringLiteral("still running: a window waits or the program hangs\n") +
+                         transcript()));
     QCOMPARE(m_process.exitStatus(), QProcess::NormalExit);
     QVERIFY2(m_process.exitCode() == 0, qPrintable(transcript()));
     if (outcome == Outcome::EndsQuietly)

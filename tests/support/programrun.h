@@ -16,9 +16,9 @@ class ProgramRun final
 {
 public:
     enum class Outcome {
-        EndsQuietly,                   // ends by itself with exit code 0 and writes no report
-        EndsWithReport,                // ends by itself with exit code 0 and reports the failure
-        ReportsAndWaits,               // reports the failure and goes on to its notice, which waits for the user
+        EndsQuietly,     // ends by itself with exit code 0 and writes no report
+        EndsWithReport,  // ends by itself with exit code 0 and reports the failure
+        ReportsAndWaits, // reports the failure and goes on to its notice, which waits for the user
         EndsWithReportOnStandardError, // as EndsWithReport, where no log can be written
     };
     // A report: "<date> <terminal> <label>: <message>" whose message holds `fragment`.

@@ -88,8 +88,8 @@ int throughTheDataModule(const QString &terminal, int rounds)
 int throughTheStore(const QString &prefix, int rounds)
 {
     StandaloneHost host;
-    const auto store = host.createSimpleMask(QStringLiteral("ORDOVANT"), QStringLiteral("DM"), QString(), false,
-                                             true, nullptr, QString(), QString());
+    const auto store = host.createSimpleMask(QStringLiteral("ORDOVANT"), QStringLiteral("DM"), QString(),
+                                             false, true, nullptr, QString(), QString());
     for (int n = 0; n < rounds; ++n) {
         const QString key = QStringLiteral("%1-%2").arg(prefix).arg(n);
         store->writeLocal(key, key + QStringLiteral("-wert"));

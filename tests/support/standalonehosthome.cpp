@@ -25,16 +25,17 @@ namespace {
 constexpr int ToolTimeoutMs = 60000;
 const QString LogName = QStringLiteral("ordovant.log");
 
-// The output of a tool that ran to its end with exit code 0; nothing otherwise.
-std::optional<QString> ran(const QString &program, const QStringList &arguments)
+// True when the tool ran to its end with exit code 0; what it printed in `output`.
+bool ran(const QString &program, const QStringList &arguments, QString *output = nullptr)
 {
     QProcess tool;
     tool.setProcessChannelMode(QProcess::MergedChannels);
     tool.start(program, arguments);
     const bool ok = tool.waitForFinished(ToolTimeoutMs) && tool.exitStatus() == QProcess::NormalExit &&
                     tool.exitCode() == 0;
-    const QString output = QString::fromLocal8Bit(tool.readAll());
-    return ok ? std::optional(output) : std::nullopt;
+    if (output)
+        *output = QString::fromLocal8Bit(tool.readAll());
+    return ok;
 }
 
 #ifdef Q_OS_LINUX
@@ -76,10 +77,7 @@ public:
 
 StandaloneHostHome::StandaloneHostHome()
 {
-    m_previous.append({"ORDOVANT_HOME", qEnvironmentVariableIsSet("ORDOVANT_HOME")
-                                            ? std::optional(qgetenv("ORDOVANT_HOME"))
-                                            : std::nullopt});
-    qputenv("ORDOVANT_HOME", QFile::encodeName(path()));
+    putVariable(QStringLiteral("ORDOVANT_HOME"), path());
 }
 
 StandaloneHostHome::~StandaloneHostHome()
@@ -89,7 +87,8 @@ StandaloneHostHome::~StandaloneHostHome()
     // A folder without the owner's rights would outlive the test.
     for (const HostSetup::Entry &entry : std::as_const(m_setup.entries)) {
         if (entry.mode >= 0)
-            QFile::setPermissions(filePath(entry.path), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+            QFile::setPermissions(filePath(entry.path),
+                                  QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
     for (auto point = m_mounted.crbegin(); point != m_mounted.crend(); ++point) {
         ran(QStringLiteral("umount"), {*point});
@@ -142,16 +141,21 @@ bool StandaloneHostHome::prepare(const HostSetup &setup)
         useTemporaryFolder(filePath(setup.temporaryFolder));
     checkModes();
     m_variables.append({QStringLiteral("ORDOVANT_HOME"), home()});
-    for (const auto &[name, value] : std::as_const(m_variables)) {
-        const QByteArray key = name.toLocal8Bit();
-        m_previous.append({key, qEnvironmentVariableIsSet(key.constData()) ? std::optional(qgetenv(key.constData()))
-                                                                           : std::nullopt});
-        if (value.isNull())
-            qunsetenv(key.constData());
-        else
-            qputenv(key.constData(), QFile::encodeName(value));
-    }
+    for (const auto &[name, value] : std::as_const(m_variables))
+        putVariable(name, value);
     return m_skipReason.isEmpty() && m_error.isEmpty();
+}
+
+void StandaloneHostHome::putVariable(const QString &name, const QString &value)
+{
+    const QByteArray key = name.toLocal8Bit();
+    m_previous.append({key, qEnvironmentVariableIsSet(key.constData())
+                                ? std::optional(qgetenv(key.constData()))
+                                : std::nullopt});
+    if (value.isNull())
+        qunsetenv(key.constData());
+    else
+        qputenv(key.constData(), QFile::encodeName(value));
 }
 
 bool StandaloneHostHome::writeFile(const QString &name, const QByteArray &content) const
@@ -193,7 +197,8 @@ void StandaloneHostHome::lockDatabase()
 {
     if (!m_setup.databaseLocked || m_locked)
         return;
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("writer-") + path());
+    QSqlDatabase db =
+        QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("writer-") + path());
     db.setDatabaseName(filePath(QStringLiteral("filiale.db")));
     if (!db.open() || !QSqlQuery(db).exec(QStringLiteral("BEGIN EXCLUSIVE")))
         fail(QStringLiteral("cannot lock the database: %1").arg(db.lastError().text()));
@@ -261,13 +266,10 @@ void StandaloneHostHome::mount([[maybe_unused]] const HostSetup::Mount &mount)
         arguments = {QStringLiteral("-o"), QStringLiteral("loop"), image};
     }
     QDir().mkpath(point);
-    QProcess mounting;
-    mounting.setProcessChannelMode(QProcess::MergedChannels);
-    mounting.start(QStringLiteral("mount"), arguments + QStringList{point});
-    if (!mounting.waitForFinished(ToolTimeoutMs) || mounting.exitCode() != 0) {
+    if (QString output; !ran(QStringLiteral("mount"), arguments + QStringList{point}, &output)) {
         if (mount.beside)
             QDir().rmdir(point);
-        return skip(QStringLiteral("mount is not possible here: ") + QString::fromLocal8Bit(mounting.readAll()));
+        return skip(QStringLiteral("mount is not possible here: ") + output);
     }
     m_mounted << point;
     if (mount.temporaryFolder)
@@ -327,7 +329,8 @@ void StandaloneHostHome::makeEntry(const HostSetup::Entry &entry)
     case Kind::Fifo:
     case Kind::Link:
     case Kind::HardLink:
-        return skip(QStringLiteral("FIFOs and links are made here on Unix only: Windows users lack the right"));
+        return skip(
+            QStringLiteral("FIFOs and links are made here on Unix only: Windows users lack the right"));
 #endif
     }
     if (!made)
@@ -367,12 +370,10 @@ void StandaloneHostHome::giveAway([[maybe_unused]] const QString &relative, [[ma
 
 void StandaloneHostHome::database(const QStringList &rows)
 {
-    QProcess tool;
-    tool.setProcessChannelMode(QProcess::MergedChannels);
-    tool.start(ProgramRun::databaseTool(),
-               QStringList{QStringLiteral("create"), filePath(QStringLiteral("filiale.db"))} + rows);
-    if (!tool.waitForFinished(ToolTimeoutMs) || tool.exitStatus() != QProcess::NormalExit || tool.exitCode() != 0)
-        fail(QStringLiteral("ordovant-db failed: %1").arg(QString::fromLocal8Bit(tool.readAll())));
+    QString output;
+    if (!ran(ProgramRun::databaseTool(),
+             QStringList{QStringLiteral("create"), filePath(QStringLiteral("filiale.db"))} + rows, &output))
+        fail(QStringLiteral("ordovant-db failed: %1").arg(output));
 }
 
 void StandaloneHostHome::sqlite(const QString &relative, const QByteArray &statement)
@@ -425,9 +426,9 @@ void StandaloneHostHome::startXServer([[maybe_unused]] HostSetup::XServer state)
               authority(state == HostSetup::XServer::RefusesAuthorisation ? other : cookie));
     m_xServer = std::make_unique<XServer>();
     QProcess &server = m_xServer->process;
-    server.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"),
-                                          QStringLiteral("-nolisten"), QStringLiteral("tcp"),
-                                          QStringLiteral("-auth"), filePath(QStringLiteral("xserver.auth"))});
+    server.start(QStringLiteral("Xvfb"),
+                 {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-nolisten"),
+                  QStringLiteral("tcp"), QStringLiteral("-auth"), filePath(QStringLiteral("xserver.auth"))});
     if (!server.waitForStarted(ToolTimeoutMs))
         return skip(QStringLiteral("no Xvfb here"));
     QByteArray &number = m_xServer->number;

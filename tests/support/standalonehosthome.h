@@ -70,7 +70,8 @@ private:
     void checkModes();
     void probeHostName();
     void startXServer(HostSetup::XServer state);
-    void setVariable(const QString &name, const QString &value);
+    // Sets (a null value: removes) a variable of this process until the home goes.
+    void putVariable(const QString &name, const QString &value);
     void useTemporaryFolder(const QString &path);
     QString mountPoint(const HostSetup::Mount &mount) const;
     QString inHome(const QString &name) const; // relative to the directory

@@ -65,10 +65,11 @@ void TestWindowTitles::titleBarShowsTheWindowsOwnTitle()
     ProgramRun ordovant(home);
     QVERIFY(ordovant.start({argument.toUtf8()}));
 
-    const QString window = toolOutput(QStringLiteral("xdotool"), {"search", "--sync", "--onlyvisible", "--pid",
-                                                                  QString::number(ordovant.process().processId())})
-                               .value_or(QString())
-                               .section(u'\n', 0, 0);
+    const QString window =
+        toolOutput(QStringLiteral("xdotool"), {"search", "--sync", "--onlyvisible", "--pid",
+                                               QString::number(ordovant.process().processId())})
+            .value_or(QString())
+            .section(u'\n', 0, 0);
     QVERIFY2(!window.isEmpty(), qPrintable(ordovant.transcript()));
     QTRY_COMPARE(toolOutput(QStringLiteral("xdotool"), {"getwindowname", window}).value_or(QString()), title);
 }
