@@ -106,7 +106,8 @@ bool ProgramRun::start(const QByteArrayList &arguments, const QString &program)
         }
         m_process.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), script, program});
     }
-    return m_process.waitForStarted(FinishTimeoutMs);
+    m_started = m_process.waitForStarted(FinishTimeoutMs);
+    return m_started;
 }
 
 bool ProgramRun::sendStartLine()
@@ -119,7 +120,9 @@ bool ProgramRun::sendStartLine()
 
 bool ProgramRun::finish(int timeoutMs)
 {
-    const bool ended = m_process.state() == QProcess::NotRunning || m_process.waitForFinished(timeoutMs);
+    // A program that never ran did not end well.
+    const bool ended =
+        m_started && (m_process.state() == QProcess::NotRunning || m_process.waitForFinished(timeoutMs));
     if (!ended)
         stop();
     collect();
@@ -138,8 +141,8 @@ void ProgramRun::stop()
 
 bool ProgramRun::exitedCleanly() const
 {
-    return m_process.state() == QProcess::NotRunning && m_process.exitStatus() == QProcess::NormalExit &&
-           m_process.exitCode() == 0;
+    return m_started && m_process.state() == QProcess::NotRunning &&
+           m_process.exitStatus() == QProcess::NormalExit && m_process.exitCode() == 0;
 }
 
 QByteArray ProgramRun::standardOutput()

@@ -76,6 +76,7 @@ private:
     QList<std::pair<QString, QString>> m_variables;
     QByteArray m_output;
     QByteArray m_errors;
+    bool m_started = false;
 };
 
 Q_DECLARE_METATYPE(ProgramRun::Outcome)

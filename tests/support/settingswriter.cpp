@@ -20,6 +20,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLockFile>
+#include <QScopeGuard>
 
 #include <cstdio>
 #include <cstdlib>
@@ -67,7 +68,10 @@ QStringList hostReports()
 
 int throughTheDataModule(const QString &terminal, int rounds)
 {
-    const auto previous = installHostBackend(makeStandaloneHost());
+    // The host this writer's home makes, gone again before the application.
+    const auto restore = qScopeGuard([previous = installHostBackend(makeStandaloneHost())]() mutable {
+        installHostBackend(std::move(previous));
+    });
     const QString hostTerminal = QVXInfoTerminalID();
     if (hostTerminal != terminal)
         return fail(QStringLiteral("the host directory belongs to terminal \"%1\"").arg(hostTerminal));
