@@ -1,4 +1,4 @@
-#include "standalonehosthome.h"
+#include "support/standalonehosthome.h"
 
 #include "host/aufgabenmani.h"
 #include "host/bafilter.h"

@@ -3,14 +3,13 @@
 // only its branch's rows, whatever host.ini names; a list of servers whose first is down still
 // answers; and a server process stopped mid-statement ends the run through the watchdog.
 
-#include "standalonehosthome.h"
-
 #include "check/ordovantdm.h"
 #include "support/branchfixture.h"
 #include "support/hostfiles.h"
+#include "support/programrun.h"
 #include "support/silentlistener.h"
+#include "support/standalonehosthome.h"
 
-#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QSqlDatabase>
@@ -92,7 +91,7 @@ std::pair<int, QString> ordovantDb(BranchFixture &branch, const QStringList &arg
 {
     QProcess tool;
     tool.setProcessChannelMode(QProcess::MergedChannels);
-    tool.start(QStringLiteral(ORDOVANT_DB_TOOL),
+    tool.start(ProgramRun::databaseTool(),
                arguments + QStringList{QStringLiteral("--driver"), QStringLiteral("QPSQL"),
                                        QStringLiteral("--name"), branch.databaseName()});
     if (!tool.waitForFinished())
@@ -176,39 +175,26 @@ void TestCentralServer::manyStartsAtOnce()
     QFETCH(Route, route);
     REQUIRE_ROUTE(route);
     constexpr int Starts = 24;
-    QTemporaryDir root;
+    StandaloneHostHome root;
     BranchFixture branch(QStringLiteral("QPSQL"), root.path());
     QVERIFY2(branch.create({{43, 1, 2}, {42, 1, 2, 1}}), qPrintable(branch.error()));
 
-    std::vector<std::unique_ptr<QProcess>> starts;
+    std::vector<std::unique_ptr<StandaloneHostHome>> homes;
+    std::vector<std::unique_ptr<ProgramRun>> starts;
     for (int i = 0; i < Starts; ++i) {
-        const QString home = root.filePath(QStringLiteral("arbeitsplatz%1").arg(i));
-        QVERIFY(QDir().mkpath(home));
-        QFile ini(QDir(home).filePath(QStringLiteral("host.ini")));
-        QVERIFY(ini.open(QIODevice::WriteOnly));
-        ini.write(hostIni(branch, 42, QStringLiteral("ordovant"), route.host, route.port,
-                          QStringLiteral("%1").arg(i, 2, 10, QLatin1Char('0')), CrowdZeitlimit));
-        ini.close();
-        auto process = std::make_unique<QProcess>();
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("ORDOVANT_HOME"), home);
-        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        process->setProcessEnvironment(environment);
-        process->setProcessChannelMode(QProcess::MergedChannels);
-        starts.push_back(std::move(process));
+        homes.push_back(std::make_unique<StandaloneHostHome>());
+        QVERIFY(homes.back()->writeIni(hostIni(branch, 42, QStringLiteral("ordovant"), route.host, route.port,
+                                               QStringLiteral("%1").arg(i, 2, 10, QLatin1Char('0')),
+                                               CrowdZeitlimit)));
+        starts.push_back(std::make_unique<ProgramRun>(*homes.back()));
     }
-    for (auto &process : starts)
-        process->start(QStringLiteral(ORDOVANT_BINARY), {QStringLiteral("-KD")});
+    for (auto &start : starts)
+        QVERIFY(start->start({"-KD"}));
     for (int i = 0; i < Starts; ++i) {
-        QProcess &process = *starts[i];
-        const bool finished = process.waitForFinished((CrowdZeitlimit + 10) * 1000);
-        if (!finished)
-            process.kill();
-        const QString log =
-            readWholeFile(root.filePath(QStringLiteral("arbeitsplatz%1/ordovant.log").arg(i)));
-        QVERIFY2(finished, qPrintable(QStringLiteral("start %1 hung").arg(i)));
-        QCOMPARE(process.exitCode(), 0);
-        QVERIFY2(log.isEmpty(), qPrintable(QStringLiteral("start %1: %2").arg(i).arg(log)));
+        QVERIFY2(starts[i]->finish((CrowdZeitlimit + 10) * 1000),
+                 qPrintable(QStringLiteral("start %1 hung").arg(i)));
+        QVERIFY2(starts[i]->exitedCleanly() && homes[i]->logLines().isEmpty(),
+                 qPrintable(QStringLiteral("start %1: %2").arg(i).arg(starts[i]->transcript())));
     }
 }
 
@@ -219,36 +205,28 @@ void TestCentralServer::concurrentWritersLoseNothing()
     REQUIRE_ROUTE(route);
     constexpr int Writers = 8;
     constexpr int Rounds = 5;
-    QTemporaryDir root;
+    StandaloneHostHome root;
     BranchFixture branch(QStringLiteral("QPSQL"), root.path());
     QVERIFY2(branch.create({}), qPrintable(branch.error()));
 
-    std::vector<std::unique_ptr<QProcess>> writers;
+    std::vector<std::unique_ptr<StandaloneHostHome>> homes;
+    std::vector<std::unique_ptr<ProgramRun>> writers;
     for (int i = 0; i < Writers; ++i) {
         const QString terminal = QStringLiteral("T%1").arg(i);
-        const QString home = root.filePath(terminal);
-        QVERIFY(QDir().mkpath(home));
-        QFile ini(QDir(home).filePath(QStringLiteral("host.ini")));
-        QVERIFY(ini.open(QIODevice::WriteOnly));
-        ini.write(hostIni(branch, 42, QStringLiteral("ordovant"), route.host, route.port, terminal,
-                          CrowdZeitlimit));
-        ini.close();
-        auto writer = std::make_unique<QProcess>();
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("ORDOVANT_HOME"), home);
-        writer->setProcessEnvironment(environment);
-        writer->start(QStringLiteral(SETTINGS_WRITER), {terminal, QString::number(Rounds)});
-        QVERIFY(writer->waitForStarted());
-        writers.push_back(std::move(writer));
+        homes.push_back(std::make_unique<StandaloneHostHome>());
+        QVERIFY(homes.back()->writeIni(hostIni(branch, 42, QStringLiteral("ordovant"), route.host, route.port,
+                                               terminal, CrowdZeitlimit)));
+        writers.push_back(std::make_unique<ProgramRun>(*homes.back()));
+        QVERIFY(writers.back()->start({"datenmodul", terminal.toUtf8(), QByteArray::number(Rounds)},
+                                      ProgramRun::settingsWriter()));
     }
     for (auto &writer : writers)
-        writer->write("los\n");
+        QVERIFY(writer->sendStartLine());
     QStringList lastValues;
     for (auto &writer : writers) {
-        QVERIFY(writer->waitForFinished((CrowdZeitlimit + 10) * 1000));
-        const QByteArray errors = writer->readAllStandardError();
-        QVERIFY2(writer->exitCode() == 0, errors.constData());
-        lastValues << QString::fromUtf8(writer->readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+        QVERIFY(writer->finish((CrowdZeitlimit + 10) * 1000));
+        QVERIFY2(writer->exitedCleanly(), writer->standardError().constData());
+        lastValues << QString::fromUtf8(writer->standardOutput()).split(u'\n', Qt::SkipEmptyParts);
     }
     // Every writer's last GV is on the server, under its own key of branch 42.
     for (int i = 0; i < Writers; ++i) {
@@ -507,14 +485,10 @@ void TestCentralServer::stoppedBackendEndsTheRun()
     // Time enough to find and stop the server process before the server's own limit ends the wait.
     QVERIFY(home.writeIni(hostIni(branch, 42, QStringLiteral("ordovant"), {}, {}, QStringLiteral("07"), 4)));
     QVERIFY2(branch.lockTasks(), qPrintable(branch.error()));
-    const auto before = HostFiles::snapshot(home.path());
+    const auto before = home.snapshot();
 
-    QProcess ordovant;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("ORDOVANT_HOME"), home.path());
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    ordovant.setProcessEnvironment(environment);
-    ordovant.start(QStringLiteral(ORDOVANT_BINARY), {QStringLiteral("-KD")});
+    ProgramRun ordovant(home);
+    QVERIFY(ordovant.start({"-KD"}));
     QString backend;
     const Route direct{qEnvironmentVariable("PGHOST"), qEnvironmentVariable("PGPORT")};
     QTRY_VERIFY_WITH_TIMEOUT(
@@ -527,19 +501,11 @@ void TestCentralServer::stoppedBackendEndsTheRun()
     QCOMPARE(QProcess::execute(QStringLiteral("kill"), {QStringLiteral("-STOP"), backend}), 0);
     branch.releaseLock();
 
-    const bool finished = ordovant.waitForFinished(EndsWithinMs);
+    const bool finished = ordovant.finish(EndsWithinMs);
     QProcess::execute(QStringLiteral("kill"), {QStringLiteral("-CONT"), backend});
-    if (!finished) {
-        ordovant.kill();
-        ordovant.waitForFinished();
-    }
     QVERIFY2(finished, "the program waited for the stopped server process");
-    QCOMPARE(ordovant.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(ordovant.exitCode(), 0);
-    const QStringList log = HostFiles::logLines(home.path());
-    QVERIFY2(HostFiles::hasReport(log, QStringLiteral("07"), SortOutCheck, QStringLiteral("keine Antwort")),
-             qPrintable(log.join(u'\n')));
-    QCOMPARE(HostFiles::describeChanges(before, HostFiles::snapshot(home.path())), QString());
+    ordovant.expect(ProgramRun::Outcome::EndsWithReport, {SortOutCheck, QStringLiteral("keine Antwort")});
+    QCOMPARE(home.changesSince(before), QString());
 }
 
 QTEST_GUILESS_MAIN(TestCentralServer)

@@ -1,4 +1,4 @@
-#include "standalonehosthome.h"
+#include "support/standalonehosthome.h"
 
 #include "check/ordovantdm.h"
 #include "host/bafilter.h"

@@ -1,4 +1,4 @@
-#include "standalonehosthome.h"
+#include "support/standalonehosthome.h"
 
 #include "host/warenabgabemani.h"
 #include "support/branchfixture.h"

@@ -3,15 +3,14 @@
 // a little more, no file of the host directory changes and no password reaches the log. And what
 // the server refuses or loses between two questions is a reported failure, not a crash or a lie.
 
-#include "standalonehosthome.h"
-
 #include "check/ordovantdm.h"
 #include "support/branchfixture.h"
 #include "support/hostfiles.h"
+#include "support/programrun.h"
 #include "support/silentlistener.h"
+#include "support/standalonehosthome.h"
 
 #include <QElapsedTimer>
-#include <QProcess>
 #include <QtTest>
 
 #include <functional>
@@ -50,7 +49,7 @@ public:
     BranchFixture branch;
     QString host;
     QString port;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    ProgramRun ordovant{home};
     // What a fault keeps alive while the program runs: silent listeners.
     std::vector<std::unique_ptr<SilentListener>> silentServers;
 
@@ -126,7 +125,7 @@ void TestServer::faultEndsTheRunCleanly_data()
     QTest::addColumn<QString>("failed"); // what the report says failed
 
     const auto wrongPassword = Fault([](ServerBranch &s) {
-        s.environment.insert(QStringLiteral("PGPASSWORD"), QStringLiteral("falsch"));
+        s.ordovant.setVariable(QStringLiteral("PGPASSWORD"), QStringLiteral("falsch"));
         s.branch.setOdbcPassword(QStringLiteral("falsch"));
         return true;
     });
@@ -164,35 +163,24 @@ void TestServer::faultEndsTheRunCleanly()
     QVERIFY2(server.branch.create(OpenTasksOf42, {}, withTables), qPrintable(server.branch.error()));
     QVERIFY(fault(server));
     QVERIFY(server.home.writeIni(server.hostIni()));
-    const auto before = HostFiles::snapshot(server.home.path());
+    const auto before = server.home.snapshot();
 
-    QProcess ordovant;
-    server.environment.insert(QStringLiteral("ORDOVANT_HOME"), server.home.path());
-    server.environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    ordovant.setProcessEnvironment(server.environment);
     QElapsedTimer clock;
     clock.start();
-    ordovant.start(QStringLiteral(ORDOVANT_BINARY), QStringList());
-    const bool finished = ordovant.waitForFinished(server.endsWithinMs());
+    QVERIFY(server.ordovant.start());
+    const bool finished = server.ordovant.finish(server.endsWithinMs());
     const qint64 elapsed = clock.elapsed();
     server.branch.releaseLock();
-    if (!finished) {
-        ordovant.kill();
-        ordovant.waitForFinished();
-    }
     QVERIFY2(finished, "the program hung or opened a notice");
     QVERIFY2(elapsed < server.endsWithinMs(), qPrintable(QString::number(elapsed)));
-    QCOMPARE(ordovant.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(ordovant.exitCode(), 0);
+    server.ordovant.expect(ProgramRun::Outcome::EndsWithReport, {SortOutCheck, failed});
 
-    const QStringList log = HostFiles::logLines(server.home.path());
-    QVERIFY2(HostFiles::hasReport(log, QStringLiteral("07"), SortOutCheck, failed),
-             qPrintable(log.join(u'\n')));
+    const QString log = server.home.logLines().join(u'\n');
     for (const char *password : {"PGPASSWORD", "ORDOVANT_TEST_MARIADB_PASSWORD"}) {
         if (!qEnvironmentVariableIsEmpty(password))
-            QVERIFY(!log.join(u'\n').contains(qEnvironmentVariable(password)));
+            QVERIFY(!log.contains(qEnvironmentVariable(password)));
     }
-    QCOMPARE(HostFiles::describeChanges(before, HostFiles::snapshot(server.home.path())), QString());
+    QCOMPARE(server.home.changesSince(before), QString());
 }
 
 void TestServer::serverGoneBetweenTwoChecks_data()

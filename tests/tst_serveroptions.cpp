@@ -8,6 +8,8 @@
 #include "host/standalone/platform/odbcdrivermanager.h"
 #include "support/branchfixture.h"
 #include "support/hostfiles.h"
+#include "support/programrun.h"
+#include "support/standalonehosthome.h"
 
 #include <QDateTime>
 #include <QDirIterator>
@@ -165,7 +167,7 @@ void TestServerOptions::libpqOptions()
             break; // a run would connect
         QProcess tool;
         tool.setProcessChannelMode(QProcess::MergedChannels);
-        tool.start(QStringLiteral(ORDOVANT_DB_TOOL),
+        tool.start(ProgramRun::databaseTool(),
                    QStringList{QStringLiteral("copy-settings"), dir.filePath(QStringLiteral("x.ini"))} +
                        source);
         QVERIFY(tool.waitForFinished(10000));
@@ -354,7 +356,7 @@ void TestServerOptions::driverWritesNoPassword()
     QFETCH(QByteArray, password);
     if (const QString reason = BranchFixture::unavailable(route); !reason.isEmpty())
         QSKIP(qPrintable(reason));
-    QTemporaryDir dir;
+    StandaloneHostHome dir;
     BranchFixture branch(route, dir.path());
     QVERIFY2(branch.create({}), qPrintable(branch.error()));
     QByteArray ini = "[Terminal]\nID=07\n[Warenabgabe]\n17=42\n" + branch.hostIniSection();
@@ -364,32 +366,28 @@ void TestServerOptions::driverWritesNoPassword()
     ini.replace(
         "Name=" + branch.databaseName().toUtf8(),
         QStringLiteral("Name=\"DSN=%1;SERVER=%2;%3\"").arg(branch.databaseName(), server, switches).toUtf8());
-    QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("home/benutzer")) &&
-            QDir(dir.path()).mkpath(QStringLiteral("arbeit")));
-    QFile file(dir.filePath(QStringLiteral("home/host.ini")));
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(ini) == ini.size());
-    file.close();
+    const HostSetup setup{
+        .hostIni = ini,
+        .entries = {HostSetup::Entry::folder("home/benutzer"), HostSetup::Entry::folder("arbeit")},
+        .home = "home"};
+    PREPARE_HOME(dir, setup);
 
     const QDateTime start = QDateTime::currentDateTime();
-    QProcess ordovant;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("ORDOVANT_HOME"), dir.filePath(QStringLiteral("home")));
-    environment.insert(QStringLiteral("HOME"), dir.filePath(QStringLiteral("home/benutzer")));
-    environment.insert(QStringLiteral("ODBCINI"), branch.odbcIni());
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     if (switches.isEmpty()) {
         QFile source(branch.odbcIni());
         QVERIFY(source.open(QIODevice::Append));
         source.write("\nDebug=1\nCommLog=1\n");
         source.close();
     }
-    ordovant.setProcessEnvironment(environment);
+    ProgramRun ordovant(dir);
+    ordovant.setVariable(QStringLiteral("HOME"), dir.filePath(QStringLiteral("home/benutzer")));
+    ordovant.setVariable(QStringLiteral("ODBCINI"), branch.odbcIni());
     ordovant.setWorkingDirectory(dir.filePath(QStringLiteral("arbeit")));
-    ordovant.start(QStringLiteral(ORDOVANT_BINARY), QStringList());
-    QVERIFY(ordovant.waitForFinished(60000));
-    QCOMPARE(ordovant.exitCode(), 0);
+    QVERIFY(ordovant.start());
+    QVERIFY(ordovant.finish());
+    QCOMPARE(ordovant.process().exitCode(), 0);
 
-    const QStringList log = HostFiles::logLines(dir.filePath(QStringLiteral("home")));
+    const QStringList log = dir.logLines();
     QVERIFY2(HostFiles::hasReport(log, QStringLiteral("07"), QStringLiteral("TQVXProgramm.ShowException"),
                                   QStringLiteral("Protokollschalter")) != switches.isEmpty(),
              qPrintable(log.join(u'\n')));

@@ -1,12 +1,11 @@
-#include "standalonehosthome.h"
-
 #include "host/hosterror.h"
 #include "host/simplemask.h"
 #include "host/standalone/store/inifile.h"
 #include "host/standalone/store/inisnapshot.h"
 #include "host/standalone/store/filereplacement.h"
+#include "support/programrun.h"
+#include "support/standalonehosthome.h"
 
-#include <QLockFile>
 #include <QProcess>
 #include <QSettings>
 #include <QSize>
@@ -18,7 +17,6 @@
 #include <thread>
 
 #include <cstdio>
-#include <cstdlib>
 
 #ifdef Q_OS_UNIX
 #include <sys/stat.h>
@@ -32,8 +30,6 @@ namespace {
 
 const QString Section = QStringLiteral("ORDOVANT");
 const QString Subsection = QStringLiteral("DM");
-const QString WriterSwitch = QStringLiteral("--settings-writer");
-const QString LockLeaverSwitch = QStringLiteral("--leave-lock");
 
 std::unique_ptr<SimpleMaskBackend> openStore(HostBackend &host)
 {
@@ -43,30 +39,6 @@ std::unique_ptr<SimpleMaskBackend> openStore(HostBackend &host)
 QVariant storedValue(const QString &storePath, const QString &key)
 {
     return QSettings(storePath, QSettings::IniFormat).value(key);
-}
-
-// Child process: writes COUNT keys "<PREFIX>-<n>" into the store of ORDOVANT_HOME, each one read back.
-int runSettingsWriter(const QStringList &arguments)
-{
-    if (arguments.size() != 4)
-        return 2;
-    const QString prefix = arguments[2];
-    const int count = arguments[3].toInt();
-    try {
-        StandaloneHost host;
-        auto store = openStore(host);
-        for (int n = 0; n < count; ++n) {
-            const QString key = QStringLiteral("%1-%2").arg(prefix).arg(n);
-            store->writeLocal(key, key + QStringLiteral("-wert"));
-            store->writeLocal(QStringLiteral("ZULETZT"), key);
-            if (store->readLocalDef(key, QString()) != key + QStringLiteral("-wert"))
-                return 3;
-        }
-    } catch (const HostError &e) {
-        std::fprintf(stderr, "%s\n", e.what());
-        return 1;
-    }
-    return 0;
 }
 
 // A reader that holds the store open: as Qt opens a file, or (Windows) letting nobody write it, as
@@ -141,24 +113,19 @@ struct Account
     QString groups; // supplementary, comma-separated
 };
 
-// The settings writer of this test as another user; the exit code and what it printed.
-std::pair<int, QByteArray> writeAs(const Account &account, const QString &home, const QString &prefix)
+// The settings writer as another user, through the store itself; its exit code and what it printed.
+std::pair<int, QByteArray> writeAs(const Account &account, StandaloneHostHome &home, const QByteArray &prefix)
 {
-    QStringList arguments{QStringLiteral("--reuid=%1").arg(account.user),
-                          QStringLiteral("--regid=%1").arg(account.group)};
-    arguments << (account.groups.isEmpty() ? QStringLiteral("--clear-groups")
-                                           : QStringLiteral("--groups=%1").arg(account.groups));
-    arguments << QStringLiteral("--") << QCoreApplication::applicationFilePath() << WriterSwitch << prefix
-              << QStringLiteral("1");
-    QProcess writer;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("ORDOVANT_HOME"), home);
-    writer.setProcessEnvironment(environment);
-    writer.setProcessChannelMode(QProcess::MergedChannels);
-    writer.start(QStringLiteral("setpriv"), arguments);
-    if (!writer.waitForFinished(60000) || writer.exitStatus() != QProcess::NormalExit)
-        return {-1, writer.readAll()};
-    return {writer.exitCode(), writer.readAll()};
+    QByteArrayList arguments{"--reuid=" + QByteArray::number(account.user),
+                             "--regid=" + QByteArray::number(account.group)};
+    arguments << (account.groups.isEmpty() ? QByteArray("--clear-groups")
+                                           : "--groups=" + account.groups.toUtf8());
+    arguments << "--" << QFile::encodeName(ProgramRun::settingsWriter()) << "speicher" << prefix << "1";
+    ProgramRun writer(home);
+    if (!writer.start(arguments, QStringLiteral("setpriv")) || !writer.sendStartLine() || !writer.finish() ||
+        writer.process().exitStatus() != QProcess::NormalExit)
+        return {-1, writer.transcript().toUtf8()};
+    return {writer.process().exitCode(), writer.standardOutput() + writer.standardError()};
 }
 #endif
 
@@ -422,9 +389,8 @@ void TestSettingsStore::leftLockIsTakenOver()
     QTemporaryDir workingCopy(QDir(QDir::tempPath()).filePath(QStringLiteral("ordovant-XXXXXX")));
     bool agedWorkingCopy = false;
     if (killedWriter) {
-        QProcess writer;
-        writer.start(QCoreApplication::applicationFilePath(), {LockLeaverSwitch, lockPath});
-        QVERIFY(writer.waitForFinished(60000));
+        ProgramRun writer(home);
+        QVERIFY(writer.start({"sperre", lockPath.toUtf8()}, ProgramRun::settingsWriter()) && writer.finish());
         QVERIFY(home.writeFile(QStringLiteral("einstellungen.ini.neu-0badf00d"), "[ORDOVANT]\n"));
         QVERIFY(QFile(workingCopy.filePath(QStringLiteral("kopie.ini"))).open(QIODevice::WriteOnly));
         // Windows' runtime cannot date a folder back (it opens folders for files only).
@@ -508,18 +474,17 @@ void TestSettingsStore::processesWritingAtOnceLoseNothing()
     StandaloneHostHome home;
     constexpr int Writers = 4;
     constexpr int KeysEach = 12;
-    std::vector<std::unique_ptr<QProcess>> writers;
+    std::vector<std::unique_ptr<ProgramRun>> writers;
     for (int w = 0; w < Writers; ++w) {
-        auto process = std::make_unique<QProcess>();
-        process->setProcessChannelMode(QProcess::ForwardedChannels);
-        process->start(QCoreApplication::applicationFilePath(),
-                       {WriterSwitch, QStringLiteral("P%1").arg(w), QString::number(KeysEach)});
-        writers.push_back(std::move(process));
+        writers.push_back(std::make_unique<ProgramRun>(home));
+        QVERIFY(writers.back()->start({"speicher", "P" + QByteArray::number(w), QByteArray::number(KeysEach)},
+                                      ProgramRun::settingsWriter()));
     }
-    for (auto &process : writers) {
-        QVERIFY(process->waitForFinished(60000));
-        QCOMPARE(process->exitStatus(), QProcess::NormalExit);
-        QCOMPARE(process->exitCode(), 0);
+    for (auto &writer : writers)
+        QVERIFY(writer->sendStartLine());
+    for (auto &writer : writers) {
+        QVERIFY(writer->finish());
+        QVERIFY2(writer->exitedCleanly(), writer->standardError().constData());
     }
     StandaloneHost host;
     auto store = openStore(host);
@@ -625,7 +590,7 @@ void TestSettingsStore::readOnlyStoreFails()
         if (directoryToo)
             QVERIFY(QFile::setPermissions(home.path(), QFile::ReadOwner | QFile::ExeOwner));
         const auto [exitCode, output] =
-            writeAs({Owner, Owner, QString()}, home.path(), QStringLiteral("NEU"));
+            writeAs({Owner, Owner, QString()}, home, "NEU");
         QVERIFY(QFile::setPermissions(home.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
         QVERIFY2(exitCode == 1 && output.contains("ist schreibgeschützt"), output.constData());
         QCOMPARE(home.readFile(QStringLiteral("einstellungen.ini")), before);
@@ -733,7 +698,7 @@ void TestSettingsStore::saveKeepsTheStoreWritableForOthers()
     if (::geteuid() != 0 || QStandardPaths::findExecutable(QStringLiteral("setpriv")).isEmpty())
         QSKIP("Needs root and setpriv to act as other users");
     constexpr gid_t SharedGroup = 2000;
-    QTemporaryDir dir;
+    StandaloneHostHome dir;
     const QString store = dir.filePath(QStringLiteral("einstellungen.ini"));
     const QByteArray encoded = QFile::encodeName(store);
     QVERIFY(::chown(QFile::encodeName(dir.path()).constData(), 0, SharedGroup) == 0);
@@ -753,7 +718,7 @@ void TestSettingsStore::saveKeepsTheStoreWritableForOthers()
         storeMode = int(granted.st_mode & 07777);
     }
 
-    const auto [exitCode, output] = writeAs({writer, writer, groups}, dir.path(), QStringLiteral("W"));
+    const auto [exitCode, output] = writeAs({writer, writer, groups}, dir, "W");
     struct stat after = {};
     QVERIFY(::stat(encoded.constData(), &after) == 0);
     QCOMPARE(after.st_gid, gid_t(groupAfter));
@@ -784,7 +749,7 @@ void TestSettingsStore::saveKeepsTheStoreWritableForOthers()
         return;
     // The owner of before, in the group, saves after the other user.
     const auto [ownerExitCode, ownerOutput] =
-        writeAs({owner, owner, QString::number(SharedGroup)}, dir.path(), QStringLiteral("O"));
+        writeAs({owner, owner, QString::number(SharedGroup)}, dir, "O");
     QVERIFY2(ownerExitCode == 0, ownerOutput.constData());
     QCOMPARE(storedValue(store, QStringLiteral("ORDOVANT/DM/W-0")), QVariant(QStringLiteral("W-0-wert")));
     QCOMPARE(storedValue(store, QStringLiteral("ORDOVANT/DM/O-0")), QVariant(QStringLiteral("O-0-wert")));
@@ -829,23 +794,5 @@ void TestSettingsStore::readsWhatQSettingsReads()
     QCOMPARE(IniFile::values(content, QStringLiteral("test")), expected);
 }
 
-int main(int argc, char *argv[])
-{
-    // A writer killed while it holds the store's lock.
-    if (argc == 3 && QString::fromLocal8Bit(argv[1]) == LockLeaverSwitch) {
-        QCoreApplication app(argc, argv);
-        QLockFile lock(QCoreApplication::arguments().at(2));
-        std::fflush(nullptr);
-        std::_Exit(lock.tryLock(0) ? 0 : 1);
-    }
-    if (argc > 1 && QString::fromLocal8Bit(argv[1]) == WriterSwitch) {
-        QCoreApplication app(argc, argv);
-        return runSettingsWriter(QCoreApplication::arguments());
-    }
-    QCoreApplication app(argc, argv);
-    TestSettingsStore test;
-    QTEST_SET_MAIN_SOURCE_PATH
-    return QTest::qExec(&test, argc, argv);
-}
-
+QTEST_GUILESS_MAIN(TestSettingsStore)
 #include "tst_settingsstore.moc"

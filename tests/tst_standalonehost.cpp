@@ -1,4 +1,4 @@
-#include "standalonehosthome.h"
+#include "support/standalonehosthome.h"
 
 #include "host/appexec.h"
 #include "host/dmwarenabgabe.h"

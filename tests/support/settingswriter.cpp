@@ -1,20 +1,29 @@
-// settingswriter TERMINAL ROUNDS
-// One workstation of many that share a settings store: with ORDOVANT_HOME naming the host directory of
-// TERMINAL, it writes "GV" and "HERKUNFT" ROUNDS times through the data module and reads each value
-// back. It waits for one line on standard input before it writes, so that all writers start together.
-// Prints the last values written as "GV=..." and "HERKUNFT=..." and exits 0 only when every value read
-// back was the one written and the host reported nothing.
+// settingswriter ROUTE NAME [ROUNDS]
+// One writer of many that share a settings store, in the host directory ORDOVANT_HOME names. It waits
+// for one line on standard input, so that all writers start together, then writes along its route:
+//   datenmodul  the data module as terminal NAME (host.ini's): "GV" and "HERKUNFT" ROUNDS times, each
+//               read back, and the last values printed as "GV=..." and "HERKUNFT=...";
+//   speicher    the host's store itself: keys "NAME-0" to "NAME-<ROUNDS-1>" with the values
+//               "NAME-<n>-wert", each read back, and "ZULETZT" the last key written;
+//   sperre      takes the store's lock file NAME and ends at once holding it, as a writer killed
+//               mid-save (it waits for nothing).
+// Exits 0 only when every value read back was the one written and the host reported nothing, 1 with
+// the reason on standard error otherwise, 2 on a wrong command line.
 
 #include "check/delimitedlist.h"
 #include "check/ordovantdm.h"
+#include "host/hostbackend.h"
 #include "host/qvxinfo.h"
 #include "host/standalone/standalonehost.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QLockFile>
+#include <QScopeGuard>
 
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <iostream>
 #include <string>
@@ -57,15 +66,15 @@ QStringList hostReports()
     return QString::fromUtf8(log.readAll()).split(u'\n', Qt::SkipEmptyParts);
 }
 
-int run(const QString &terminal, int rounds)
+int throughTheDataModule(const QString &terminal, int rounds)
 {
+    // The host this writer's home makes, gone again before the application.
+    const auto restore = qScopeGuard([previous = installHostBackend(makeStandaloneHost())]() mutable {
+        installHostBackend(std::move(previous));
+    });
     const QString hostTerminal = QVXInfoTerminalID();
     if (hostTerminal != terminal)
         return fail(QStringLiteral("the host directory belongs to terminal \"%1\"").arg(hostTerminal));
-
-    std::string start;
-    std::getline(std::cin, start);
-
     TDMOrdovant dataModule;
     int mismatches = 0;
     for (int round = 0; round < rounds; ++round) {
@@ -74,12 +83,47 @@ int run(const QString &terminal, int rounds)
     }
     std::printf("GV=%s\nHERKUNFT=%s\n", gvValue(terminal, rounds - 1).toUtf8().constData(),
                 herkunftValue(rounds - 1).toUtf8().constData());
-
     const QStringList reports = hostReports();
     for (const QString &report : reports)
         fail(QStringLiteral("reported: %1").arg(report));
     return mismatches == 0 && reports.isEmpty() ? 0 : 1;
 }
+
+int throughTheStore(const QString &prefix, int rounds)
+{
+    StandaloneHost host;
+    const auto store = host.createSimpleMask(QStringLiteral("ORDOVANT"), QStringLiteral("DM"), QString(),
+                                             false, true, nullptr, QString(), QString());
+    for (int n = 0; n < rounds; ++n) {
+        const QString key = QStringLiteral("%1-%2").arg(prefix).arg(n);
+        store->writeLocal(key, key + QStringLiteral("-wert"));
+        store->writeLocal(QStringLiteral("ZULETZT"), key);
+        if (const QString read = store->readLocalDef(key, QString()); read != key + QStringLiteral("-wert"))
+            return fail(QStringLiteral("%1: read \"%2\"").arg(key, read));
+    }
+    return 0;
+}
+
+[[noreturn]] int leavingTheLock(const QString &lockFile, int)
+{
+    QLockFile lock(lockFile);
+    const bool locked = lock.tryLock(0);
+    std::fflush(nullptr);
+    std::_Exit(locked ? 0 : 1);
+}
+
+struct Route
+{
+    const char *name;
+    int (*write)(const QString &name, int rounds);
+    bool waitsForTheStart;
+};
+
+const Route Routes[] = {
+    {"datenmodul", throughTheDataModule, true},
+    {"speicher", throughTheStore, true},
+    {"sperre", leavingTheLock, false},
+};
 
 } // namespace
 
@@ -87,16 +131,26 @@ int main(int argc, char *argv[])
 {
     QCoreApplication application(argc, argv);
     const QStringList arguments = QCoreApplication::arguments();
-    bool ok = false;
-    const int rounds = arguments.size() == 3 ? arguments.at(2).toInt(&ok) : 0;
-    if (!ok || rounds < 1) {
-        std::fprintf(stderr, "usage: settingswriter TERMINAL ROUNDS (with ORDOVANT_HOME set)\n");
+    bool ok = arguments.size() == 3;
+    const int rounds = arguments.size() == 4 ? arguments.at(3).toInt(&ok) : 1;
+    const Route *route = nullptr;
+    for (const Route &candidate : Routes) {
+        if (arguments.value(1) == QLatin1String(candidate.name))
+            route = &candidate;
+    }
+    if (!route || !ok || rounds < 1) {
+        std::fprintf(stderr, "usage: settingswriter datenmodul|speicher|sperre NAME [ROUNDS] "
+                             "(with ORDOVANT_HOME set)\n");
         return 2;
     }
     // The program's own host, as the program installs it.
     installHostBackend(makeStandaloneHost());
+    if (route->waitsForTheStart) {
+        std::string start;
+        std::getline(std::cin, start);
+    }
     try {
-        return run(arguments.at(1), rounds);
+        return route->write(arguments.at(2), rounds);
     } catch (const std::exception &e) {
         return fail(QString::fromUtf8(e.what()));
     }

@@ -6,12 +6,11 @@
 #include <atspi/atspi.h>
 
 #include "../support/branchprogram.h"
-#include "../support/hostfiles.h"
+#include "../support/programrun.h"
+#include "../support/standalonehosthome.h"
 #include "../support/tooloutput.h"
 
-#include <QProcess>
 #include <QScopeGuard>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <functional>
@@ -150,8 +149,8 @@ private:
     // Starts ordovant with `argument` and waits for its window on the accessibility bus.
     Accessible start(const QString &argument);
 
-    std::unique_ptr<QTemporaryDir> m_home;
-    QProcess m_ordovant;
+    std::unique_ptr<StandaloneHostHome> m_home;
+    std::unique_ptr<ProgramRun> m_ordovant;
 };
 
 void TestAtspi::initTestCase()
@@ -182,39 +181,33 @@ void TestAtspi::initTestCase()
 
 void TestAtspi::init()
 {
-    m_home = std::make_unique<QTemporaryDir>();
-    QFile ini(m_home->filePath(QStringLiteral("host.ini")));
-    QVERIFY(ini.open(QIODevice::WriteOnly) && ini.write(HostIni) == HostIni.size());
-    ini.close();
-    QVERIFY(toolOutput(QStringLiteral(ORDOVANT_DB_TOOL),
-                {"create", m_home->filePath("filiale.db"), "--task", "42,3,11"}));
+    m_home.reset();
+    m_home = std::make_unique<StandaloneHostHome>();
+    PREPARE_HOME(*m_home, (HostSetup{.hostIni = HostIni, .branch = {"--task", "42,3,11"}}));
     QVERIFY(installBranchProgram(m_home->filePath(QStringLiteral("fertig"))));
 }
 
 void TestAtspi::cleanup()
 {
-    m_ordovant.kill();
-    m_ordovant.waitForFinished(TimeoutMs);
+    m_ordovant.reset();
 }
 
 Accessible TestAtspi::start(const QString &argument)
 {
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("ORDOVANT_HOME"), m_home->path());
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-    environment.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
-    m_ordovant.setProcessEnvironment(environment);
-    m_ordovant.start(QStringLiteral(ORDOVANT_BINARY), {argument});
+    m_ordovant = std::make_unique<ProgramRun>(*m_home);
+    m_ordovant->setVariable(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    m_ordovant->setVariable(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
+    m_ordovant->start({argument.toUtf8()});
     Accessible window;
     QDeadlineTimer deadline(TimeoutMs);
-    while (!window && !deadline.hasExpired() && m_ordovant.state() != QProcess::NotRunning) {
-        if (const Accessible app = application(m_ordovant.processId()))
+    while (!window && !deadline.hasExpired() && m_ordovant->process().state() != QProcess::NotRunning) {
+        if (const Accessible app = application(m_ordovant->process().processId()))
             window = hold(atspi_accessible_get_child_at_index(app.get(), 0, nullptr));
         if (!window)
             QTest::qWait(100);
     }
     if (!window)
-        qWarning("%s", qPrintable(HostFiles::logLines(m_home->path()).join(u'\n')));
+        qWarning("%s", qPrintable(m_ordovant->transcript()));
     return window;
 }
 
@@ -234,11 +227,11 @@ void TestAtspi::noticeIsReadAndJaStartsTheBranchProgram()
 
     const Accessible ja = findNamed(window.get(), ATSPI_ROLE_PUSH_BUTTON, QStringLiteral("Ja"));
     QVERIFY(ja);
-    QVERIFY(pressKeys(m_ordovant.processId()));
+    QVERIFY(pressKeys(m_ordovant->process().processId()));
     QTRY_VERIFY_WITH_TIMEOUT(hasState(ja.get(), ATSPI_STATE_FOCUSED), TimeoutMs);
     QVERIFY(doAction(ja.get(), QStringLiteral("Press")));
 
-    QVERIFY(m_ordovant.waitForFinished(TimeoutMs));
+    QVERIFY(m_ordovant->finish(TimeoutMs));
     QFile started(m_home->filePath(QStringLiteral("fertig/gestartet.txt")));
     QTRY_VERIFY_WITH_TIMEOUT(started.exists(), TimeoutMs);
     QVERIFY(started.open(QIODevice::ReadOnly));
@@ -263,7 +256,7 @@ void TestAtspi::optionsListsAreReadAndAltDownMovesAnEntry()
         QVERIFY2(findNamed(window.get(), ATSPI_ROLE_PUSH_BUTTON, QString::fromUtf8(name)), name);
 
     // From "Speichern" the tab key reaches the first list; the screen reader selects its first entry.
-    QVERIFY(pressKeys(m_ordovant.processId(), {"Tab"}));
+    QVERIFY(pressKeys(m_ordovant->process().processId(), {"Tab"}));
     QTRY_VERIFY_WITH_TIMEOUT(hasState(gv.get(), ATSPI_STATE_FOCUSED), TimeoutMs);
     AtspiTable *table = atspi_accessible_get_table_iface(gv.get());
     QVERIFY(table);
@@ -271,7 +264,7 @@ void TestAtspi::optionsListsAreReadAndAltDownMovesAnEntry()
     g_object_unref(table);
     QVERIFY(selected);
 
-    QVERIFY(pressKeys(m_ordovant.processId(), {"alt+Down"}));
+    QVERIFY(pressKeys(m_ordovant->process().processId(), {"alt+Down"}));
     QTRY_COMPARE_WITH_TIMEOUT(entries(gv.get()).section(u'|', 0, 2),
                               QStringLiteral("Rücksendung Zentrallager|Kundenbestellung+|Filialumlagerung"),
                               TimeoutMs);

@@ -1,12 +1,10 @@
 // What the window system shows in the title bar: the real program on an X display (xvfb-run), its
 // window read back with xdotool. Offscreen, the window title never reaches a window system.
 
-#include "../support/hostfiles.h"
+#include "../support/programrun.h"
+#include "../support/standalonehosthome.h"
 #include "../support/tooloutput.h"
 
-#include <QProcess>
-#include <QScopeGuard>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <optional>
@@ -59,32 +57,20 @@ void TestWindowTitles::titleBarShowsTheWindowsOwnTitle()
     QFETCH(QString, argument);
     QFETCH(QString, title);
     QFETCH(QString, platform);
-    QTemporaryDir home;
-    QFile ini(home.filePath(QStringLiteral("host.ini")));
-    QVERIFY(ini.open(QIODevice::WriteOnly) && ini.write(HostIni) == HostIni.size());
-    ini.close();
-    QVERIFY(toolOutput(QStringLiteral(ORDOVANT_DB_TOOL),
-                {"create", home.filePath("filiale.db"), "--task", "42,3,11", "--beleg", "42,32,2000-01-01"}));
-
-    QProcess ordovant;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("ORDOVANT_HOME"), home.path());
-    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
-    if (!platform.isEmpty())
-        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), platform);
-    ordovant.setProcessEnvironment(environment);
-    ordovant.start(QStringLiteral(ORDOVANT_BINARY), {argument});
-    const auto end = qScopeGuard([&] {
-        ordovant.kill();
-        ordovant.waitForFinished(TimeoutMs);
-    });
+    StandaloneHostHome home;
+    const HostSetup setup{.hostIni = HostIni,
+                          .branch = {"--task", "42,3,11", "--beleg", "42,32,2000-01-01"},
+                          .environment = {{"QT_QPA_PLATFORM", platform.isEmpty() ? QString() : platform}}};
+    PREPARE_HOME(home, setup);
+    ProgramRun ordovant(home);
+    QVERIFY(ordovant.start({argument.toUtf8()}));
 
     const QString window =
-        toolOutput(QStringLiteral("xdotool"),
-                   {"search", "--sync", "--onlyvisible", "--pid", QString::number(ordovant.processId())})
+        toolOutput(QStringLiteral("xdotool"), {"search", "--sync", "--onlyvisible", "--pid",
+                                               QString::number(ordovant.process().processId())})
             .value_or(QString())
             .section(u'\n', 0, 0);
-    QVERIFY2(!window.isEmpty(), qPrintable(HostFiles::logLines(home.path()).join(u'\n')));
+    QVERIFY2(!window.isEmpty(), qPrintable(ordovant.transcript()));
     QTRY_COMPARE(toolOutput(QStringLiteral("xdotool"), {"getwindowname", window}).value_or(QString()), title);
 }
 
