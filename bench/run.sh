@@ -18,7 +18,7 @@ source "$root/tools/demo/hostini.sh"
 # --- Build -----------------------------------------------------------------------------------------
 build_all() {
     "$root/scripts/install-missing.sh" libbenchmark-dev sqlite3 postgresql libpq-dev libqt6sql6-psql \
-        libqt6sql6-odbc unixodbc odbc-postgresql >/dev/null
+        libqt6sql6-odbc unixodbc odbc-postgresql odbc-mariadb mariadb-server pgbouncer >/dev/null
     echo "Building (Release) into $build ..."
     mkdir -p "$build"
     if ! BUILD_TYPE=Release "$root/scripts/setup.sh" "$build" -DORDOVANT_BENCH=ON -DBUILD_TESTING=OFF \
@@ -272,7 +272,131 @@ pooled_rows() {
     crowd_direct chain-crowd-pooled "$crowd" "$crowd workstations at once, via PgBouncer"
 }
 
+# --- A wide-area link ---------------------------------------------------------------------------
+
+# A round trip of the link: the relay delays each direction by half of it.
+link_rtt_ms="${LINK_RTT_MS:-30}"
+
+# relay_report: the client turns the relay counted since the last report, once all connections closed.
+relay_report() {
+    echo report >&"${RELAY[1]}"
+    local line
+    read -r line <&"${RELAY[0]}"
+    # "turns T connections C open O"
+    set -- $line
+    echo "$2"
+}
+
+# link_row LABEL REFERENCE... ::: PROGRAM...: both through the running relay, alternately, RUNS times
+# after one warm-up round; prints each side's client turns and median wall time.
+link_row() {
+    local label="$1" side=reference
+    shift
+    local reference=() program=()
+    for word in "$@"; do
+        if [ "$word" = ":::" ]; then side=program; continue; fi
+        if [ "$side" = reference ]; then reference+=("$word"); else program+=("$word"); fi
+    done
+    local ref_times="$data/link.ref" prog_times="$data/link.prog" ref_turns=0 prog_turns=0 start
+    : >"$ref_times"
+    : >"$prog_times"
+    for ((i = 0; i <= runs; i++)); do
+        start=$(date +%s%N)
+        "${reference[@]}" >/dev/null 2>&1 || { echo "link_row: the reference failed: ${reference[*]}" >&2; exit 1; }
+        [ "$i" -eq 0 ] || echo $((($(date +%s%N) - start) / 1000)) >>"$ref_times"
+        ref_turns=$(relay_report)
+        start=$(date +%s%N)
+        "${program[@]}" >/dev/null 2>&1 || { echo "link_row: the program failed: ${program[*]}" >&2; exit 1; }
+        [ "$i" -eq 0 ] || echo $((($(date +%s%N) - start) / 1000)) >>"$prog_times"
+        prog_turns=$(relay_report)
+    done
+    local ref_ms prog_ms
+    ref_ms=$(sort -n "$ref_times" | awk '{a[NR]=$1} END {printf "%.0f", a[int((NR+1)/2)]/1000}')
+    prog_ms=$(sort -n "$prog_times" | awk '{a[NR]=$1} END {printf "%.0f", a[int((NR+1)/2)]/1000}')
+    printf '%-58s turns %3d  %3d (%+d)   %6s ms  %6s ms  %5s\n' "$label" "$prog_turns" "$ref_turns" \
+        $((prog_turns - ref_turns)) "$prog_ms" "$ref_ms" "$(awk -v a="$prog_ms" -v b="$ref_ms" 'BEGIN {printf "%.2f", a/b}')"
+}
+
+# The rows through the link: run by pg_virtualenv with tests/support/with-postgresql.sh,
+# with-mariadb.sh (where MariaDB is installed) and with-pgbouncer.sh, which set up the servers and
+# their ODBC data sources as for the tests.
+link_rows() {
+    local db=ordovant_link
+    mkdir -p "$data"
+    psql -q -v ON_ERROR_STOP=1 -d postgres -c "CREATE DATABASE $db TEMPLATE $ORDOVANT_TEST_PG_TEMPLATE" >&2
+    # Branch 42 has open tasks and documents that have not expired; branch 21 has nothing.
+    local rows="INSERT INTO absortieraufgabe (filiale, gv, herkunft, erledigt) VALUES (42, 3, 11, 0), (42, 4, 1, 0), (42, 3, 11, 1);
+INSERT INTO beleg (filiale, art, ablaufdatum, erledigt) VALUES (42, 32, '2027-01-01', 0), (42, 33, NULL, 0);"
+    psql -q -v ON_ERROR_STOP=1 -d "$db" -c "$rows" >&2
+    local mariadb_db="${ORDOVANT_TEST_MARIADB_TEMPLATE:-}"
+    if [ -n "$mariadb_db" ]; then
+        mariadb --no-defaults --socket="$ORDOVANT_TEST_MARIADB_SOCKET" --user=root "$mariadb_db" -e "$rows"
+        cp "$ODBCINI" "$data/link-odbc.ini"
+        export ODBCINI="$data/link-odbc.ini"
+    fi
+    local count="SELECT COUNT(*) FROM absortieraufgabe WHERE filiale = 42 AND erledigt = 0"
+    echo "A link of $link_rtt_ms ms round trip (relay on 127.0.0.1): ordovant and its reference, the route's client" \
+        "connecting and asking for one count; client turns, median wall time of $runs runs"
+    for route in QPSQL QPSQL-PgBouncer QODBC-PostgreSQL QODBC-MariaDB; do
+        local upstream reference section
+        case "$route" in
+            QPSQL) upstream=(--to "127.0.0.1:$PGPORT") ;;
+            QPSQL-PgBouncer)
+                [ -n "${ORDOVANT_TEST_PGBOUNCER_PORT:-}" ] || continue
+                upstream=(--to "127.0.0.1:$ORDOVANT_TEST_PGBOUNCER_PORT") ;;
+            QODBC-PostgreSQL)
+                [ -n "${ORDOVANT_TEST_ODBC_PG_DSN:-}" ] || continue
+                upstream=(--to "127.0.0.1:$PGPORT") ;;
+            QODBC-MariaDB)
+                [ -n "$mariadb_db" ] || continue
+                upstream=(--to-socket "$ORDOVANT_TEST_MARIADB_SOCKET") ;;
+        esac
+        coproc RELAY { "$bin/turnproxy" "${upstream[@]}" --delay-ms $((link_rtt_ms / 2)) --seconds 3600; }
+        local port
+        read -r _ port <&"${RELAY[0]}"
+        case "$route" in
+            QPSQL | QPSQL-PgBouncer)
+                section="$(qpsql_section 127.0.0.1 "$port" "$db" 10)"
+                reference=(psql -X -h 127.0.0.1 -p "$port" -U ordovant -d "$db" -c "$count") ;;
+            QODBC-PostgreSQL)
+                printf '[link_pg]\nDriver=PostgreSQL Unicode\nServername=127.0.0.1\nPort=%s\nUsername=ordovant\nPassword=%s\nDatabase=%s\n' \
+                    "$port" "$PGPASSWORD" "$db" >>"$ODBCINI"
+                section=$'Treiber=QODBC\nName=link_pg\nZeitlimit=10'
+                # psqlODBC connects without TLS unless told.
+                reference=(env PGSSLMODE=disable psql -X -h 127.0.0.1 -p "$port" -U ordovant -d "$db" -c "$count") ;;
+            QODBC-MariaDB)
+                printf '[link_mariadb]\nDriver=MariaDB Unicode\nServer=127.0.0.1\nPort=%s\nUser=ordovant\nPassword=%s\nDatabase=%s\n' \
+                    "$port" "$ORDOVANT_TEST_MARIADB_PASSWORD" "$mariadb_db" >>"$ODBCINI"
+                section=$'Treiber=QODBC\nName=link_mariadb\nZeitlimit=10'
+                reference=(env MYSQL_PWD="$ORDOVANT_TEST_MARIADB_PASSWORD" mariadb --no-defaults --protocol=TCP
+                    -h 127.0.0.1 -P "$port" -u ordovant "$mariadb_db" -e "$count") ;;
+        esac
+        section+=$'\n[Einstellungen]\nSpeicher=Datenbank'
+        home link-nowork 21 "$section"
+        home link-notice 42 "$section"
+        home link-save 21 "$section"
+        link_row "$route: start without work" "${reference[@]}" ::: \
+            env ORDOVANT_HOME="$data/home-link-nowork" "$build/app/ordovant" -KD
+        link_row "$route: start with work (notice)" "${reference[@]}" ::: \
+            env ORDOVANT_HOME="$data/home-link-notice" "$bin/notice_probe" -KD
+        link_row "$route: -A" "${reference[@]}" ::: env ORDOVANT_HOME="$data/home-link-notice" "$build/app/ordovant" -A
+        link_row "$route: save in the options dialog" "${reference[@]}" ::: \
+            env ORDOVANT_HOME="$data/home-link-save" "$bin/options_probe" -O -KD
+        for name in nowork notice save; do check_log "link-$name"; done
+        echo quit >&"${RELAY[1]}"
+        wait "$RELAY_PID" 2>/dev/null || true
+    done
+}
+
 export QT_QPA_PLATFORM=offscreen
+if [ "${1:-}" = "--link-rows" ]; then
+    # Only the link's rows: pg_virtualenv -t tests/support/with-postgresql.sh tests/support/with-mariadb.sh
+    #   tests/support/with-pgbouncer.sh bench/run.sh --link-rows
+    # From the whole script the table goes to descriptor 3, past what pg_virtualenv says.
+    if { true >&3; } 2>/dev/null; then exec >&3 3>&-; fi
+    link_rows
+    exit 0
+fi
 if [ "${1:-}" = "--pooled-rows" ]; then
     pooled_rows
     exit 0
@@ -301,3 +425,6 @@ echo "ordovant against its floor: medians of $process_runs process runs or $runs
 file_rows
 # -t: the cluster lives in a temporary directory, beside any cluster another run has made.
 pg_virtualenv -t "$0" --server-rows 3>&1 1>&2
+echo
+pg_virtualenv -t "$root/tests/support/with-postgresql.sh" "$root/tests/support/with-mariadb.sh" \
+    "$root/tests/support/with-pgbouncer.sh" "$0" --link-rows 3>&1 1>&2

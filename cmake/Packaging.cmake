@@ -68,10 +68,11 @@ set(CPACK_DEBIAN_PACKAGE_RELEASE ${ordovant_deb_revision})
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# Qt loads its SQL drivers as plugins, so dpkg-shlibdeps cannot see them; only a branch server needs psql.
-# adduser: postinst makes the group ordovant.
+# Qt loads its SQL drivers as plugins, and the program loads libpq only when it reaches a PostgreSQL
+# server, so dpkg-shlibdeps sees neither; only a branch server needs libpq (the program) and the psql
+# plugin (ordovant-db). adduser: postinst makes the group ordovant.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6sql6-sqlite, adduser")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS libqt6sql6-psql)
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libpq5 (>= 14), libqt6sql6-psql")
 # Treiber=QODBC is the rarer route and needs a data source set up by hand besides.
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS libqt6sql6-odbc)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${PROJECT_BINARY_DIR}/package/conffiles

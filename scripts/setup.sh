@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libqt6sql6-psql
-          libsqlite3-dev libgl-dev fonts-liberation xvfb xauth xdotool postgresql postgresql-common
+          libpq-dev libsqlite3-dev libgl-dev fonts-liberation xvfb xauth xdotool postgresql postgresql-common
           libqt6sql6-odbc unixodbc unixodbc-dev odbc-postgresql odbc-mariadb mariadb-server pgbouncer
           at-spi2-core libatspi2.0-dev dbus-bin strace acl dosfstools)
 

@@ -1,7 +1,8 @@
 // One server for a chain's branches: the program works through PgBouncer in transaction pooling as it
 // does directly, leaving nothing on the pooled connections; each branch's login role sees and writes
 // only its branch's rows, whatever host.ini names; a list of servers whose first is down still
-// answers; and a server process stopped mid-statement ends the run through the watchdog.
+// answers; a server process stopped mid-statement ends the run through the watchdog; and across a
+// wide-area link each piece of work costs the client one turn.
 
 #include "check/ordovantdm.h"
 #include "support/branchfixture.h"
@@ -9,6 +10,8 @@
 #include "support/programrun.h"
 #include "support/silentlistener.h"
 #include "support/standalonehosthome.h"
+#include "support/turnrelay.h"
+#include "ui/infobox.h"
 
 #include <QFile>
 #include <QProcess>
@@ -117,6 +120,43 @@ QString readWholeFile(const QString &path)
 
 Q_DECLARE_METATYPE(Route)
 
+namespace {
+
+// What a start or a save asks of the server.
+enum class Run { NoWork, Notice, Expired, Save };
+
+// The floor of a client across a link: the route's own client library connects and asks for the count,
+// once: libpq's psql, or MariaDB's client. psqlODBC connects without TLS unless told.
+int referenceTurns(BranchFixture &branch, TurnRelay &relay)
+{
+    QProcess client;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    const QString count = QStringLiteral("SELECT COUNT(*) FROM absortieraufgabe WHERE filiale = 42 AND erledigt = 0");
+    if (branch.isMariaDb()) {
+        environment.insert(QStringLiteral("MYSQL_PWD"), qEnvironmentVariable("ORDOVANT_TEST_MARIADB_PASSWORD"));
+        client.setProcessEnvironment(environment);
+        client.start(QStringLiteral("mariadb"),
+                     {QStringLiteral("--no-defaults"), QStringLiteral("--protocol=TCP"), QStringLiteral("-h"),
+                      QStringLiteral("127.0.0.1"), QStringLiteral("-P"), relay.port(), QStringLiteral("-u"),
+                      QStringLiteral("ordovant"), branch.databaseName(), QStringLiteral("-e"), count});
+    } else {
+        if (branch.isOdbc())
+            environment.insert(QStringLiteral("PGSSLMODE"), QStringLiteral("disable"));
+        client.setProcessEnvironment(environment);
+        client.start(QStringLiteral("psql"), {QStringLiteral("-X"), QStringLiteral("-h"), QStringLiteral("127.0.0.1"),
+                                              QStringLiteral("-p"), relay.port(), QStringLiteral("-U"),
+                                              QStringLiteral("ordovant"), QStringLiteral("-d"),
+                                              branch.databaseName(), QStringLiteral("-c"), count});
+    }
+    if (!client.waitForFinished() || client.exitCode() != 0)
+        return -1;
+    return relay.turns();
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(Run)
+
 class TestCentralServer : public QObject
 {
     Q_OBJECT
@@ -147,6 +187,10 @@ private slots:
 
     // A server process that stops answering.
     void stoppedBackendEndsTheRun();
+
+    // A wide-area link.
+    void clientTurnsBeyondTheFloor_data();
+    void clientTurnsBeyondTheFloor();
 
 private:
     static void addRoutes();
@@ -508,6 +552,87 @@ void TestCentralServer::stoppedBackendEndsTheRun()
     QCOMPARE(home.changesSince(before), QString());
 }
 
-QTEST_GUILESS_MAIN(TestCentralServer)
+void TestCentralServer::clientTurnsBeyondTheFloor_data()
+{
+    QTest::addColumn<QString>("route");
+    QTest::addColumn<Run>("run");
+    QTest::addColumn<int>("beyondTheFloor"); // client turns beyond the floor's connect and one query
+
+    // With the settings on the server: the notice reads three of them, a save writes two new keys.
+    const struct
+    {
+        const char *route;
+        int noWork, notice, expired, save;
+    } routes[] = {
+        // One round trip per piece of work, nothing after connecting.
+        {"QPSQL", 0, 3, 0, 1},
+        {"QPSQL-PgBouncer", 0, 3, 0, 1},
+        // As psqlODBC 13 and MariaDB Connector/ODBC 3.1 go about it: psqlODBC's two statements after
+        // connecting, per piece BEGIN with the limit, the statement, its columns looked up in the
+        // catalog, COMMIT, and for a text value the statement prepared, described, run and freed one
+        // round trip each. MariaDB's driver: four statements after connecting, Qt's type query, per
+        // statement a prepare and a run.
+        {"QODBC-PostgreSQL", 5, 24, 5, 21},
+        {"QODBC-MariaDB", 6, 12, 6, 12},
+    };
+    for (const auto &r : routes) {
+        QTest::addRow("%s: start without work", r.route) << QString::fromLatin1(r.route) << Run::NoWork << r.noWork;
+        QTest::addRow("%s: start with work", r.route) << QString::fromLatin1(r.route) << Run::Notice << r.notice;
+        QTest::addRow("%s: -A", r.route) << QString::fromLatin1(r.route) << Run::Expired << r.expired;
+        QTest::addRow("%s: save", r.route) << QString::fromLatin1(r.route) << Run::Save << r.save;
+    }
+}
+
+// Each run through a relay that counts, beside the floor through the same relay.
+void TestCentralServer::clientTurnsBeyondTheFloor()
+{
+    QFETCH(QString, route);
+    QFETCH(Run, run);
+    QFETCH(int, beyondTheFloor);
+    if (const QString reason = BranchFixture::unavailable(route); !reason.isEmpty())
+        QSKIP(qPrintable(reason));
+    StandaloneHostHome home;
+    BranchFixture branch(route, home.path());
+    QVERIFY2(branch.create(run == Run::Notice ? TasksOf42And43 : QVector<TaskRow>{}), qPrintable(branch.error()));
+    TurnRelay relay(branch.isMariaDb() ? qEnvironmentVariable("ORDOVANT_TEST_MARIADB_SOCKET")
+                    : route == QLatin1String("QPSQL-PgBouncer") ? pgBouncerPort()
+                                                                  : qEnvironmentVariable("PGPORT"));
+    QVERIFY(!relay.port().isEmpty());
+    const int floor = referenceTurns(branch, relay);
+    QVERIFY(floor > 0);
+    QVERIFY(home.writeIni(QByteArrayLiteral("[Terminal]\nID=07\n[Warenabgabe]\n17=42\n") +
+                          branch.hostIniSection(QStringLiteral("ordovant"), Zeitlimit, QStringLiteral("127.0.0.1"),
+                                                relay.port()) +
+                          branch.settingsInDatabase()));
+    {
+        InstalledStandaloneHost host;
+        TDMOrdovant dm;
+        switch (run) {
+        case Run::NoWork:
+            QVERIFY(!dm.ExistAbsortierAufgaben(true));
+            break;
+        case Run::Notice: {
+            QVERIFY(dm.ExistAbsortierAufgaben(true));
+            TInfoboxFrm notice;
+            notice.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&notice));
+            break;
+        }
+        case Run::Expired:
+            QVERIFY(!dm.ExistAbgelaufeneBelege());
+            break;
+        case Run::Save:
+            dm.Einstellung_speichern(QStringLiteral("GV"), QStringLiteral("KUNDBEST|RESERV"));
+            dm.Einstellung_speichern(QStringLiteral("HERKUNFT"), QStringLiteral("O"));
+            break;
+        }
+    }
+    // The notice's start has no branch program to print with; the server's work must be clean.
+    const QString log = home.logLines().join(u'\n');
+    QVERIFY2(!log.contains(QLatin1String("Filialdatenbank")), qPrintable(log));
+    QCOMPARE(relay.turns() - floor, beyondTheFloor);
+}
+
+QTEST_MAIN(TestCentralServer)
 
 #include "tst_centralserver.moc"

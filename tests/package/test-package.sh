@@ -247,6 +247,7 @@ check "the documents the manual pages name are in the package" manual_pages_name
 check "Depends names the SQLite driver plugin and what the binaries link" \
     depends_on libqt6sql6-sqlite libqt6widgets6 libqt6sql6 libsqlite3-0 libc6
 check "Recommends names the PostgreSQL driver plugin" recommends libqt6sql6-psql
+check "Recommends names libpq, which the program loads for a PostgreSQL server" recommends libpq5
 check "Suggests names the ODBC driver plugin" suggests libqt6sql6-odbc
 check "the package holds /etc/ordovant and /var/lib/ordovant, root's" package_has_both_places
 check "the autostart entry is a conffile" autostart_entry_is_conffile

@@ -1,6 +1,7 @@
 #include "branchdatabase.h"
 
 #include "host/hosterror.h"
+#include "postgresbranch.h"
 #include "serverbranch.h"
 #include "sqlitebranch.h"
 
@@ -48,6 +49,8 @@ BranchSource &BranchDatabase::source()
     const BranchDatabaseSettings settings = m_config->database();
     if (settings.driver == QLatin1String("QSQLITE"))
         m_source = std::make_unique<SqliteBranch>(settings.path, settings.timeoutSeconds);
+    else if (settings.driver == QLatin1String("QPSQL"))
+        m_source = makePostgresBranch(settings, m_report);
     else
         m_source = std::make_unique<ServerBranch>(settings, m_report);
     openDatabases().append(this);

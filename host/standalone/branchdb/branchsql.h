@@ -59,6 +59,46 @@ inline const QString UpdateSetting =
 inline const QString InsertSetting =
     QStringLiteral("INSERT INTO einstellung (filiale, schluessel, wert) VALUES (?, ?, ?)");
 
+// PostgreSQL through libpq: the settings write as one statement, so that it costs one round trip.
+// The UPDATE and the INSERT that runs when it found no row are the two above, with the same race: an
+// INSERT that another workstation got in first fails on the key, and the writer runs it again
+// (LibpqBranch::writeSetting). Bound as $1 the branch, $2 the key, $3 the value.
+inline const QString WriteSettingPostgres =
+    QStringLiteral("WITH geaendert AS (UPDATE einstellung SET wert = $3 WHERE filiale = $1 AND "
+                   "schluessel = $2 RETURNING 1) INSERT INTO einstellung (filiale, schluessel, wert) "
+                   "SELECT $1, $2, $3 WHERE NOT EXISTS (SELECT 1 FROM geaendert)");
+
+// A statement above with its "?" replaced, in order, by literals that the program formats itself from
+// its own numbers and dates, never from text it was given: without values to bind, a driver sends the
+// statement at once instead of preparing, running and freeing it.
+inline QString filled(const QString &sql, const QStringList &literals)
+{
+    QString text;
+    qsizetype next = 0;
+    for (const QChar c : sql) {
+        if (c == u'?' && next < literals.size())
+            text += literals.at(next++);
+        else
+            text += c;
+    }
+    return text;
+}
+
+// A statement above with its "?" numbered $1, $2, ... as PostgreSQL's protocol takes them; none of
+// them holds a "?" of its own.
+inline QByteArray numberedForPostgres(const QString &sql)
+{
+    QByteArray numbered;
+    int n = 0;
+    for (const char c : sql.toUtf8()) {
+        if (c == '?')
+            numbered += '$' + QByteArray::number(++n);
+        else
+            numbered += c;
+    }
+    return numbered;
+}
+
 // PostgreSQL: the limit of the statements of one transaction, in milliseconds; LOCAL keeps it to the
 // transaction, so that nothing stays on a connection that a pooler hands on. Sent as it is: a bound
 // value would cost a PREPARE, EXECUTE and DEALLOCATE where this is one round trip, and the number is

@@ -69,7 +69,9 @@ void OdbcConnection::configure(QSqlDatabase &db) const
     }
     // MariaDB's driver leaves the login timeout to its own keyword: without it a server that accepts and
     // never answers holds the connect for ever. Other drivers pass over keywords they do not know.
-    db.setDatabaseName(name + ConnectionOptions::odbcProgramAttributes(m_settings.timeoutSeconds));
+    const ConnectionOptions::OdbcDriver driver = ConnectionOptions::odbcDriver(
+        m_settings.name, m_settings.options, odbcInstallation().value_or(OdbcInstallation()));
+    db.setDatabaseName(name + ConnectionOptions::odbcProgramAttributes(m_settings.timeoutSeconds, driver));
     db.setUserName(m_settings.user);
     db.setConnectOptions(QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=%1").arg(m_settings.timeoutSeconds));
 }
@@ -100,16 +102,11 @@ QSqlError OdbcConnection::beginWork(QSqlDatabase &db, qint64 limitMs)
             return SqlFailure::ofQuery(query);
         return {};
     }
-    case Server::MariaDb: {
-        // InnoDB's default level locks the gap an UPDATE finds empty, so two workstations saving new
-        // keys at once deadlock on each other's INSERT. READ COMMITTED, PostgreSQL's level, locks rows
-        // only; without SESSION it holds for this transaction alone.
-        QSqlQuery query(db);
-        if (!query.exec(QStringLiteral("SET TRANSACTION ISOLATION LEVEL READ COMMITTED")))
-            return SqlFailure::ofQuery(query);
-        return {};
-    }
+    case Server::MariaDb:
     case Server::Other:
+        // Each statement is its own transaction (autocommit). So the gap that InnoDB locks where an
+        // UPDATE finds no row is free again before the INSERT: two workstations saving new keys at
+        // once cannot deadlock on each other's INSERT; the second finds the first's key.
         break;
     }
     return {};

@@ -16,8 +16,12 @@ public:
     QString driverPackage() const override { return QStringLiteral("libqt6sql6-odbc"); }
     void configure(QSqlDatabase &db) const override;
     void opened(const QSqlDatabase &db) override;
+    bool limitsByTransaction() const override { return m_server == Server::Postgres; }
     QSqlError beginWork(QSqlDatabase &db, qint64 limitMs) override;
     QString statement(const QString &sql) const override;
+    // MariaDB's driver reads a statement that begins with its limit (SET STATEMENT ... FOR SELECT) as
+    // one without rows unless it has values bound.
+    bool runsUnprepared() const override { return m_server == Server::Postgres; }
     QSqlError limitStatement(QSqlQuery &query) override;
     QVariant text(const QString &value) const override;
     void recover(QSqlDatabase &) override {}

@@ -13,11 +13,11 @@ const QString BackToSavepoint = QStringLiteral("ROLLBACK TO SAVEPOINT ordovant_a
 
 } // namespace
 
-QString PostgresConnection::serverName() const
+QString PostgresConnection::serverNameOf(const BranchDatabaseSettings &settings)
 {
-    const QString host = m_settings.host.isEmpty() ? QStringLiteral("Standardserver") : m_settings.host;
-    const QString port = m_settings.port > 0 ? QStringLiteral(":%1").arg(m_settings.port) : QString();
-    return QStringLiteral("\"%1\" auf %2%3").arg(m_settings.name, host, port);
+    const QString host = settings.host.isEmpty() ? QStringLiteral("Standardserver") : settings.host;
+    const QString port = settings.port > 0 ? QStringLiteral(":%1").arg(settings.port) : QString();
+    return QStringLiteral("\"%1\" auf %2%3").arg(settings.name, host, port);
 }
 
 void PostgresConnection::configure(QSqlDatabase &db) const

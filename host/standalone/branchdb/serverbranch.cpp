@@ -98,18 +98,20 @@ template <typename Work> auto ServerBranch::inTransaction(Work &&work)
         QSqlDatabase db = database();
         // The statements of one step share its time; the watchdog guards the piece, rollback included.
         const ServerTimeLimit::Work limit = m_timeLimit.statement();
+        const bool transaction = m_connection->limitsByTransaction();
         try {
-            if (!db.transaction())
+            if (transaction && !db.transaction())
                 throw HostError(message(QStringLiteral("Beginnen der Transaktion"), db.lastError()));
             if (const QSqlError error = m_connection->beginWork(db, limit.milliseconds()); error.isValid())
                 fail(db, QStringLiteral("Einstellen des Zeitlimits"), error);
             // The work's queries end here, inside the transaction.
             result.emplace(work(db));
-            if (!db.commit())
+            if (transaction && !db.commit())
                 throw HostError(message(QStringLiteral("Abschließen der Transaktion"), db.lastError()));
         } catch (const HostError &e) {
             failure = e;
-            db.rollback();
+            if (transaction)
+                db.rollback();
         }
     }
     if (failure) {
@@ -127,6 +129,30 @@ QSqlQuery ServerBranch::prepare(QSqlDatabase &db, const QString &sql, const QStr
         fail(db, QStringLiteral("Vorbereiten (%1)").arg(what), query.lastError());
     if (const QSqlError error = m_connection->limitStatement(query); error.isValid())
         fail(db, QStringLiteral("Einstellen des Zeitlimits"), error);
+    return query;
+}
+
+QSqlQuery ServerBranch::runWithOwnValues(QSqlDatabase &db, const QString &sql, const QVariantList &values,
+                                         const QString &what)
+{
+    QStringList literals;
+    for (const QVariant &value : values) {
+        if (value.metaType() == QMetaType::fromType<QDate>())
+            literals << m_connection->dateLiteral(value.toDate());
+        else
+            literals << QString::number(value.toLongLong());
+    }
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    if (m_connection->runsUnprepared()) {
+        if (!query.exec(m_connection->statement(BranchSql::filled(sql, literals))))
+            fail(db, what, SqlFailure::ofQuery(query));
+        return query;
+    }
+    query = prepare(db, sql, what);
+    for (const QVariant &value : values)
+        query.addBindValue(value);
+    run(query, db, what);
     return query;
 }
 
@@ -148,9 +174,7 @@ qint32 ServerBranch::countOpenTasks(qint16 filiale, TQVX_Herkunfts_Integer_Array
 {
     const QString what = QStringLiteral("Zählen der Absortieraufgaben");
     return inTransaction([&](QSqlDatabase &db) {
-        QSqlQuery query = prepare(db, BranchSql::CountOpenTasks, what);
-        query.addBindValue(filiale);
-        run(query, db, what);
+        QSqlQuery query = runWithOwnValues(db, BranchSql::CountOpenTasks, {filiale}, what);
         TaskTally tally(nachHerkunft, nachGV);
         while (query.next())
             tally.add(query.value(0).toLongLong(), query.value(1).toLongLong(), query.value(2).toLongLong());
@@ -164,9 +188,7 @@ bool ServerBranch::hasOpenTask(qint16 filiale)
 {
     const QString what = QStringLiteral("Suchen offener Absortieraufgaben");
     return inTransaction([&](QSqlDatabase &db) {
-        QSqlQuery query = prepare(db, BranchSql::HasOpenTask, what);
-        query.addBindValue(filiale);
-        run(query, db, what);
+        QSqlQuery query = runWithOwnValues(db, BranchSql::HasOpenTask, {filiale}, what);
         const bool found = query.next() && query.value(0).toLongLong() != 0;
         if (query.lastError().isValid())
             fail(db, what, query.lastError());
@@ -178,13 +200,11 @@ QVector<Beleg> ServerBranch::openBelege(qint16 filiale, const QList<int> &kinds,
 {
     const QString what = QStringLiteral("Laden der Belege");
     const QString sql = BranchSql::openBelegeOfKinds(kinds.size());
+    QVariantList values{stichtag, filiale};
+    for (const int kind : kinds)
+        values << kind;
     return inTransaction([&](QSqlDatabase &db) {
-        QSqlQuery query = prepare(db, sql, what);
-        query.addBindValue(stichtag);
-        query.addBindValue(filiale);
-        for (const int kind : kinds)
-            query.addBindValue(kind);
-        run(query, db, what);
+        QSqlQuery query = runWithOwnValues(db, sql, values, what);
         QVector<Beleg> belege;
         while (query.next())
             belege.append({filiale, query.value(0).toLongLong(), query.value(1).toInt() != 0,

@@ -12,9 +12,11 @@ class QSqlQuery;
 
 // The branch database on a server, through the Qt Sql driver of host.ini. One connection, opened at
 // the first question and closed after a failure. Every piece of work (a count, an existence test, the
-// document load, a settings read or write) is one transaction that carries its own statement limit;
-// its query objects live only inside it, so that nothing of it stays on the connection: no setting,
-// no prepared statement. Values are always bound.
+// document load, a settings read or write) carries its own statement limit: as one transaction where
+// the limit is the transaction's (PostgreSQL), else in each statement. Its query objects live only
+// inside it, so that nothing of it stays on the connection: no setting, no prepared statement. Text
+// values are always bound; the branch, the kinds and the business date are numbers and a date that
+// the program formats itself, so that the checks' statements go to the server unprepared.
 class ServerBranch final : public BranchSource
 {
 public:
@@ -34,10 +36,15 @@ public:
 
 private:
     QSqlDatabase database();
-    // Runs `work` in one transaction and commits; on a failure rolls back and closes the connection.
+    // Runs `work` as one piece, in one transaction where the limit is the transaction's, and commits;
+    // on a failure rolls back and closes the connection.
     template <typename Work> auto inTransaction(Work &&work);
-    // A query of the running transaction, prepared and limited.
+    // A query of the running piece, prepared and limited.
     QSqlQuery prepare(QSqlDatabase &db, const QString &sql, const QString &what);
+    // A statement of the running piece whose values are the program's own numbers and dates, run:
+    // where the driver allows, with them filled in as literals and unprepared, else bound.
+    QSqlQuery runWithOwnValues(QSqlDatabase &db, const QString &sql, const QVariantList &values,
+                               const QString &what);
     void run(QSqlQuery &query, QSqlDatabase &db, const QString &what);
     // Inside a transaction: makes it usable again, then throws.
     [[noreturn]] void fail(QSqlDatabase &db, const QString &what, const QSqlError &error);

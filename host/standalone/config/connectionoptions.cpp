@@ -218,6 +218,43 @@ ConnectionOptions::OdbcDriver dataSourceDriver(const QString &dataSource,
     return ConnectionOptions::OdbcDriver::Other;
 }
 
+// The driver whose list decides: DRIVER= names it, else the data source; where both do and differ,
+// or DRIVER= names none registered, Other.
+ConnectionOptions::OdbcDriver driverOf(const QList<Option> &attributes, const OdbcInstallation &installation)
+{
+    std::optional<ConnectionOptions::OdbcDriver> driver;
+    const auto take = [&driver](ConnectionOptions::OdbcDriver found) {
+        driver = !driver || *driver == found ? found : ConnectionOptions::OdbcDriver::Other;
+    };
+    for (const Option &attribute : attributes) {
+        QString library;
+        if (isOneOf(attribute.key, {"driver"})) {
+            take(isRegistered(attribute.value, installation.driverLibraries, &library)
+                     ? ConnectionOptions::odbcDriverOf(attribute.value.trimmed(), library)
+                     : ConnectionOptions::OdbcDriver::Other);
+        } else if (isOneOf(attribute.key, {"dsn"})) {
+            take(dataSourceDriver(attribute.value, installation));
+        }
+    }
+    return driver.value_or(ConnectionOptions::OdbcDriver::Other);
+}
+
+// Qt's own reading of host.ini's Name and Optionen: DRIVER= or SERVER= make a connection string,
+// anything else is a data source's name.
+QList<Option> odbcConnectionAttributes(const QString &name, const QString &options)
+{
+    QString text = name.contains(QLatin1String("DRIVER="), Qt::CaseInsensitive) ||
+                           name.contains(QLatin1String("SERVER="), Qt::CaseInsensitive)
+                       ? name
+                       : QStringLiteral("DSN=") + name;
+    if (!options.trimmed().isEmpty())
+        text += u';' + options;
+    QList<Option> attributes = odbcAttributes(text);
+    attributes.removeIf(
+        [](const Option &attribute) { return attribute.key.isEmpty() && attribute.value.isEmpty(); });
+    return attributes;
+}
+
 std::initializer_list<const char *> odbcKeysOf(ConnectionOptions::OdbcDriver driver)
 {
     switch (driver) {
@@ -281,38 +318,20 @@ ConnectionOptions::Finding ConnectionOptions::odbc(const QString &name, const QS
     // connection string, anything else a data source's name.
     if (name.contains(QLatin1String(".dsn"), Qt::CaseInsensitive))
         return {Problem::Code, QStringLiteral("FILEDSN")};
-    QString text = name.contains(QLatin1String("DRIVER="), Qt::CaseInsensitive) ||
-                           name.contains(QLatin1String("SERVER="), Qt::CaseInsensitive)
-                       ? name
-                       : QStringLiteral("DSN=") + name;
-    if (!options.trimmed().isEmpty())
-        text += u';' + options;
-    QList<Option> attributes = odbcAttributes(text);
-    attributes.removeIf(
-        [](const Option &attribute) { return attribute.key.isEmpty() && attribute.value.isEmpty(); });
+    const QList<Option> attributes = odbcConnectionAttributes(name, options);
     for (const Option &attribute : attributes) {
         // psqlODBC hands libpq's options on as they are.
         if (isOneOf(attribute.key, PasswordKeys) ||
             (isOneOf(attribute.key, {"pqopt"}) && libpq(attribute.value).problem == Problem::Password))
             return {Problem::Password, {}};
     }
-    // The driver whose list decides: DRIVER= names it, else the data source; where both do and
-    // differ, only the keys every driver takes.
-    std::optional<OdbcDriver> driver;
-    const auto take = [&driver](OdbcDriver found) {
-        driver = !driver || *driver == found ? found : OdbcDriver::Other;
-    };
     for (const Option &attribute : attributes) {
         QString library;
-        if (isOneOf(attribute.key, {"driver"})) {
-            if (!isRegistered(attribute.value, installation.driverLibraries, &library))
-                return {Problem::Code, attribute.key};
-            take(odbcDriverOf(attribute.value.trimmed(), library));
-        } else if (isOneOf(attribute.key, {"dsn"})) {
-            take(dataSourceDriver(attribute.value, installation));
-        }
+        if (isOneOf(attribute.key, {"driver"}) &&
+            !isRegistered(attribute.value, installation.driverLibraries, &library))
+            return {Problem::Code, attribute.key};
     }
-    const OdbcDriver kind = driver.value_or(OdbcDriver::Other);
+    const OdbcDriver kind = driverOf(attributes, installation);
     QStringList seen;
     for (const Option &attribute : attributes) {
         // A word without "=" is not named: it may be a password written without its key.
@@ -337,9 +356,21 @@ ConnectionOptions::Finding ConnectionOptions::odbc(const QString &name, const QS
     return {};
 }
 
-QString ConnectionOptions::odbcProgramAttributes(int timeoutSeconds)
+ConnectionOptions::OdbcDriver ConnectionOptions::odbcDriver(const QString &name, const QString &options,
+                                                            const OdbcInstallation &installation)
 {
-    return QStringLiteral(";CONN_TIMEOUT=%1;CommLog=0;Debug=0").arg(timeoutSeconds);
+    return driverOf(odbcConnectionAttributes(name, options), installation);
+}
+
+QString ConnectionOptions::odbcProgramAttributes(int timeoutSeconds, OdbcDriver driver)
+{
+    QString attributes = QStringLiteral(";CONN_TIMEOUT=%1;CommLog=0;Debug=0").arg(timeoutSeconds);
+    // psqlODBC's default level of rollback on errors puts a SAVEPOINT of its own before every
+    // statement: a round trip each. The program rolls back the whole piece of work after a failed
+    // statement anyway; "7.4" is the protocol, the only one there is.
+    if (driver == OdbcDriver::PsqlOdbc)
+        attributes += QStringLiteral(";Protocol=7.4-1");
+    return attributes;
 }
 
 bool ConnectionOptions::holdsCredentials(const QString &host, const QString &user)

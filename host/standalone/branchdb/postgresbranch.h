@@ -1,0 +1,11 @@
+#pragma once
+
+#include "branchsource.h"
+#include "host/standalone/config/hostconfig.h"
+#include "serverwatchdog.h"
+
+#include <memory>
+
+// The branch database on a PostgreSQL server (Treiber=QPSQL): through libpq itself on Linux, one
+// round trip per piece of work; on Windows, whose build has no libpq, through Qt's QPSQL driver.
+std::unique_ptr<BranchSource> makePostgresBranch(const BranchDatabaseSettings &settings, ServerWatchdog::Report report);
