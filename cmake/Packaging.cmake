@@ -21,7 +21,9 @@ add_custom_target(ordovant-doc ALL DEPENDS ${ordovant_gzipped})
 
 install(FILES ${PROJECT_BINARY_DIR}/doc/ordovant.1.gz ${PROJECT_BINARY_DIR}/doc/ordovant-db.1.gz
         DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-install(FILES README.md doc/host-ini.md doc/servers.md doc/host.ini.example doc/copyright
+# The administrator's README, not the source's: it and the manuals link only to each other and to the
+# sample, so every link works where they are installed (tests/package/test-package.sh checks it).
+install(FILES doc/README.md doc/host-ini.md doc/servers.md doc/windows.md doc/host.ini.example doc/copyright
               schema/postgresql.sql schema/central-server.sql schema/migrate-einstellung-filiale.sql
               schema/mariadb.sql
               ${PROJECT_BINARY_DIR}/doc/changelog.Debian.gz

@@ -12,6 +12,8 @@ install(FILES "${sdk_plugins}/platforms/qwindows.dll" DESTINATION platforms)
 install(FILES "${sdk_plugins}/styles/qwindowsvistastyle.dll" DESTINATION styles)
 install(FILES "${sdk_plugins}/sqldrivers/qsqlite.dll" "${sdk_plugins}/sqldrivers/qsqlodbc.dll" DESTINATION sqldrivers)
 file(GLOB ordovant_schemas "${PROJECT_SOURCE_DIR}/schema/*.sql")
-install(FILES README.md doc/host-ini.md doc/servers.md doc/windows.md ${ordovant_schemas} DESTINATION doc)
+# The administrator's README and the manuals it links to (scripts/windows/test-deliverables.sh checks
+# that every link stays among the installed files).
+install(FILES doc/README.md doc/host-ini.md doc/servers.md doc/windows.md ${ordovant_schemas} DESTINATION doc)
 # The Windows sample: ODBC and the Windows paths, no libpq.
 install(FILES doc/host-windows.ini.example DESTINATION doc RENAME host.ini.example)

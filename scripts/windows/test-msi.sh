@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Reads the rights the MSI gives the host directory and the users' folder from its own tables (Wine's
 # installer does not apply them). Then tries the MSI under Wine as an administrator deploys it: silently
-# installed, the program, its autostart and the host directory with host.ini made from the sample are
-# there; the installed program does a
+# installed, the program, its documents (their links leading only to each other), its autostart and the
+# host directory with host.ini made from the sample are there; the installed program does a
 # no-work start from the machine-wide host directory; neither installing again, a repair nor a newer MSI
 # replaces an edited host.ini; a newer MSI replaces the program; a silent uninstall removes the program
 # and its autostart and leaves the host directory alone.
@@ -31,9 +31,14 @@ installed_products() { wine uninstaller --list 2>/dev/null | tr -d '\r' | grep -
 installed() {
     local file
     for file in ordovant.exe ordovant-db.exe Qt6Core.dll Qt6Widgets.dll sqlite3.dll platforms/qwindows.dll \
-                sqldrivers/qsqlite.dll sqldrivers/qsqlodbc.dll styles/qwindowsvistastyle.dll; do
+                sqldrivers/qsqlite.dll sqldrivers/qsqlodbc.dll styles/qwindowsvistastyle.dll \
+                doc/README.md doc/host-ini.md doc/servers.md doc/windows.md doc/host.ini.example; do
         [ -f "$program_dir/$file" ] || { echo "missing: $file"; return 1; }
     done
+}
+# The installed README and manuals link only to each other and the sample, each link to a heading there.
+documents_link_only_installed_files() {
+    python3 "$here/../../tests/support/doc-links-resolve.py" "$program_dir/doc"
 }
 autostart_quotes_the_full_path() {
     autostart | grep -qF '"C:\Program Files\ordovant\ordovant.exe"' || { autostart; return 1; }
@@ -101,7 +106,8 @@ msiexec /x "$msi" || true
 rm -rf "$host_dir"
 
 check "a silent install succeeds" msiexec /i "$msi"
-check "the program and everything it loads are installed" installed
+check "the program, everything it loads and its documents are installed" installed
+check "every link of the installed documents leads to an installed file" documents_link_only_installed_files
 check "the autostart for every user names the program's quoted full path" autostart_quotes_the_full_path
 check "the host directory holds the sample host.ini" host_directory_has_sample
 check "the installed program ends a no-work start quietly" no_work_start

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds the Debian package with scripts/package.sh and checks it from the outside, the way an
-# administrator meets it: its files, dependencies and conffile, no RPATH, its bill of materials, a
-# no-work start of the unpacked program on the sample host.ini, the same bytes from a second build in
-# another directory, and an install, the layout it makes, starts and a purge on Debian 13 in a chroot.
+# administrator meets it: its files, the links of its documents, dependencies and conffile, no RPATH, its
+# bill of materials, a no-work start of the unpacked program on the sample host.ini, the same bytes from
+# a second build in another directory, and an install, the layout it makes, starts and a purge on
+# Debian 13 in a chroot.
 # Slow (two release builds), so not run by ./test.sh.
 set -uo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
@@ -52,6 +53,7 @@ files_are_exactly_these() {
         /usr/share/doc/ordovant/README.md
         /usr/share/doc/ordovant/host-ini.md
         /usr/share/doc/ordovant/servers.md
+        /usr/share/doc/ordovant/windows.md
         /usr/share/doc/ordovant/changelog.Debian.gz
         /usr/share/doc/ordovant/copyright
         /usr/share/doc/ordovant/central-server.sql
@@ -76,6 +78,11 @@ manual_pages_name_shipped_documents() {
         [ -f "$work/root$named" ] || { echo "a manual page names $named, which the package lacks"; missing=1; }
     done
     return "$missing"
+}
+
+# The installed README and manuals link only to each other and the sample, each link to a heading there.
+documents_link_only_shipped_files() {
+    python3 "$root/tests/support/doc-links-resolve.py" "$work/root/usr/share/doc/ordovant"
 }
 
 # The package names of a relation field, without versions or alternatives' order.
@@ -244,6 +251,7 @@ purge_leaves_nothing() {
 
 check "the package holds exactly the programs, autostart entry, documents and manual pages" files_are_exactly_these
 check "the documents the manual pages name are in the package" manual_pages_name_shipped_documents
+check "every link of the installed documents leads to an installed file" documents_link_only_shipped_files
 check "Depends names the SQLite driver plugin and what the binaries link" \
     depends_on libqt6sql6-sqlite libqt6widgets6 libqt6sql6 libsqlite3-0 libc6
 check "Recommends names the PostgreSQL driver plugin" recommends libqt6sql6-psql
