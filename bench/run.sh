@@ -337,6 +337,7 @@ INSERT INTO beleg (filiale, art, ablaufdatum, erledigt) VALUES (42, 32, '2027-01
     local count="SELECT COUNT(*) FROM absortieraufgabe WHERE filiale = 42 AND erledigt = 0"
     echo "A link of $link_rtt_ms ms round trip (relay on 127.0.0.1): ordovant and its reference, the route's client" \
         "connecting and asking for one count; client turns, median wall time of $runs runs"
+    printf '%-58s %-22s %9s  %9s  %5s\n' case "turns: ordovant, floor" ordovant floor ratio
     for route in QPSQL QPSQL-PgBouncer QODBC-PostgreSQL QODBC-MariaDB; do
         local upstream reference section
         case "$route" in
