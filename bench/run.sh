@@ -280,11 +280,10 @@ link_rtt_ms="${LINK_RTT_MS:-30}"
 # relay_report: the client turns the relay counted since the last report, once all connections closed.
 relay_report() {
     echo report >&"${RELAY[1]}"
-    local line
-    read -r line <&"${RELAY[0]}"
+    local words
     # "turns T connections C open O"
-    set -- $line
-    echo "$2"
+    read -r -a words <&"${RELAY[0]}"
+    echo "${words[1]}"
 }
 
 # link_row LABEL REFERENCE... ::: PROGRAM...: both through the running relay, alternately, RUNS times
