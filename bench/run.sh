@@ -280,11 +280,10 @@ link_rtt_ms="${LINK_RTT_MS:-30}"
 # relay_report: the client turns the relay counted since the last report, once all connections closed.
 relay_report() {
     echo report >&"${RELAY[1]}"
-    local line
-    read -r line <&"${RELAY[0]}"
+    local words
     # "turns T connections C open O"
-    set -- $line
-    echo "$2"
+    read -r -a words <&"${RELAY[0]}"
+    echo "${words[1]}"
 }
 
 # link_row LABEL REFERENCE... ::: PROGRAM...: both through the running relay, alternately, RUNS times
@@ -337,6 +336,7 @@ INSERT INTO beleg (filiale, art, ablaufdatum, erledigt) VALUES (42, 32, '2027-01
     local count="SELECT COUNT(*) FROM absortieraufgabe WHERE filiale = 42 AND erledigt = 0"
     echo "A link of $link_rtt_ms ms round trip (relay on 127.0.0.1): ordovant and its reference, the route's client" \
         "connecting and asking for one count; client turns, median wall time of $runs runs"
+    printf '%-58s %-22s %9s  %9s  %5s\n' case "turns: ordovant, floor" ordovant floor ratio
     for route in QPSQL QPSQL-PgBouncer QODBC-PostgreSQL QODBC-MariaDB; do
         local upstream reference section
         case "$route" in

@@ -131,9 +131,11 @@ int referenceTurns(BranchFixture &branch, TurnRelay &relay)
 {
     QProcess client;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    const QString count = QStringLiteral("SELECT COUNT(*) FROM absortieraufgabe WHERE filiale = 42 AND erledigt = 0");
+    const QString count =
+        QStringLiteral("SELECT COUNT(*) FROM absortieraufgabe WHERE filiale = 42 AND erledigt = 0");
     if (branch.isMariaDb()) {
-        environment.insert(QStringLiteral("MYSQL_PWD"), qEnvironmentVariable("ORDOVANT_TEST_MARIADB_PASSWORD"));
+        environment.insert(QStringLiteral("MYSQL_PWD"),
+                           qEnvironmentVariable("ORDOVANT_TEST_MARIADB_PASSWORD"));
         client.setProcessEnvironment(environment);
         client.start(QStringLiteral("mariadb"),
                      {QStringLiteral("--no-defaults"), QStringLiteral("--protocol=TCP"), QStringLiteral("-h"),
@@ -143,10 +145,10 @@ int referenceTurns(BranchFixture &branch, TurnRelay &relay)
         if (branch.isOdbc())
             environment.insert(QStringLiteral("PGSSLMODE"), QStringLiteral("disable"));
         client.setProcessEnvironment(environment);
-        client.start(QStringLiteral("psql"), {QStringLiteral("-X"), QStringLiteral("-h"), QStringLiteral("127.0.0.1"),
-                                              QStringLiteral("-p"), relay.port(), QStringLiteral("-U"),
-                                              QStringLiteral("ordovant"), QStringLiteral("-d"),
-                                              branch.databaseName(), QStringLiteral("-c"), count});
+        client.start(QStringLiteral("psql"),
+                     {QStringLiteral("-X"), QStringLiteral("-h"), QStringLiteral("127.0.0.1"),
+                      QStringLiteral("-p"), relay.port(), QStringLiteral("-U"), QStringLiteral("ordovant"),
+                      QStringLiteral("-d"), branch.databaseName(), QStringLiteral("-c"), count});
     }
     if (!client.waitForFinished() || client.exitCode() != 0)
         return -1;
@@ -576,8 +578,10 @@ void TestCentralServer::clientTurnsBeyondTheFloor_data()
         {"QODBC-MariaDB", 6, 12, 6, 12},
     };
     for (const auto &r : routes) {
-        QTest::addRow("%s: start without work", r.route) << QString::fromLatin1(r.route) << Run::NoWork << r.noWork;
-        QTest::addRow("%s: start with work", r.route) << QString::fromLatin1(r.route) << Run::Notice << r.notice;
+        QTest::addRow("%s: start without work", r.route)
+            << QString::fromLatin1(r.route) << Run::NoWork << r.noWork;
+        QTest::addRow("%s: start with work", r.route)
+            << QString::fromLatin1(r.route) << Run::Notice << r.notice;
         QTest::addRow("%s: -A", r.route) << QString::fromLatin1(r.route) << Run::Expired << r.expired;
         QTest::addRow("%s: save", r.route) << QString::fromLatin1(r.route) << Run::Save << r.save;
     }
@@ -593,16 +597,17 @@ void TestCentralServer::clientTurnsBeyondTheFloor()
         QSKIP(qPrintable(reason));
     StandaloneHostHome home;
     BranchFixture branch(route, home.path());
-    QVERIFY2(branch.create(run == Run::Notice ? TasksOf42And43 : QVector<TaskRow>{}), qPrintable(branch.error()));
+    QVERIFY2(branch.create(run == Run::Notice ? TasksOf42And43 : QVector<TaskRow>{}),
+             qPrintable(branch.error()));
     TurnRelay relay(branch.isMariaDb() ? qEnvironmentVariable("ORDOVANT_TEST_MARIADB_SOCKET")
                     : route == QLatin1String("QPSQL-PgBouncer") ? pgBouncerPort()
-                                                                  : qEnvironmentVariable("PGPORT"));
+                                                                : qEnvironmentVariable("PGPORT"));
     QVERIFY(!relay.port().isEmpty());
     const int floor = referenceTurns(branch, relay);
     QVERIFY(floor > 0);
     QVERIFY(home.writeIni(QByteArrayLiteral("[Terminal]\nID=07\n[Warenabgabe]\n17=42\n") +
-                          branch.hostIniSection(QStringLiteral("ordovant"), Zeitlimit, QStringLiteral("127.0.0.1"),
-                                                relay.port()) +
+                          branch.hostIniSection(QStringLiteral("ordovant"), Zeitlimit,
+                                                QStringLiteral("127.0.0.1"), relay.port()) +
                           branch.settingsInDatabase()));
     {
         InstalledStandaloneHost host;

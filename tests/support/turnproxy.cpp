@@ -292,8 +292,8 @@ private:
         } else {
             connection.serverSpoke = true;
         }
-        direction.pending.push_back(
-            {Clock::now() + std::chrono::milliseconds(m_options.delayMs), std::string(buffer, std::size_t(n))});
+        direction.pending.push_back({Clock::now() + std::chrono::milliseconds(m_options.delayMs),
+                                     std::string(buffer, std::size_t(n))});
     }
 
     void sendDue()
@@ -309,8 +309,8 @@ private:
                         direction->pending.pop_front();
                         continue;
                     }
-                    const ssize_t written = ::send(direction->to, chunk.bytes.data(), chunk.bytes.size(),
-                                                   MSG_NOSIGNAL);
+                    const ssize_t written =
+                        ::send(direction->to, chunk.bytes.data(), chunk.bytes.size(), MSG_NOSIGNAL);
                     if (written < 0) {
                         connection->closed = true;
                         break;

@@ -19,9 +19,11 @@ QString readLine(QProcess &process)
 
 TurnRelay::TurnRelay(const QString &server)
 {
-    const QStringList to = server.startsWith(u'/') ? QStringList{QStringLiteral("--to-socket"), server}
-                                                    : QStringList{QStringLiteral("--to"), QStringLiteral("127.0.0.1:") + server};
-    m_process.start(QStringLiteral(TURN_PROXY), to + QStringList{QStringLiteral("--seconds"), QStringLiteral("600")});
+    const QStringList to = server.startsWith(u'/')
+                               ? QStringList{QStringLiteral("--to-socket"), server}
+                               : QStringList{QStringLiteral("--to"), QStringLiteral("127.0.0.1:") + server};
+    m_process.start(QStringLiteral(TURN_PROXY),
+                    to + QStringList{QStringLiteral("--seconds"), QStringLiteral("600")});
     const QStringList words = readLine(m_process).split(u' ');
     if (words.size() == 2 && words.first() == QLatin1String("port"))
         m_port = words.last();

@@ -14,8 +14,8 @@ struct pg_conn;
 // work (a count, an existence test, the document load, a settings read or write) goes to the server as
 // one flight, BEGIN, its own statement limit, the statement with its values bound, COMMIT, and comes
 // back as one answer: one round trip. The connect asks the server nothing of its own; the encoding
-// travels in the startup packet. The unnamed statement lives until the next one, so that nothing of
-// the program's stays on a connection that a pooler hands on: no setting, no prepared statement.
+// travels in the startup packet. The statement is libpq's unnamed one, as for any query with values:
+// no setting and no named statement outlive the transaction, so a pooler may hand the connection on.
 // libpq is loaded at the first question, so that a start on SQLite does not pay for it.
 class LibpqBranch final : public BranchSource
 {

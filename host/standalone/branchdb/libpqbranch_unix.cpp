@@ -85,8 +85,9 @@ const Libpq &libpq()
 {
     const Libpq *pq = Libpq::instance();
     if (!pq)
-        throw HostError(QStringLiteral("Die PostgreSQL-Bibliothek libpq (ab Version 14) ist nicht installiert "
-                                       "(Paket libpq5)."));
+        throw HostError(
+            QStringLiteral("Die PostgreSQL-Bibliothek libpq (ab Version 14) ist nicht installiert "
+                           "(Paket libpq5)."));
     return *pq;
 }
 
@@ -215,7 +216,8 @@ pg_conn *LibpqBranch::connection()
         connection = pq.connectdbParams(keys.data(), values.data(), 0);
     }
     if (!connection)
-        throw HostError(message(QStringLiteral("Verbinden"), QStringLiteral("kein Speicher für die Verbindung")));
+        throw HostError(
+            message(QStringLiteral("Verbinden"), QStringLiteral("kein Speicher für die Verbindung")));
     if (pq.status(connection) != CONNECTION_OK || !pq.enterPipelineMode(connection)) {
         const QString reason = reasonOf(pq.errorMessage(connection));
         pq.finish(connection);
@@ -226,7 +228,8 @@ pg_conn *LibpqBranch::connection()
     return m_connection;
 }
 
-LibpqBranch::Answer LibpqBranch::exchange(const QByteArray &sql, const QByteArrayList &values, bool rollBackFirst)
+LibpqBranch::Answer LibpqBranch::exchange(const QByteArray &sql, const QByteArrayList &values,
+                                          bool rollBackFirst)
 {
     PGconn *connection = this->connection();
     const Libpq &pq = libpq();
@@ -238,7 +241,8 @@ LibpqBranch::Answer LibpqBranch::exchange(const QByteArray &sql, const QByteArra
     for (const QByteArray &value : values)
         bound.push_back(value.constData());
     const auto send = [&](const char *statement, int count, const char *const *parameters) {
-        return pq.sendQueryParams(connection, statement, count, nullptr, parameters, nullptr, nullptr, 0) == 1;
+        return pq.sendQueryParams(connection, statement, count, nullptr, parameters, nullptr, nullptr, 0) ==
+               1;
     };
     const bool sent = (!rollBackFirst || send("ROLLBACK", 0, nullptr)) && send("BEGIN", 0, nullptr) &&
                       send(setLimit.constData(), 0, nullptr) &&
@@ -333,16 +337,16 @@ QVector<Beleg> LibpqBranch::openBelege(qint16 filiale, const QList<int> &kinds, 
     QVector<Beleg> belege;
     belege.reserve(rows.size());
     for (const QByteArrayList &row : rows)
-        belege.append({filiale, row.value(0).toLongLong(), row.value(1).toInt() != 0, row.value(2).toInt() != 0,
-                       row.value(3).toLongLong()});
+        belege.append({filiale, row.value(0).toLongLong(), row.value(1).toInt() != 0,
+                       row.value(2).toInt() != 0, row.value(3).toLongLong()});
     return belege;
 }
 
 std::optional<QString> LibpqBranch::readSetting(qint16 filiale, const QString &key)
 {
     static const QByteArray sql = BranchSql::numberedForPostgres(BranchSql::ReadSetting);
-    const Rows rows =
-        run(QStringLiteral("Lesen der Einstellung %1").arg(key), sql, {QByteArray::number(filiale), key.toUtf8()});
+    const Rows rows = run(QStringLiteral("Lesen der Einstellung %1").arg(key), sql,
+                          {QByteArray::number(filiale), key.toUtf8()});
     if (rows.isEmpty())
         return std::nullopt;
     return QString::fromUtf8(rows.first().value(0));

@@ -46,7 +46,8 @@ public:
     // The driver a registered name and its library stand for.
     static OdbcDriver odbcDriverOf(const QString &registeredName, const QString &library);
     // The driver host.ini's Name and Optionen reach, as odbc() finds it.
-    static OdbcDriver odbcDriver(const QString &name, const QString &options, const OdbcInstallation &installation);
+    static OdbcDriver odbcDriver(const QString &name, const QString &options,
+                                 const OdbcInstallation &installation);
     // The attributes the program adds to every ODBC connection string: the limit MariaDB's driver
     // takes only as a keyword, and psqlODBC's logs switched off whatever odbcinst.ini or the data
     // source say (Debian's odbcinst.ini switches CommLog on). Other drivers pass over both. For
