@@ -7,7 +7,8 @@ set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 
 build_dir="$root/build"
-cmake_args=()
+# Every warning fails the build, as in CI.
+cmake_args=(-DORDOVANT_WERROR=ON)
 coverage=false
 if [ "${1:-}" = "--sanitize" ]; then
     build_dir="$root/build-asan"

@@ -149,8 +149,8 @@ Measurement runOnce(const std::vector<std::string> &command)
     const std::string text = readAll(output[0]);
     close(output[0]);
     int status = 0;
-    rusage usage{};
-    wait4(pid, &status, 0, &usage);
+    rusage resources{};
+    wait4(pid, &status, 0, &resources);
     const long long ended = ShownStamp::monotonicNanoseconds();
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
         failed(command, status, errors);
@@ -158,7 +158,7 @@ Measurement runOnce(const std::vector<std::string> &command)
 
     Measurement m;
     m.wallSeconds = double(ended - started) / 1e9;
-    m.maxRssKiB = double(usage.ru_maxrss);
+    m.maxRssKiB = double(resources.ru_maxrss);
     const size_t stamp = text.find(ShownStamp::Prefix);
     if (stamp != std::string::npos)
         m.shownSeconds =

@@ -13,6 +13,7 @@ bin="$build/bench"
 runs="${RUNS:-9}"
 # A whole process takes some 50 ms: three times the runs cost little and steady the medians.
 process_runs=$((3 * runs))
+# shellcheck source=tools/demo/hostini.sh
 source "$root/tools/demo/hostini.sh"
 
 # --- Build -----------------------------------------------------------------------------------------

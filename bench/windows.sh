@@ -9,6 +9,7 @@ build="$root/build-windows"
 runs="${RUNS:-9}"
 [ -f "$build/bare_app.exe" ] || { echo "bench/windows.sh: run scripts/windows.sh first" >&2; exit 1; }
 
+# shellcheck source=scripts/windows/wine-env.sh
 source "$root/scripts/windows/wine-env.sh"
 wine_environment "$build" "$("$root/scripts/windows-sdk.sh" | tail -1)"
 start_wine "$build"

@@ -23,16 +23,8 @@ template <std::size_t Bytes> struct TByteSet
     {
         return member >= 0 && member < capacity() && (bytes[member / 8] & (1u << (member % 8))) != 0;
     }
-    constexpr void include(int member)
-    {
-        if (member >= 0 && member < capacity())
-            bytes[member / 8] |= quint8(1u << (member % 8));
-    }
-    constexpr void exclude(int member)
-    {
-        if (member >= 0 && member < capacity())
-            bytes[member / 8] &= quint8(~(1u << (member % 8)));
-    }
+    constexpr void include(int member) { bytes[byteOf(member)] |= bitOf(member); }
+    constexpr void exclude(int member) { bytes[byteOf(member)] &= quint8(~bitOf(member)); }
     constexpr bool isEmpty() const
     {
         for (quint8 b : bytes)
@@ -48,6 +40,13 @@ template <std::size_t Bytes> struct TByteSet
         return n;
     }
     friend constexpr bool operator==(const TByteSet &, const TByteSet &) = default;
+
+private:
+    // A member outside the set changes nothing: its bit is none of byte 0. Without a branch, so that no
+    // part of the body is split off and shared between sets of different sizes (GCC then warns falsely).
+    static constexpr bool holds(int member) { return member >= 0 && member < capacity(); }
+    static constexpr std::size_t byteOf(int member) { return holds(member) ? std::size_t(member) / 8 : 0; }
+    static constexpr quint8 bitOf(int member) { return holds(member) ? quint8(1u << (member % 8)) : 0; }
 };
 
 // Business-transaction types, ids 0 to 8, in a set of 16 members.

@@ -22,6 +22,7 @@ sdk="$(tail -n 1 "$build/windows-sdk.log")"
 export ORDOVANT_WINDOWS_SDK="$sdk"
 
 echo "== Building for Windows"
+# shellcheck source=scripts/windows/wine-env.sh
 source "$root/scripts/windows/wine-env.sh"
 wine_environment "$build" "$sdk"
 # The same bytes from the same commit: the commit's time for rcc, no path of this machine.

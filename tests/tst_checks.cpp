@@ -3,6 +3,8 @@
 
 #include <QTest>
 
+#include <limits>
+
 namespace {
 
 const QStringList filialeCalls{
@@ -117,6 +119,8 @@ private slots:
     void flagsAskedOnlyForDependentIdsInOrder();
     void countsWorkOutTheSetsOnce();
     void setsAreCopies();
+    void memberOutsideSetChangesNothing_data();
+    void memberOutsideSetChangesNothing();
     void failingFlagMakesDependentIdsImpossible();
 
     // Sort-out task check
@@ -476,6 +480,41 @@ void TestChecks::setsAreCopies()
     QVERIFY(!dm.GetMoeglicheHerkuenfte().contains(51));
     QVERIFY(dm.GetMoeglicheGV().contains(3));
     QVERIFY(!dm.GetMoeglicheGV().contains(0));
+}
+
+// A member outside a set is in no set: adding or removing it leaves every member as it was.
+void TestChecks::memberOutsideSetChangesNothing_data()
+{
+    QTest::addColumn<int>("gvMember");
+    QTest::addColumn<int>("herkunftMember");
+    QTest::newRow("negative") << -1 << -1;
+    QTest::newRow("lowest int") << std::numeric_limits<int>::min() << std::numeric_limits<int>::min();
+    QTest::newRow("first beyond the set") << 16 << 56;
+    QTest::newRow("far beyond") << 1000 << 1000;
+}
+
+void TestChecks::memberOutsideSetChangesNothing()
+{
+    QFETCH(int, gvMember);
+    QFETCH(int, herkunftMember);
+    TQVX_Aufgabe_Geschaeftsvorfall_Set gv;
+    gv.include(0);
+    gv.include(15);
+    TQVX_Herkunftskennzeichen_Set herkuenfte;
+    herkuenfte.include(0);
+    herkuenfte.include(55);
+    const auto gvBefore = gv;
+    const auto herkuenfteBefore = herkuenfte;
+    gv.include(gvMember);
+    herkuenfte.include(herkunftMember);
+    QVERIFY(gv == gvBefore);
+    QVERIFY(herkuenfte == herkuenfteBefore);
+    QVERIFY(!gv.contains(gvMember));
+    QVERIFY(!herkuenfte.contains(herkunftMember));
+    gv.exclude(gvMember);
+    herkuenfte.exclude(herkunftMember);
+    QCOMPARE(membersOf(gv), QList<int>({0, 15}));
+    QCOMPARE(membersOf(herkuenfte), QList<int>({0, 55}));
 }
 
 void TestChecks::failingFlagMakesDependentIdsImpossible()

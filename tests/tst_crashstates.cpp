@@ -30,9 +30,10 @@ constexpr int MaxChoices = 10;
 struct Call
 {
     enum Kind { Create, Rename, Unlink, Write, Truncate, SyncFile, SyncFolder, Link };
-    Call(Kind kind, int inode, QString name, QString target = {}, qint64 offset = 0, QByteArray data = {})
-        : kind(kind), inode(inode), name(std::move(name)), target(std::move(target)), offset(offset),
-          data(std::move(data))
+    Call(Kind callKind, int callInode, QString callName, QString callTarget = {}, qint64 callOffset = 0,
+         QByteArray callData = {})
+        : kind(callKind), inode(callInode), name(std::move(callName)), target(std::move(callTarget)),
+          offset(callOffset), data(std::move(callData))
     {
     }
     Kind kind;

@@ -395,10 +395,10 @@ void TestServerOptions::driverWritesNoPassword()
     for (const QString &temporary : {QDir::tempPath(), QStringLiteral("/tmp")}) {
         leaks += filesHolding(temporary, password, start, QDirIterator::NoIteratorFlags);
         // The driver's own logs, password or not: one file per start that nothing removes.
-        for (const QFileInfo &file : QDir(temporary).entryInfoList(
+        for (const QFileInfo &driverLog : QDir(temporary).entryInfoList(
                  {QStringLiteral("psqlodbc_*"), QStringLiteral("mylog_*")}, QDir::Files)) {
-            if (file.lastModified() >= start)
-                leaks << file.filePath();
+            if (driverLog.lastModified() >= start)
+                leaks << driverLog.filePath();
         }
     }
     QVERIFY2(leaks.isEmpty(), qPrintable(leaks.join(u' ')));

@@ -1,6 +1,10 @@
 #include "infobox.h"
 
+// uic names setupUi()'s parameter after the form, as is the global InfoboxFrm.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wshadow"
 #include "ui_infobox.h"
+#pragma GCC diagnostic pop
 
 #include "check/delimitedlist.h"
 #include "check/ordovantdm.h"

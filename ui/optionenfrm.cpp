@@ -1,6 +1,10 @@
 #include "ui/optionenfrm.h"
 
+// uic names setupUi()'s parameter after the form, as is the global frmOptionen.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wshadow"
 #include "ui_optionenfrm.h"
+#pragma GCC diagnostic pop
 
 #include "check/delimitedlist.h"
 #include "check/ordovantdm.h"

@@ -10,6 +10,7 @@ dist="$build/dist/ordovant"
 # (a sticky /tmp has no such thing on Windows), which the program refuses for host.ini.
 home="$WINEPREFIX/drive_c/screenshot-host"
 home_windows='C:\screenshot-host'
+# shellcheck source=tools/demo/branch.sh
 source "$root/tools/demo/branch.sh"
 
 rm -rf "$home"

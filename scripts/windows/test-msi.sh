@@ -55,7 +55,11 @@ no_work_start() {
     wine "$program_dir/ordovant-db.exe" create 'C:\ProgramData\ordovant\filiale.db' >/dev/null 2>&1 || return 1
     local status=0
     env -u ORDOVANT_HOME timeout 120 wine "$program_dir/ordovant.exe" >/dev/null 2>&1 || status=$?
-    [ "$status" -eq 0 ] && [ ! -e "$data_dir/ordovant.log" ] || { echo "exit $status"; cat "$data_dir/ordovant.log" 2>/dev/null; return 1; }
+    if [ "$status" -ne 0 ] || [ -e "$data_dir/ordovant.log" ]; then
+        echo "exit $status"
+        cat "$data_dir/ordovant.log" 2>/dev/null
+        return 1
+    fi
 }
 one_product() { [ "$(installed_products)" = 1 ] || { wine uninstaller --list; return 1; }; }
 program_gone() { [ ! -e "$program_dir/ordovant.exe" ] && ! autostart >/dev/null; }

@@ -1,8 +1,11 @@
+# shellcheck shell=bash
 # The Wine set-up of the Windows build, sourced by scripts/windows.sh and the scripts beside this file.
 
 # wine_environment BUILD SDK: what Wine and the Windows programs of the build need, exported.
 wine_environment() {
-    export WINEPREFIX="$(cd "$1" && pwd)/wineprefix" WINEARCH=win64 WINEDEBUG=-all
+    local dir
+    dir="$(cd "$1" && pwd)"
+    export WINEPREFIX="$dir/wineprefix" WINEARCH=win64 WINEDEBUG=-all
     # A test prefix needs neither Mono nor Gecko: without this, creating it asks to install them.
     export WINEDLLOVERRIDES="mscoree,mshtml="
     # Qt's and the mingw runtime's DLLs and Qt's plugins come from the SDK, not from beside each test.
@@ -41,5 +44,5 @@ start_wine() {
 
 stop_wine() {
     wineserver -k 2>/dev/null || true
-    [ -n "${ORDOVANT_XVFB_PID:-}" ] && kill "$ORDOVANT_XVFB_PID" 2>/dev/null || true
+    if [ -n "${ORDOVANT_XVFB_PID:-}" ]; then kill "$ORDOVANT_XVFB_PID" 2>/dev/null || true; fi
 }

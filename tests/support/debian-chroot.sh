@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # A throw-away Debian chroot for package tests, sourced. The minimal system comes from the mirror apt
 # already uses and is kept packed in ~/.cache/ordovant, the packages apt downloads into it too; each run
 # unpacks a fresh copy, so nothing of an earlier run is left in it.

@@ -8,6 +8,7 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 build_dir="$1"
 home="$build_dir/demo-host"
 [ -d "$home" ] && exit 0
+# shellcheck source=tools/demo/branch.sh
 source "$root/tools/demo/branch.sh"
 
 rm -rf "$home.tmp"

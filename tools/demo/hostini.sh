@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # host.ini of a workstation, sourced by tools/demo/branch.sh and bench/run.sh.
 
 # workstation_host_ini TERMINAL BRANCH: the terminal of the branch with the branch program in use,

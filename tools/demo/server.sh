@@ -16,6 +16,7 @@ if [ -z "${ORDOVANT_DEMO_SERVER:-}" ]; then
 fi
 
 # Inside pg_virtualenv: PGHOST, PGPORT, PGUSER (a superuser) and PGPASSWORD name the new cluster.
+# shellcheck source=tools/demo/branch.sh
 source "$root/tools/demo/branch.sh"
 database=filiale
 home="$build_dir/demo-server-host"

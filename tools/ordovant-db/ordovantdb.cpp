@@ -287,7 +287,7 @@ BranchDatabaseSettings database(const QCommandLineParser &parser)
         (parser.isSet(QStringLiteral("host")) || parser.isSet(QStringLiteral("port"))))
         throw UsageError("--host and --port are for QPSQL; with QODBC --name names the data source");
     if (const QString problem = connectionProblem(settings); !problem.isEmpty())
-        throw UsageError(("--options: " + problem).toStdString());
+        throw UsageError((QStringLiteral("--options: ") + problem).toStdString());
     return settings;
 }
 
