@@ -105,7 +105,8 @@ Counts referenceCounts(const BenchHost &host)
 bool sameCounts(const Homes &homes, const BenchHost &host)
 {
     const Counts ordovant = ordovantCounts(homes.ordovant);
-    const Counts reference = homes.reference.isEmpty() ? referenceCounts(host) : ordovantCounts(homes.reference);
+    const Counts reference =
+        homes.reference.isEmpty() ? referenceCounts(host) : ordovantCounts(homes.reference);
     if (ordovant.found && ordovant == reference)
         return true;
     std::fprintf(stderr, "bench_counting: ordovant found %s, counted %d; the reference counted %d\n",

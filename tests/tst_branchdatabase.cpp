@@ -415,8 +415,8 @@ void TestBranchDatabase::failedStatementSaysWhy_data()
     QTest::addColumn<bool>("open");
     QTest::addColumn<QString>("reason");
     QTest::newRow("the driver's own error") << true << QStringLiteral("syntax error");
-    QTest::newRow("refused without an error") << false
-                                              << QStringLiteral("die Verbindung zum Server ist abgebrochen");
+    QTest::newRow("refused without an error")
+        << false << QStringLiteral("die Verbindung zum Server ist abgebrochen");
 }
 
 void TestBranchDatabase::failedStatementSaysWhy()

@@ -89,7 +89,8 @@ bool TestChecksStandalone::prepare(int filiale, const QVector<TaskRow> &tasks,
         qWarning("%s", qPrintable(m_branch->error()));
         return false;
     }
-    return m_home->writeIni(hostIni(filiale, *m_branch)) && installBranchProgram(m_home->filePath(QStringLiteral("fertig")));
+    return m_home->writeIni(hostIni(filiale, *m_branch)) &&
+           installBranchProgram(m_home->filePath(QStringLiteral("fertig")));
 }
 
 // --- Sort-out task check ---
@@ -196,8 +197,15 @@ void TestChecksStandalone::documentListHasARowPerOpenDocument()
     const BelegRow expired{42, 32, "2026-03-01"};
     const BelegRow later{42, 33, "2026-04-01"};
     QVERIFY(prepare(42, {},
-                    {expired, later, expired, {42, 33, QVariant()}, later, expired, {42, 32, "2026-03-01", 1},
-                     {43, 32, "2026-03-01"}, {42, 31, "2026-03-01"}}));
+                    {expired,
+                     later,
+                     expired,
+                     {42, 33, QVariant()},
+                     later,
+                     expired,
+                     {42, 32, "2026-03-01", 1},
+                     {43, 32, "2026-03-01"},
+                     {42, 31, "2026-03-01"}}));
     InstalledStandaloneHost host;
     TQVX_BA_Filter filter;
     filter.Filiale = 42;

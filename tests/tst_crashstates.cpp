@@ -181,8 +181,8 @@ private:
         if (call.kind == Call::Write || call.kind == Call::Truncate)
             applyToContent(m_now.contents[call.inode], call);
         if (call.text.isEmpty()) {
-            static const char *const verbs[] = {"create", "rename", "unlink", "write",
-                                                "ftruncate", "fsync", "fsync", "link"};
+            static const char *const verbs[] = {"create",    "rename", "unlink", "write",
+                                                "ftruncate", "fsync",  "fsync",  "link"};
             call.text = QStringLiteral("%1(%2)").arg(QLatin1String(verbs[call.kind]), shortName(path));
         }
         calls << call;
@@ -228,8 +228,8 @@ private:
         }
         Call call{kind, inode, from, to};
         call.text = QStringLiteral("%1(%2, %3)")
-                        .arg(kind == Call::Link ? QStringLiteral("link") : QStringLiteral("rename"), shortName(from),
-                             shortName(to));
+                        .arg(kind == Call::Link ? QStringLiteral("link") : QStringLiteral("rename"),
+                             shortName(from), shortName(to));
         applyToNames(m_now.names, call);
         record(call, to);
     }

@@ -268,8 +268,8 @@ void TestOrdovantDb::badArgumentsAreRefused_data()
 {
     QTest::addColumn<QStringList>("arguments");
     QTest::newRow("no command") << QStringList{};
-    QTest::newRow("empty file name") << QStringList{QStringLiteral("create"), QString(), QStringLiteral("--task"),
-                                                    QStringLiteral("42,3,1")};
+    QTest::newRow("empty file name") << QStringList{QStringLiteral("create"), QString(),
+                                                    QStringLiteral("--task"), QStringLiteral("42,3,1")};
     QTest::newRow("unknown command") << QStringList{QStringLiteral("drop"), QStringLiteral("x.db")};
     QTest::newRow("task not a number") << QStringList{QStringLiteral("create"), QStringLiteral("x.db"),
                                                       QStringLiteral("--task"), QStringLiteral("7,x,1")};
@@ -296,14 +296,17 @@ void TestOrdovantDb::badArgumentsAreRefused_data()
     QTest::newRow("settings into a file")
         << QStringList{QStringLiteral("copy-settings"), QStringLiteral("x.db")};
     // Rows and branches the program would not read as meant: none reaches a file or a server.
-    const QStringList copyToServer{QStringLiteral("copy-settings"), QStringLiteral("x.db"), QStringLiteral("--driver"),
-                                   QStringLiteral("QPSQL"), QStringLiteral("--filiale")};
+    const QStringList copyToServer{QStringLiteral("copy-settings"), QStringLiteral("x.db"),
+                                   QStringLiteral("--driver"), QStringLiteral("QPSQL"),
+                                   QStringLiteral("--filiale")};
     QTest::newRow("settings of branch 40000") << copyToServer + QStringList{QStringLiteral("40000")};
     QTest::newRow("settings of branch 0") << copyToServer + QStringList{QStringLiteral("0")};
-    QTest::newRow("task of a branch beyond 16 bits") << QStringList{
-        QStringLiteral("create"), QStringLiteral("x.db"), QStringLiteral("--task"), QStringLiteral("99999999999,3,11")};
-    QTest::newRow("task neither open nor done") << QStringList{QStringLiteral("create"), QStringLiteral("x.db"),
-                                                               QStringLiteral("--task"), QStringLiteral("42,3,11,7")};
+    QTest::newRow("task of a branch beyond 16 bits")
+        << QStringList{QStringLiteral("create"), QStringLiteral("x.db"), QStringLiteral("--task"),
+                       QStringLiteral("99999999999,3,11")};
+    QTest::newRow("task neither open nor done")
+        << QStringList{QStringLiteral("create"), QStringLiteral("x.db"), QStringLiteral("--task"),
+                       QStringLiteral("42,3,11,7")};
     // Role names are taken whole, and never a predefined role's.
     const QStringList addRole{QStringLiteral("add-branch-role"), QStringLiteral("--filiale"),
                               QStringLiteral("42"), QStringLiteral("--driver"), QStringLiteral("QPSQL")};
@@ -361,16 +364,18 @@ void TestOrdovantDb::serverGetsTheRowsOfAFile_data()
     QTest::addColumn<QStringList>("rows");
     QTest::addColumn<int>("tasks");
     for (const QString &route : {QStringLiteral("QPSQL"), QStringLiteral("QODBC-MariaDB")}) {
-    QTest::addRow("%s: given", qPrintable(route)) << route << QStringList{QStringLiteral("--task"),  QStringLiteral("7,2,53"),
-                                          QStringLiteral("--task"),  QStringLiteral("7,8,0,1"),
-                                          QStringLiteral("--beleg"), QStringLiteral("7,39,2024-06-14"),
-                                          QStringLiteral("--beleg"), QStringLiteral("8,1,,1")}
-                           << 2;
-    QTest::addRow("%s: random", qPrintable(route)) << route << QStringList{QStringLiteral("--random-tasks"), QStringLiteral("2500"),
-                                           QStringLiteral("--branches"),     QStringLiteral("3"),
-                                           QStringLiteral("--open-percent"), QStringLiteral("25"),
-                                           QStringLiteral("--seed"),         QStringLiteral("5")}
-                            << 2500;
+        QTest::addRow("%s: given", qPrintable(route))
+            << route << QStringList{QStringLiteral("--task"),  QStringLiteral("7,2,53"),
+                                    QStringLiteral("--task"),  QStringLiteral("7,8,0,1"),
+                                    QStringLiteral("--beleg"), QStringLiteral("7,39,2024-06-14"),
+                                    QStringLiteral("--beleg"), QStringLiteral("8,1,,1")}
+            << 2;
+        QTest::addRow("%s: random", qPrintable(route))
+            << route << QStringList{QStringLiteral("--random-tasks"), QStringLiteral("2500"),
+                                    QStringLiteral("--branches"),     QStringLiteral("3"),
+                                    QStringLiteral("--open-percent"), QStringLiteral("25"),
+                                    QStringLiteral("--seed"),         QStringLiteral("5")}
+            << 2500;
     }
 }
 
@@ -383,8 +388,9 @@ void TestOrdovantDb::serverGetsTheRowsOfAFile()
         QSKIP(qPrintable(reason));
     BranchFixture server(route, m_dir.path());
     QVERIFY2(server.create({}), qPrintable(server.error()));
-    const QString file = m_dir.filePath(
-        QStringLiteral("vergleich-%1.db").arg(QString::fromUtf8(QTest::currentDataTag()).remove(u':').remove(u' ')));
+    const QString file =
+        m_dir.filePath(QStringLiteral("vergleich-%1.db")
+                           .arg(QString::fromUtf8(QTest::currentDataTag()).remove(u':').remove(u' ')));
     QCOMPARE(runTool(QStringList{QStringLiteral("create"), file} + rows).exitCode, 0);
     const ToolRun filled = runTool(QStringList{QStringLiteral("create")} + onServer(server) + rows);
     QVERIFY2(filled.exitCode == 0, filled.errors.constData());
@@ -429,10 +435,11 @@ void TestOrdovantDb::copySettingsCopiesTheGroupOnce()
     BranchFixture server(QStringLiteral("QPSQL"), m_dir.path());
     QVERIFY2(server.create({}), qPrintable(server.error()));
     // Branch 43's row of the same key stays as it is.
-    QVERIFY2(server.exec(QStringLiteral("INSERT INTO einstellung (filiale, schluessel, wert) VALUES "
-                                        "(42, 'ORDOVANT/DM/GV07', 'ALT'), (42, 'ORDOVANT/DM/GV08', 'RESERV'), "
-                                        "(43, 'ORDOVANT/DM/GV07', 'FREMD')")),
-             qPrintable(server.error()));
+    QVERIFY2(
+        server.exec(QStringLiteral("INSERT INTO einstellung (filiale, schluessel, wert) VALUES "
+                                   "(42, 'ORDOVANT/DM/GV07', 'ALT'), (42, 'ORDOVANT/DM/GV08', 'RESERV'), "
+                                   "(43, 'ORDOVANT/DM/GV07', 'FREMD')")),
+        qPrintable(server.error()));
     const QStringList copy{
         QStringLiteral("copy-settings"),
         writeFile(QStringLiteral("kopie.ini"),
@@ -448,7 +455,8 @@ void TestOrdovantDb::copySettingsCopiesTheGroupOnce()
         QVERIFY2(copied.exitCode == 1, copied.errors.constData());
         for (const char *value : {"ORDOVANT/DM/ALT/GV07=X", "ORDOVANT/DM/GV0/7=V", "ORDOVANT/DM/GV07\\=W"})
             QVERIFY2(copied.errors.contains(value), copied.errors.constData());
-        QVERIFY2(copied.errors.contains("copied 3 values into einstellung, 3 not"), copied.errors.constData());
+        QVERIFY2(copied.errors.contains("copied 3 values into einstellung, 3 not"),
+                 copied.errors.constData());
         QCOMPARE(serverRows(server, SettingRows), expected);
         QCOMPARE(serverRows(server, OtherBranchRows), QStringList{QStringLiteral("ORDOVANT/DM/GV07,FREMD")});
     }
@@ -462,14 +470,15 @@ void TestOrdovantDb::copySettingsThroughOdbc()
         QSKIP(qPrintable(reason));
     BranchFixture server(route, m_dir.path());
     QVERIFY2(server.create({}), qPrintable(server.error()));
-    QVERIFY2(server.exec(QStringLiteral("INSERT INTO einstellung (filiale, schluessel, wert) VALUES "
-                                        "(42, 'ORDOVANT/DM/GV07', 'ALT'), (43, 'ORDOVANT/DM/GV07', 'FREMD')")),
-             qPrintable(server.error()));
-    const QStringList copy =
-        QStringList{QStringLiteral("copy-settings"),
-                    writeFile(QStringLiteral("einstellungen-odbc.ini"), "[ORDOVANT/DM]\nGV07=KUNDBEST|Ä|RESERV\nHERKUNFT07=O\n"),
-                    QStringLiteral("--filiale"), QStringLiteral("42")} +
-        onServer(server);
+    QVERIFY2(
+        server.exec(QStringLiteral("INSERT INTO einstellung (filiale, schluessel, wert) VALUES "
+                                   "(42, 'ORDOVANT/DM/GV07', 'ALT'), (43, 'ORDOVANT/DM/GV07', 'FREMD')")),
+        qPrintable(server.error()));
+    const QStringList copy = QStringList{QStringLiteral("copy-settings"),
+                                         writeFile(QStringLiteral("einstellungen-odbc.ini"),
+                                                   "[ORDOVANT/DM]\nGV07=KUNDBEST|Ä|RESERV\nHERKUNFT07=O\n"),
+                                         QStringLiteral("--filiale"), QStringLiteral("42")} +
+                             onServer(server);
     for (int run = 1; run <= 2; ++run) {
         const ToolRun copied = runTool(copy);
         QVERIFY2(copied.exitCode == 0, copied.errors.constData());
@@ -511,7 +520,8 @@ void TestOrdovantDb::migrationTakesOnlyABranch_data()
     QTest::addColumn<QString>("row");
     const QString untouched = QStringLiteral(R"({"schluessel":"ORDOVANT/DM/GV07","wert":"KUNDBEST"})");
     QTest::newRow("branch 42") << QStringLiteral("42") << 0
-                               << QStringLiteral(R"({"schluessel":"ORDOVANT/DM/GV07","wert":"KUNDBEST","filiale":42})");
+                               << QStringLiteral(
+                                      R"({"schluessel":"ORDOVANT/DM/GV07","wert":"KUNDBEST","filiale":42})");
     // psql ends a script with 3 when ON_ERROR_STOP stops it.
     QTest::newRow("branch -1") << QStringLiteral("-1") << 3 << untouched;
     QTest::newRow("branch 0") << QStringLiteral("0") << 3 << untouched;
@@ -526,15 +536,17 @@ void TestOrdovantDb::migrationTakesOnlyABranch()
     QFETCH(QString, row);
     BranchFixture server(QStringLiteral("QPSQL"), m_dir.path());
     QVERIFY2(server.create({}), qPrintable(server.error()));
-    QVERIFY2(server.exec(QStringLiteral("DROP TABLE einstellung")) &&
-                 server.exec(QStringLiteral("CREATE TABLE einstellung (schluessel text PRIMARY KEY, wert text)")) &&
-                 server.exec(QStringLiteral("INSERT INTO einstellung VALUES ('ORDOVANT/DM/GV07', 'KUNDBEST')")),
-             qPrintable(server.error()));
+    QVERIFY2(
+        server.exec(QStringLiteral("DROP TABLE einstellung")) &&
+            server.exec(
+                QStringLiteral("CREATE TABLE einstellung (schluessel text PRIMARY KEY, wert text)")) &&
+            server.exec(QStringLiteral("INSERT INTO einstellung VALUES ('ORDOVANT/DM/GV07', 'KUNDBEST')")),
+        qPrintable(server.error()));
     QProcess psql;
     psql.setProcessChannelMode(QProcess::MergedChannels);
-    psql.start(QStringLiteral("psql"), {QStringLiteral("-X"), QStringLiteral("-d"), server.databaseName(),
-                                        QStringLiteral("-v"), QStringLiteral("filiale=") + filiale,
-                                        QStringLiteral("-f"), QStringLiteral(MIGRATION_SQL)});
+    psql.start(QStringLiteral("psql"),
+               {QStringLiteral("-X"), QStringLiteral("-d"), server.databaseName(), QStringLiteral("-v"),
+                QStringLiteral("filiale=") + filiale, QStringLiteral("-f"), QStringLiteral(MIGRATION_SQL)});
     if (!psql.waitForStarted())
         QSKIP("no psql here");
     QVERIFY(psql.waitForFinished(120000));

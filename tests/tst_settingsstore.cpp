@@ -1,8 +1,8 @@
 #include "host/hosterror.h"
 #include "host/simplemask.h"
+#include "host/standalone/store/filereplacement.h"
 #include "host/standalone/store/inifile.h"
 #include "host/standalone/store/inisnapshot.h"
-#include "host/standalone/store/filereplacement.h"
 #include "support/programrun.h"
 #include "support/standalonehosthome.h"
 
@@ -395,9 +395,9 @@ void TestSettingsStore::leftLockIsTakenOver()
         QVERIFY(QFile(workingCopy.filePath(QStringLiteral("kopie.ini"))).open(QIODevice::WriteOnly));
         // Windows' runtime cannot date a folder back (it opens folders for files only).
         std::error_code dated;
-        std::filesystem::last_write_time(QFile::encodeName(workingCopy.path()).toStdString(),
-                                         std::filesystem::file_time_type::clock::now() - std::chrono::hours(24),
-                                         dated);
+        std::filesystem::last_write_time(
+            QFile::encodeName(workingCopy.path()).toStdString(),
+            std::filesystem::file_time_type::clock::now() - std::chrono::hours(24), dated);
         agedWorkingCopy = !dated;
     } else {
         QVERIFY(home.writeFile(QStringLiteral("einstellungen.ini.schreibsperre"), content));
@@ -411,7 +411,8 @@ void TestSettingsStore::leftLockIsTakenOver()
     QVERIFY(QFileInfo::exists(lockPath));
     StandaloneHost host;
     auto store = openStore(host);
-    const QString refused = refusal([&] { store->writeLocal(QStringLiteral("GV07"), QStringLiteral("RESERV")); });
+    const QString refused =
+        refusal([&] { store->writeLocal(QStringLiteral("GV07"), QStringLiteral("RESERV")); });
     QVERIFY2(refused.isEmpty(), qPrintable(refused));
     QCOMPARE(store->readLocalDef(QStringLiteral("GV07"), QString()), QStringLiteral("RESERV"));
     QVERIFY(!QFileInfo::exists(lockPath));
@@ -424,18 +425,26 @@ void TestSettingsStore::replacedFileIsTheRealFile_data()
     // Relative to a folder that holds real/einstellungen.ini and links to it.
     QTest::addColumn<QString>("given");
     QTest::addColumn<QString>("expected"); // empty: refused
-    QTest::newRow("the real path") << "real/einstellungen.ini" << "real/einstellungen.ini";
-    QTest::newRow("relative parts") << "real/../real/./einstellungen.ini" << "real/einstellungen.ini";
-    QTest::newRow("a link") << "verweis.ini" << "real/einstellungen.ini";
-    QTest::newRow("a link to a link") << "verweis2.ini" << "real/einstellungen.ini";
-    QTest::newRow("a link to the folder") << "ordnerverweis/einstellungen.ini" << "real/einstellungen.ini";
-    QTest::newRow("a link to a file not made yet") << "neu.ini" << "real/neu.ini";
-    QTest::newRow("a loop of links") << "kreis1.ini" << "";
+    QTest::newRow("the real path") << "real/einstellungen.ini"
+                                   << "real/einstellungen.ini";
+    QTest::newRow("relative parts") << "real/../real/./einstellungen.ini"
+                                    << "real/einstellungen.ini";
+    QTest::newRow("a link") << "verweis.ini"
+                            << "real/einstellungen.ini";
+    QTest::newRow("a link to a link") << "verweis2.ini"
+                                      << "real/einstellungen.ini";
+    QTest::newRow("a link to the folder") << "ordnerverweis/einstellungen.ini"
+                                          << "real/einstellungen.ini";
+    QTest::newRow("a link to a file not made yet") << "neu.ini"
+                                                   << "real/neu.ini";
+    QTest::newRow("a loop of links") << "kreis1.ini"
+                                     << "";
     // A network share keeps its two leading slashes (Windows).
     QTest::newRow("a network share") << "\\\\server\\freigabe\\filiale\\einstellungen.ini"
                                      << "//server/freigabe/filiale/einstellungen.ini";
     QTest::newRow("a network share with relative parts")
-        << "//server/freigabe/alt/../filiale/einstellungen.ini" << "//server/freigabe/filiale/einstellungen.ini";
+        << "//server/freigabe/alt/../filiale/einstellungen.ini"
+        << "//server/freigabe/filiale/einstellungen.ini";
 }
 
 // Writers that name one store by different names must lock and replace the same file.
@@ -455,9 +464,12 @@ void TestSettingsStore::replacedFileIsTheRealFile()
     const QDir base(QFileInfo(dir.path()).canonicalFilePath());
     QVERIFY(base.mkpath(QStringLiteral("real")));
     QVERIFY(QFile(base.filePath(QStringLiteral("real/einstellungen.ini"))).open(QIODevice::WriteOnly));
-    const QList<std::pair<const char *, const char *>> links{
-        {"verweis.ini", "real/einstellungen.ini"}, {"verweis2.ini", "verweis.ini"}, {"ordnerverweis", "real"},
-        {"neu.ini", "real/neu.ini"}, {"kreis1.ini", "kreis2.ini"}, {"kreis2.ini", "kreis1.ini"}};
+    const QList<std::pair<const char *, const char *>> links{{"verweis.ini", "real/einstellungen.ini"},
+                                                             {"verweis2.ini", "verweis.ini"},
+                                                             {"ordnerverweis", "real"},
+                                                             {"neu.ini", "real/neu.ini"},
+                                                             {"kreis1.ini", "kreis2.ini"},
+                                                             {"kreis2.ini", "kreis1.ini"}};
     for (const auto &[link, target] : links)
         QVERIFY(QFile::link(QLatin1String(target), base.filePath(QLatin1String(link))));
     const QString path = share ? given : base.filePath(given);
@@ -510,9 +522,11 @@ void TestSettingsStore::garbageStoreIsNeverOverwritten_data()
     QTest::newRow("latin-1") << QByteArray("[ORDOVANT]\nDM\\07GV=\xdc\x62\x65rpr\xfc\x66ung\n") << 2;
     QTest::newRow("zero byte") << QByteArray("[A]\nx=1\ny=\0\n", 12) << 3;
     // Every line holds a "=", but the keys are no names.
-    QTest::newRow("a copied log") << QByteArray(
-        "2026-12-08T07:55:01 07 TDMOrdovant.Einstellung_laden: Pfad=einstellungen.ini\n"
-        "2026-12-08T07:55:02 07 TQVXProgramm.ShowException: In host.ini ist Zeitlimit=\"0\" falsch\n") << 1;
+    QTest::newRow("a copied log")
+        << QByteArray(
+               "2026-12-08T07:55:01 07 TDMOrdovant.Einstellung_laden: Pfad=einstellungen.ini\n"
+               "2026-12-08T07:55:02 07 TQVXProgramm.ShowException: In host.ini ist Zeitlimit=\"0\" falsch\n")
+        << 1;
     QTest::newRow("keys without a section") << QByteArray("PATH=/usr/bin\nLANG=de_DE.UTF-8\n") << 1;
     QTest::newRow("section name with a blank") << QByteArray("[Desktop Entry]\nName=ordovant\n") << 1;
     // QSettings would read "\T" as a tab and save the path changed.
@@ -531,8 +545,9 @@ void TestSettingsStore::garbageStoreIsNeverOverwritten()
     StandaloneHost host;
     auto store = openStore(host);
     const QString named = QStringLiteral("Zeile %1").arg(line);
-    QVERIFY2(refusal([&] { store->readLocalDef(QStringLiteral("07GV"), QStringLiteral("KUNDBEST")); })
-                 .contains(named),
+    QVERIFY2(refusal([&] {
+                 store->readLocalDef(QStringLiteral("07GV"), QStringLiteral("KUNDBEST"));
+             }).contains(named),
              qPrintable(named));
     QVERIFY(refusal([&] { store->writeLocal(QStringLiteral("07GV"), QStringLiteral("X")); }).contains(named));
     QCOMPARE(home.readFile(QStringLiteral("einstellungen.ini")), content);
@@ -589,8 +604,7 @@ void TestSettingsStore::readOnlyStoreFails()
         QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
         if (directoryToo)
             QVERIFY(QFile::setPermissions(home.path(), QFile::ReadOwner | QFile::ExeOwner));
-        const auto [exitCode, output] =
-            writeAs({Owner, Owner, QString()}, home, "NEU");
+        const auto [exitCode, output] = writeAs({Owner, Owner, QString()}, home, "NEU");
         QVERIFY(QFile::setPermissions(home.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
         QVERIFY2(exitCode == 1 && output.contains("ist schreibgeschützt"), output.constData());
         QCOMPARE(home.readFile(QStringLiteral("einstellungen.ini")), before);
@@ -603,7 +617,8 @@ void TestSettingsStore::readOnlyStoreFails()
     // Windows' read-only attribute holds for root under Wine too.
     const bool restricted = !QFileInfo(path).isWritable();
     if (restricted) {
-        const QString refused = refusal([&] { store->writeLocal(QStringLiteral("07GV"), QStringLiteral("NEU")); });
+        const QString refused =
+            refusal([&] { store->writeLocal(QStringLiteral("07GV"), QStringLiteral("NEU")); });
         // In German, and not Qt's "is not writable".
         QVERIFY2(refused.contains(QStringLiteral("ist schreibgeschützt")), qPrintable(refused));
     }
@@ -636,7 +651,7 @@ void TestSettingsStore::storeInAnyFormQSettingsWritesIsTaken_data()
     QTest::newRow("by hand") << QByteArray("; Filiale 42\n[ORDOVANT/DM]\nGV07 = KUNDBEST|RESERV\n"
                                            "# alt: GV07=KUNDBEST\n  HERKUNFT07=O|K\n\n[ANDERE]\nx=a, b\n");
     QTest::newRow("comments with #") << QByteArray("# Filiale 42\r\n[ORDOVANT/DM]\r\n# Kasse 3 wie 07\r\n"
-                                                  "GV07=KUNDBEST|RESERV\r\n  #GV08=ALT\r\n");
+                                                   "GV07=KUNDBEST|RESERV\r\n  #GV08=ALT\r\n");
 }
 
 // A save keeps every other value of the store as QSettings reads it.
@@ -748,8 +763,7 @@ void TestSettingsStore::saveKeepsTheStoreWritableForOthers()
     if (owner == writer)
         return;
     // The owner of before, in the group, saves after the other user.
-    const auto [ownerExitCode, ownerOutput] =
-        writeAs({owner, owner, QString::number(SharedGroup)}, dir, "O");
+    const auto [ownerExitCode, ownerOutput] = writeAs({owner, owner, QString::number(SharedGroup)}, dir, "O");
     QVERIFY2(ownerExitCode == 0, ownerOutput.constData());
     QCOMPARE(storedValue(store, QStringLiteral("ORDOVANT/DM/W-0")), QVariant(QStringLiteral("W-0-wert")));
     QCOMPARE(storedValue(store, QStringLiteral("ORDOVANT/DM/O-0")), QVariant(QStringLiteral("O-0-wert")));

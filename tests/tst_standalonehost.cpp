@@ -305,7 +305,8 @@ void TestStandaloneHost::storeThatIsHostIniFailsProgrammInit()
     StandaloneHostHome home;
     const QByteArray ini = "; Filiale 42\n[Einstellungen]\nPfad=" + storePath + "\n";
     QVERIFY(home.writeIni(ini));
-    QVERIFY_THROWS_EXCEPTION(HostError, home.makeHost()->programmInit(QStringLiteral("ORDOVANT"), {}, 1, 0, false));
+    QVERIFY_THROWS_EXCEPTION(HostError,
+                             home.makeHost()->programmInit(QStringLiteral("ORDOVANT"), {}, 1, 0, false));
     QVERIFY(home.writeIni(ini + "Speicher=Datenbank\n[Datenbank]\nTreiber=QPSQL\n"));
     home.makeHost()->programmInit(QStringLiteral("ORDOVANT"), {}, 1, 0, false);
 }
@@ -497,7 +498,8 @@ void TestStandaloneHost::logIsBoundedAndKeepsLinesWhole()
     QVERIFY(current.size() < LogLimit);
     if (fullBefore)
         QCOMPARE(older, full);
-    static const QRegularExpression format(QStringLiteral(R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d 07 T.Schreiber: (\d+)-(\d+)-x{1000}$)"));
+    static const QRegularExpression format(
+        QStringLiteral(R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d 07 T.Schreiber: (\d+)-(\d+)-x{1000}$)"));
     QSet<QString> seen;
     for (const QByteArray &text : {fullBefore ? QByteArray() : older, current}) {
         for (const QString &line : QString::fromUtf8(text).split(u'\n', Qt::SkipEmptyParts)) {

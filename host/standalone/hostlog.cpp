@@ -44,7 +44,8 @@ QString rotateWhenFull(const QString &path)
         // Windows answers a rename onto a folder as one onto a file held open, a try for later.
         if (QFileInfo(path).size() >= LogLimit && !DurableFile::replace(path, older)) {
             if (const QString what = DurableFile::notAFile(older); !what.isEmpty())
-                return QStringLiteral("an der Stelle von %1 steht %2").arg(QDir::toNativeSeparators(older), what);
+                return QStringLiteral("an der Stelle von %1 steht %2")
+                    .arg(QDir::toNativeSeparators(older), what);
         }
     } catch (const HostError &e) {
         return QString::fromUtf8(e.what());

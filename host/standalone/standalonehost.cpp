@@ -6,10 +6,10 @@
 #include "host/standalone/platform/display.h"
 #include "host/standalone/store/inisettingsstore.h"
 #include "processlauncher.h"
-#include "standalonesimplemask.h"
 #include "standaloneaufgabenmani.h"
 #include "standalonebelegauswahl.h"
 #include "standalonedmwarenabgabe.h"
+#include "standalonesimplemask.h"
 #include "standalonewarenabgabemani.h"
 
 #include <QApplication>

@@ -16,16 +16,17 @@ QString groupOf(const QString &section, const QString &subsection)
 
 } // namespace
 
-StandaloneSimpleMask::StandaloneSimpleMask(std::shared_ptr<HostConfig> config, std::shared_ptr<BranchDatabase> database,
-                             const QString &section, const QString &subsection)
+StandaloneSimpleMask::StandaloneSimpleMask(std::shared_ptr<HostConfig> config,
+                                           std::shared_ptr<BranchDatabase> database, const QString &section,
+                                           const QString &subsection)
     : m_config(std::move(config)), m_database(std::move(database)), m_group(groupOf(section, subsection))
 {
 }
 
 StandaloneSimpleMask::~StandaloneSimpleMask() = default;
 
-void StandaloneSimpleMask::changeKeyValues(const QString &section, const QString &subsection, const QString &, bool,
-                                    bool, const QString &, const QString &)
+void StandaloneSimpleMask::changeKeyValues(const QString &section, const QString &subsection, const QString &,
+                                           bool, bool, const QString &, const QString &)
 {
     m_group = groupOf(section, subsection);
 }

@@ -14,7 +14,7 @@ class StandaloneSimpleMask final : public SimpleMaskBackend
 {
 public:
     StandaloneSimpleMask(std::shared_ptr<HostConfig> config, std::shared_ptr<BranchDatabase> database,
-                  const QString &section, const QString &subsection);
+                         const QString &section, const QString &subsection);
     ~StandaloneSimpleMask() override;
 
     void changeKeyValues(const QString &section, const QString &subsection, const QString &text, bool flag1,

@@ -109,11 +109,13 @@ QString BranchFixture::unavailable(const QString &route)
     if (route != Sqlite && route != OdbcMariaDb && qEnvironmentVariableIsEmpty("ORDOVANT_TEST_PG_TEMPLATE"))
         return QStringLiteral("no test server: run under tests/support/with-postgresql.sh (./test.sh does)");
     if (route == OdbcPostgres && qEnvironmentVariableIsEmpty("ORDOVANT_TEST_ODBC_PG_DSN"))
-        return QStringLiteral("no ODBC data sources: run under tests/support/with-mariadb.sh (./test.sh does)");
+        return QStringLiteral(
+            "no ODBC data sources: run under tests/support/with-mariadb.sh (./test.sh does)");
     if (route == PgBouncer && qEnvironmentVariableIsEmpty("ORDOVANT_TEST_PGBOUNCER_PORT"))
         return QStringLiteral("no PgBouncer: run under tests/support/with-pgbouncer.sh (./test.sh does)");
     if (route == OdbcMariaDb && qEnvironmentVariableIsEmpty("ORDOVANT_TEST_ODBC_MARIADB_ADMIN_DSN"))
-        return QStringLiteral("no MariaDB test server: run under tests/support/with-mariadb.sh (./test.sh does)");
+        return QStringLiteral(
+            "no MariaDB test server: run under tests/support/with-mariadb.sh (./test.sh does)");
     return {};
 }
 
@@ -299,11 +301,13 @@ QByteArray BranchFixture::hostIniSection(const QString &role, int zeitlimit, con
             .toUtf8();
     QString source;
     if (isMariaDb()) {
-        const QString password =
-            m_odbcPassword.isEmpty() ? qEnvironmentVariable("ORDOVANT_TEST_MARIADB_PASSWORD") : m_odbcPassword;
+        const QString password = m_odbcPassword.isEmpty()
+                                     ? qEnvironmentVariable("ORDOVANT_TEST_MARIADB_PASSWORD")
+                                     : m_odbcPassword;
         const QString where =
-            host.isEmpty() ? QStringLiteral("Socket=%1\n").arg(qEnvironmentVariable("ORDOVANT_TEST_MARIADB_SOCKET"))
-                           : QStringLiteral("Server=%1\nPort=%2\n").arg(host, port);
+            host.isEmpty()
+                ? QStringLiteral("Socket=%1\n").arg(qEnvironmentVariable("ORDOVANT_TEST_MARIADB_SOCKET"))
+                : QStringLiteral("Server=%1\nPort=%2\n").arg(host, port);
         source = QStringLiteral("Driver=MariaDB Unicode\n%1User=ordovant\nPassword=%2\nDatabase=%3\n")
                      .arg(where, password, m_name);
     } else {

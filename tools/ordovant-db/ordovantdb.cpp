@@ -5,8 +5,8 @@
 
 #include "branchrole.h"
 
-#include "host/hosterror.h"
 #include "host/branchnumber.h"
+#include "host/hosterror.h"
 #include "host/standalone/config/connectionoptions.h"
 #include "host/standalone/platform/odbcdrivermanager.h"
 
@@ -66,7 +66,8 @@ qint64 number(const QString &text, const QString &what)
     bool ok = false;
     const qint64 value = text.trimmed().toLongLong(&ok);
     if (!ok && ConnectionOptions::looksLikeSecret(text))
-        throw UsageError(QStringLiteral("%1 is not a number and must not hold a password").arg(what).toStdString());
+        throw UsageError(
+            QStringLiteral("%1 is not a number and must not hold a password").arg(what).toStdString());
     if (!ok)
         throw UsageError(QStringLiteral("%1: \"%2\" is not a number").arg(what, text).toStdString());
     return value;
@@ -248,7 +249,7 @@ struct Command
     bool force = false;
     bool indexes = true;
     BranchRows rows;
-    qint32 filiale = 0; // copy-settings, add-branch-role
+    qint32 filiale = 0;    // copy-settings, add-branch-role
     bool moveRole = false; // add-branch-role
 };
 

@@ -16,7 +16,8 @@ void BelegList::setBelege(QVector<Beleg> belege)
     }
     // The list's interface counts rows in int.
     if (rows > std::numeric_limits<int>::max())
-        throw HostError(QStringLiteral("Die Belegliste hätte %1 Zeilen, mehr als sie fassen kann.").arg(rows));
+        throw HostError(
+            QStringLiteral("Die Belegliste hätte %1 Zeilen, mehr als sie fassen kann.").arg(rows));
     m_belege = std::move(belege);
     m_rowEnds = std::move(rowEnds);
     m_abgelaufenShown = false;

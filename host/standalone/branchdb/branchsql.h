@@ -13,9 +13,8 @@ inline const QString CountOpenTasks =
     QStringLiteral("SELECT gv, herkunft, COUNT(*) FROM absortieraufgabe "
                    "WHERE filiale = ? AND erledigt = 0 GROUP BY gv, herkunft");
 
-inline const QString HasOpenTask =
-    QStringLiteral("SELECT CASE WHEN EXISTS (SELECT 1 FROM absortieraufgabe "
-                   "WHERE filiale = ? AND erledigt = 0) THEN 1 ELSE 0 END");
+inline const QString HasOpenTask = QStringLiteral("SELECT CASE WHEN EXISTS (SELECT 1 FROM absortieraufgabe "
+                                                  "WHERE filiale = ? AND erledigt = 0) THEN 1 ELSE 0 END");
 
 // `count` placeholders, separated by commas.
 inline QString placeholders(qsizetype count)

@@ -149,7 +149,8 @@ std::vector<std::pair<QByteArray, QByteArray>> optionPairs(const QString &option
 
 LibpqBranch::LibpqBranch(const BranchDatabaseSettings &settings, ServerWatchdog::Report report)
     : m_settings(settings), m_serverName(PostgresConnection::serverNameOf(settings)),
-      m_hostCount(int(settings.host.count(u',')) + 1), m_timeLimit(settings.timeoutSeconds, m_serverName, std::move(report))
+      m_hostCount(int(settings.host.count(u',')) + 1),
+      m_timeLimit(settings.timeoutSeconds, m_serverName, std::move(report))
 {
 }
 

@@ -8,4 +8,5 @@
 
 // The branch database on a PostgreSQL server (Treiber=QPSQL): through libpq itself on Linux, one
 // round trip per piece of work; on Windows, whose build has no libpq, through Qt's QPSQL driver.
-std::unique_ptr<BranchSource> makePostgresBranch(const BranchDatabaseSettings &settings, ServerWatchdog::Report report);
+std::unique_ptr<BranchSource> makePostgresBranch(const BranchDatabaseSettings &settings,
+                                                 ServerWatchdog::Report report);

@@ -1,8 +1,8 @@
 #include "serverbranch.h"
 
 #include "branchsql.h"
-#include "sqlfailure.h"
 #include "host/hosterror.h"
+#include "sqlfailure.h"
 #include "tasktally.h"
 
 #include <QSqlQuery>

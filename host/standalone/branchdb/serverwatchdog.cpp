@@ -1,6 +1,5 @@
 #include "serverwatchdog.h"
 
-
 #include <QThread>
 
 #include <cstdlib>

@@ -14,7 +14,8 @@ class QThread;
 // Bounds a wait on a server that libpq's and the server's own limits cannot end: a server process
 // that is alive but silent. While armed, a thread of its own waits for the deadline; when it passes,
 // the message goes to the report function it was given (the host's error service) under the label,
-// from the watchdog's thread, and the process ends with exit code 0, as every run of the program does. Disarming after the deadline waits for that end.
+// from the watchdog's thread, and the process ends with exit code 0, as every run of the program does.
+// Disarming after the deadline waits for that end.
 class ServerWatchdog final
 {
 public:

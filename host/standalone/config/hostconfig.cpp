@@ -1,7 +1,7 @@
 #include "hostconfig.h"
 
-#include "host/branchnumber.h"
 #include "connectionoptions.h"
+#include "host/branchnumber.h"
 #include "host/hosterror.h"
 #include "host/standalone/platform/defaulthostdirectory.h"
 #include "host/standalone/platform/odbcdrivermanager.h"

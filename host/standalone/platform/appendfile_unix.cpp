@@ -44,7 +44,8 @@ int openForAppending(const QString &path)
         const int handle = ::open(name.constData(), AppendFlags);
         if (handle >= 0 || errno != ENOENT)
             return handle;
-        const QByteArray made = name + ".neu-" + QByteArray::number(::getpid()) + '-' + QByteArray::number(attempt);
+        const QByteArray made =
+            name + ".neu-" + QByteArray::number(::getpid()) + '-' + QByteArray::number(attempt);
         const int handleMade = ::open(made.constData(), AppendFlags | O_CREAT | O_EXCL, 0600);
         if (handleMade < 0 && errno == EEXIST)
             continue; // left by a killed process of the same number, or put in the way

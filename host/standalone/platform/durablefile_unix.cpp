@@ -140,7 +140,8 @@ namespace DurableFile {
 
 Access access(const QString &path)
 {
-    const int handle = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    const int handle =
+        ::open(QFile::encodeName(path).constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (handle >= 0) {
         ::close(handle);
         return Access::Writable;
@@ -161,7 +162,8 @@ bool create(const QString &temporary, const QByteArray &content, const QString &
     if (handle < 0 && errno == EEXIST)
         return false;
     if (handle < 0)
-        throw HostError(QStringLiteral("Neben %1 kann keine Datei angelegt werden: %2.").arg(model, reason(errno)));
+        throw HostError(
+            QStringLiteral("Neben %1 kann keine Datei angelegt werden: %2.").arg(model, reason(errno)));
     try {
         writeWhole(handle, content, model);
         keepAccessAndSync(handle, model, model);
@@ -173,7 +175,8 @@ bool create(const QString &temporary, const QByteArray &content, const QString &
     if (::close(handle) != 0) {
         const int error = errno;
         ::unlink(name.constData());
-        throw HostError(QStringLiteral("Die Datei %1 kann nicht geschrieben werden: %2.").arg(model, reason(error)));
+        throw HostError(
+            QStringLiteral("Die Datei %1 kann nicht geschrieben werden: %2.").arg(model, reason(error)));
     }
     return true;
 }
@@ -236,19 +239,22 @@ bool sameFile(const QString &first, const QString &second)
 bool replace(const QString &temporary, const QString &path)
 {
     if (::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(path).constData()) != 0)
-        throw HostError(QStringLiteral("Die Datei %1 kann nicht ersetzt werden: %2.").arg(path, reason(errno)));
+        throw HostError(
+            QStringLiteral("Die Datei %1 kann nicht ersetzt werden: %2.").arg(path, reason(errno)));
     // Without this, a power cut could bring the old name back, or after a crash on ext4 or XFS an
     // empty file.
     const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
     const int handle = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (handle < 0)
         return true; // a folder that cannot be read: the file system keeps the rename as it does
-    const bool synced = ::fsync(handle) == 0 || errno == EINVAL; // EINVAL: the file system does not sync folders
+    const bool synced =
+        ::fsync(handle) == 0 || errno == EINVAL; // EINVAL: the file system does not sync folders
     const int error = errno;
     ::close(handle);
     if (!synced)
-        throw HostError(QStringLiteral("Die Datei %1 ist ersetzt, doch das Dateisystem meldet beim Sichern: %2.")
-                            .arg(path, reason(error)));
+        throw HostError(
+            QStringLiteral("Die Datei %1 ist ersetzt, doch das Dateisystem meldet beim Sichern: %2.")
+                .arg(path, reason(error)));
     return true;
 }
 

@@ -32,7 +32,8 @@ QString reason(DWORD error)
     }
     // The system's own text, in the language of the workstation.
     wchar_t *text = nullptr;
-    FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+    FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                       FORMAT_MESSAGE_IGNORE_INSERTS,
                    nullptr, error, 0, reinterpret_cast<wchar_t *>(&text), 0, nullptr);
     const QString system = text ? QString::fromWCharArray(text).trimmed() : QString();
     LocalFree(text);
@@ -113,7 +114,8 @@ bool create(const QString &temporary, const QByteArray &content, const QString &
         const DWORD error = GetLastError();
         if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS)
             return false;
-        throw HostError(QStringLiteral("Neben %1 kann keine Datei angelegt werden: %2.").arg(model, reason(error)));
+        throw HostError(
+            QStringLiteral("Neben %1 kann keine Datei angelegt werden: %2.").arg(model, reason(error)));
     }
     DWORD error = ERROR_SUCCESS;
     qsizetype written = 0;
@@ -133,7 +135,8 @@ bool create(const QString &temporary, const QByteArray &content, const QString &
         error = GetLastError();
     if (error != ERROR_SUCCESS) {
         DeleteFileW(name.c_str());
-        throw HostError(QStringLiteral("Die Datei %1 kann nicht geschrieben werden: %2.").arg(model, reason(error)));
+        throw HostError(
+            QStringLiteral("Die Datei %1 kann nicht geschrieben werden: %2.").arg(model, reason(error)));
     }
     return true;
 }

@@ -104,7 +104,8 @@ QString objectProblem(const QString &path, DWORD rights, const TrustedSids &trus
     if (status == ERROR_FILE_NOT_FOUND || status == ERROR_PATH_NOT_FOUND)
         return {};
     if (status != ERROR_SUCCESS)
-        return QStringLiteral("die Rechte von %1 lassen sich nicht lesen (Fehler %2)").arg(shown, QString::number(status));
+        return QStringLiteral("die Rechte von %1 lassen sich nicht lesen (Fehler %2)")
+            .arg(shown, QString::number(status));
     const std::unique_ptr<void, decltype(&LocalFree)> freed(descriptor, &LocalFree);
     // An owner may always change the access list.
     if (owner && !trusted.contains(owner))

@@ -51,8 +51,10 @@ void waitUntilReplaceable(const QString &path, const QDeadlineTimer &deadline)
 QString createBeside(const QString &path, const QByteArray &content)
 {
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const QString temporary = QStringLiteral("%1.neu-%2").arg(
-            path, QStringLiteral("%1").arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0')));
+        const QString temporary =
+            QStringLiteral("%1.neu-%2")
+                .arg(path, QStringLiteral("%1").arg(QRandomGenerator::global()->generate(), 8, 16,
+                                                    QLatin1Char('0')));
         if (DurableFile::create(temporary, content, path))
             return temporary;
     }
@@ -94,8 +96,8 @@ QString replacedFile(const QString &path)
     QFileInfo info(QDir::fromNativeSeparators(path));
     for (int links = 0; info.isSymbolicLink(); ++links) {
         if (links == MaxLinks)
-            throw HostError(
-                QStringLiteral("%1 ist ein Verweis, der im Kreis führt.").arg(QDir::toNativeSeparators(path)));
+            throw HostError(QStringLiteral("%1 ist ein Verweis, der im Kreis führt.")
+                                .arg(QDir::toNativeSeparators(path)));
         const QString target = info.symLinkTarget();
         if (!DurableFile::mayFollow(info.filePath(), target))
             throw HostError(

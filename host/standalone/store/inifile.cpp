@@ -61,11 +61,13 @@ ForeignLine foreignLine(const QByteArray &content)
         }
         const qsizetype equals = line.indexOf(u'=');
         if (!inSection || equals <= 0 || !isStoreName(line.first(equals).trimmed()))
-            return {n + 1, QStringLiteral("ist weder ein Abschnitt [Name] noch Name=Wert in einem Abschnitt (ein "
-                                          "Name besteht aus Buchstaben, Ziffern und _ - . % / \\)")};
+            return {n + 1,
+                    QStringLiteral("ist weder ein Abschnitt [Name] noch Name=Wert in einem Abschnitt (ein "
+                                   "Name besteht aus Buchstaben, Ziffern und _ - . % / \\)")};
         if (holdsForeignBackslash(line.sliced(equals + 1)))
-            return {n + 1, QStringLiteral("enthält im Wert einen Rückstrich \\, den QSettings nicht so "
-                                          "zurückliest, wie er dasteht (wie in einem Windows-Pfad C:\\Ordner)")};
+            return {n + 1,
+                    QStringLiteral("enthält im Wert einen Rückstrich \\, den QSettings nicht so "
+                                   "zurückliest, wie er dasteht (wie in einem Windows-Pfad C:\\Ordner)")};
     }
     return {};
 }
@@ -198,9 +200,10 @@ QByteArray IniFile::read(const QString &path)
 {
     const QByteArray content = TextFile::readText(path);
     if (const ForeignLine foreign = foreignLine(content); foreign.number > 0)
-        throw HostError(QStringLiteral("Die Datei %1 ist kein Einstellungsspeicher und wird nicht angetastet: "
-                                       "Zeile %2 %3.")
-                            .arg(path, QString::number(foreign.number), foreign.why));
+        throw HostError(
+            QStringLiteral("Die Datei %1 ist kein Einstellungsspeicher und wird nicht angetastet: "
+                           "Zeile %2 %3.")
+                .arg(path, QString::number(foreign.number), foreign.why));
     return withHashCommentsAsSemicolon(content);
 }
 

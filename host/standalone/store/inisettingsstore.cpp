@@ -2,9 +2,9 @@
 
 #include "filereplacement.h"
 #include "host/hosterror.h"
+#include "host/standalone/platform/durablefile.h"
 #include "host/standalone/store/inifile.h"
 #include "host/standalone/store/inisnapshot.h"
-#include "host/standalone/platform/durablefile.h"
 
 #include <QDateTime>
 #include <QDeadlineTimer>
@@ -74,8 +74,9 @@ QString lockFailure(const QLockFile &lock, const QString &path)
 {
     switch (lock.error()) {
     case QLockFile::LockFailedError:
-        return QStringLiteral("Der Einstellungsspeicher %1 ist seit %2 Sekunden von einem anderen Arbeitsplatz "
-                              "gesperrt (%3).")
+        return QStringLiteral(
+                   "Der Einstellungsspeicher %1 ist seit %2 Sekunden von einem anderen Arbeitsplatz "
+                   "gesperrt (%3).")
             .arg(QDir::toNativeSeparators(path), QString::number(LockTimeoutMs / 1000),
                  QDir::toNativeSeparators(lockPathOf(path)));
     case QLockFile::PermissionError:
@@ -149,9 +150,10 @@ void checkWhole(const QByteArray &before, const QByteArray &after, const QString
     QHash<QString, QString> expected = IniFile::values(before, path);
     expected.insert(key, value);
     if (IniFile::values(after, path) != expected)
-        throw HostError(QStringLiteral("Die neue Fassung von %1 ist unvollständig (ist der Ordner für "
-                                       "temporäre Dateien %2 voll?); der Einstellungsspeicher bleibt, wie er war.")
-                            .arg(QDir::toNativeSeparators(path), QDir::toNativeSeparators(QDir::tempPath())));
+        throw HostError(
+            QStringLiteral("Die neue Fassung von %1 ist unvollständig (ist der Ordner für "
+                           "temporäre Dateien %2 voll?); der Einstellungsspeicher bleibt, wie er war.")
+                .arg(QDir::toNativeSeparators(path), QDir::toNativeSeparators(QDir::tempPath())));
 }
 
 } // namespace
@@ -167,9 +169,10 @@ void IniSettingsStore::refuseHostIni(const QString &path, const QString &hostIni
     // A file system that ignores letter case (FAT, also on Linux) finds host.ini by any spelling.
     if (DurableFile::sameFile(path, hostIniPath) ||
         replacedFile(path).compare(replacedFile(hostIniPath), Case) == 0)
-        throw HostError(QStringLiteral("Der Einstellungsspeicher %1 ist die host.ini selbst; ein Speichern "
-                                       "schriebe sie um. Geben Sie in [Einstellungen] Pfad eine eigene Datei an.")
-                            .arg(QDir::toNativeSeparators(path)));
+        throw HostError(
+            QStringLiteral("Der Einstellungsspeicher %1 ist die host.ini selbst; ein Speichern "
+                           "schriebe sie um. Geben Sie in [Einstellungen] Pfad eine eigene Datei an.")
+                .arg(QDir::toNativeSeparators(path)));
 }
 
 std::optional<QString> IniSettingsStore::read(const QString &key)

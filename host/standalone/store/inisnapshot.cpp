@@ -1,7 +1,7 @@
 #include "inisnapshot.h"
 
-#include "host/standalone/config/textfile.h"
 #include "host/hosterror.h"
+#include "host/standalone/config/textfile.h"
 
 #include <QDir>
 #include <QFile>
