@@ -246,6 +246,7 @@ crowd_direct() {
 pooled_rows() {
     local db=ordovant_chain crowd=200
     local direct pooled
+    : "${ORDOVANT_TEST_PGBOUNCER_HOST:?set by with-pgbouncer.sh}"
     direct="$(qpsql_section "$PGHOST" "$PGPORT" "$db" 30)"
     pooled="$(qpsql_section "$ORDOVANT_TEST_PGBOUNCER_HOST" "$ORDOVANT_TEST_PGBOUNCER_PORT" "$db" 30)"
     # Branch 1001 has no task: a start counts and ends.
