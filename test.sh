@@ -7,13 +7,13 @@ set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 
 build_dir="$root/build"
-# Every warning fails the build, as in CI.
+# Every warning fails the normal build, as in CI; the sanitizer build looks for faults at run time.
 cmake_args=(-DORDOVANT_WERROR=ON)
 coverage=false
 if [ "${1:-}" = "--sanitize" ]; then
     build_dir="$root/build-asan"
     coverage=true
-    cmake_args+=(-DORDOVANT_SANITIZE=ON -DORDOVANT_COVERAGE=ON)
+    cmake_args=(-DORDOVANT_SANITIZE=ON -DORDOVANT_COVERAGE=ON)
     "$root/scripts/install-missing.sh" gcovr
     export BUILD_TYPE=Debug
     export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
