@@ -50,7 +50,7 @@ int runSettingsWriter(const QStringList &arguments)
 {
     if (arguments.size() != 4)
         return 2;
-    const QString prefix = arguments[2];
+    const QString &prefix = arguments[2];
     const int count = arguments[3].toInt();
     try {
         StandaloneHost host;
