@@ -79,8 +79,8 @@ void createFile(const QString &file, const BranchRows &rows, bool force, bool in
 
 // Fills the existing tables of a server in one transaction. Without `force` a table that holds rows
 // is an error; with it their rows are deleted first.
-void fillServer(const BranchDatabaseSettings &server, const BranchRows &rows, bool force);
+void fillServer(const BranchDatabaseSettings &settings, const BranchRows &rows, bool force);
 
 // Copies the values of the group ORDOVANT/DM of an INI settings store into the table einstellung, as
 // the rows of branch `filiale`, in one transaction and returns how many there were.
-qsizetype copySettings(const QString &store, const BranchDatabaseSettings &server, qint32 filiale);
+qsizetype copySettings(const QString &store, const BranchDatabaseSettings &settings, qint32 filiale);

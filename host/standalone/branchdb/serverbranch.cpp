@@ -65,7 +65,7 @@ QSqlDatabase ServerBranch::database()
         if (refused) {
             db = QSqlDatabase();
             close();
-            throw *refused;
+            throw HostError(*refused);
         }
     }
     QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
@@ -116,7 +116,7 @@ template <typename Work> auto ServerBranch::inTransaction(Work &&work)
     }
     if (failure) {
         close();
-        throw *failure;
+        throw HostError(*failure);
     }
     return std::move(*result);
 }

@@ -75,8 +75,8 @@ private:
     QString choice(const QString &key, const QStringList &allowed);
     int number(const QString &key, int defaultValue, int minimum, int maximum);
     void readPorts(BranchDatabaseSettings &settings);
-    void checkOptions(const BranchDatabaseSettings &settings);
-    QString odbcProblem(const BranchDatabaseSettings &settings);
+    void checkOptions(const BranchDatabaseSettings &branch);
+    QString odbcProblem(const BranchDatabaseSettings &branch);
     void checkForSecrets(const QString &driver);
 
     QString m_hostDirectory;
