@@ -24,6 +24,12 @@ ServerTimeLimit::Work::~Work()
 ServerTimeLimit::ServerTimeLimit(int seconds, const QString &server, ServerWatchdog::Report report)
     : m_limitMs(qint64(seconds) * 1000), m_server(server), m_watchdog(std::move(report))
 {
+    m_reset.setSingleShot(true);
+    QObject::connect(&m_reset, &QTimer::timeout, &m_reset, [this] {
+        m_usedMs = 0;
+        m_connectFailure.clear();
+        m_resetPending = false;
+    });
 }
 
 ServerTimeLimit::Work ServerTimeLimit::statement()
@@ -86,9 +92,5 @@ void ServerTimeLimit::resetWhenTheEventLoopTurns()
     if (m_resetPending || !QCoreApplication::instance())
         return;
     m_resetPending = true;
-    QTimer::singleShot(0, &m_context, [this] {
-        m_usedMs = 0;
-        m_connectFailure.clear();
-        m_resetPending = false;
-    });
+    m_reset.start(0);
 }

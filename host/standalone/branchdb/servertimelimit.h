@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
 #include <utility>
 
@@ -70,6 +71,6 @@ private:
     bool m_counting = false;
     bool m_resetPending = false;
     QElapsedTimer m_clock;
-    QObject m_context; // ends a pending reset with the object
+    QTimer m_reset; // fires when the event loop turns; a pending reset ends with the object
     ServerWatchdog m_watchdog;
 };
