@@ -259,6 +259,15 @@ void TestBadInput::endsWithoutHarm_data()
            EndsWithReport, ShowException, "Zeitlimit=\"%4\" keine Zahl von 1 bis 3600");
     addRow("port quoting a placeholder", withLines("[Datenbank]\nTreiber=QPSQL\nPort=%5x\n"), {},
            EndsWithReport, ShowException, "Port=\"%5x\" keine Zahl von 1 bis 65535");
+    // libpq reaches a PostgreSQL server; the Windows build has none and names ODBC.
+    addRow("PostgreSQL server that is not there",
+           withLines("[Datenbank]\nTreiber=QPSQL\nHost=/kein-server\n"), {}, EndsWithReport, SortOutCheck,
+#ifdef Q_OS_WIN
+           "über ODBC (Treiber=QODBC)"
+#else
+           "auf /kein-server"
+#endif
+    );
 
     // Branch database: the check that needs it reports, counts nothing and shows nothing.
     addRow("database path with a drive letter", withLines("[Datenbank]\r\nPfad=D:\\Filiale\\filiale.db\r\n"),

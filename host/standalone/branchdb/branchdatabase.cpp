@@ -100,12 +100,15 @@ qint16 BranchDatabase::filiale()
     return m_config->branchNumber();
 }
 
+// host.ini's branch is checked before the server is chosen: its fault is the one to report.
 std::optional<QString> BranchDatabase::read(const QString &key)
 {
-    return source().readSetting(filiale(), key);
+    const qint16 branch = filiale();
+    return source().readSetting(branch, key);
 }
 
 void BranchDatabase::write(const QString &key, const QString &value)
 {
-    source().writeSetting(filiale(), key, value);
+    const qint16 branch = filiale();
+    source().writeSetting(branch, key, value);
 }

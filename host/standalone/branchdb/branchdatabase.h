@@ -8,10 +8,9 @@
 #include <memory>
 
 // The branch database as host.ini names it: the workstation's SQLite file, opened read-only
-// (SqliteBranch), the branch's PostgreSQL server (QPSQL: LibpqBranch on Linux) or a server through
-// QODBC (ServerBranch). The source is chosen
-// at the first question and kept; nothing here creates or alters a table. The settings on a server
-// are the rows of the workstation's branch ([Warenabgabe] 17).
+// (SqliteBranch), the branch's PostgreSQL server (QPSQL: LibpqBranch, Linux only) or a server through
+// QODBC (ServerBranch). The source is chosen at the first question and kept; nothing here creates or
+// alters a table. The settings on a server are the rows of the workstation's branch ([Warenabgabe] 17).
 class BranchDatabase final : public SettingsStore
 {
 public:

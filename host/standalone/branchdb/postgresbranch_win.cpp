@@ -1,9 +1,11 @@
 #include "postgresbranch.h"
 
-#include "serverbranch.h"
+#include "host/hosterror.h"
 
-std::unique_ptr<BranchSource> makePostgresBranch(const BranchDatabaseSettings &settings,
-                                                 ServerWatchdog::Report report)
+// The Windows build brings no libpq (and with it no TLS libraries) to the workstations; ODBC serves
+// PostgreSQL there.
+std::unique_ptr<BranchSource> makePostgresBranch(const BranchDatabaseSettings &, ServerWatchdog::Report)
 {
-    return std::make_unique<ServerBranch>(settings, std::move(report));
+    throw HostError(QStringLiteral("Treiber=QPSQL gibt es unter Windows nicht: einen PostgreSQL-Server "
+                                   "erreicht das Programm dort über ODBC (Treiber=QODBC)."));
 }

@@ -1,17 +1,6 @@
 #include "postgresconnection.h"
 
-#include "branchsql.h"
-#include "sqlfailure.h"
-
 #include <QSqlDatabase>
-#include <QSqlQuery>
-
-namespace {
-
-const QString Savepoint = QStringLiteral("SAVEPOINT ordovant_arbeit");
-const QString BackToSavepoint = QStringLiteral("ROLLBACK TO SAVEPOINT ordovant_arbeit");
-
-} // namespace
 
 QString PostgresConnection::serverNameOf(const BranchDatabaseSettings &settings)
 {
@@ -32,19 +21,4 @@ void PostgresConnection::configure(QSqlDatabase &db) const
         m_settings.portList.isEmpty() ? QString() : QStringLiteral("port=%1;").arg(m_settings.portList);
     db.setConnectOptions(QStringLiteral("connect_timeout=%1;%2%3")
                              .arg(QString::number(m_settings.timeoutSeconds), ports, m_settings.options));
-}
-
-QSqlError PostgresConnection::beginWork(QSqlDatabase &db, qint64 limitMs)
-{
-    // One round trip: a text without bound values goes to the server as one simple query.
-    QSqlQuery begin(db);
-    if (!begin.exec(BranchSql::setLocalStatementTimeout(limitMs) + QStringLiteral("; ") + Savepoint))
-        return SqlFailure::ofQuery(begin);
-    return {};
-}
-
-void PostgresConnection::recover(QSqlDatabase &db)
-{
-    // A statement without values is sent as it is, without PREPARE.
-    QSqlQuery(db).exec(BackToSavepoint);
 }

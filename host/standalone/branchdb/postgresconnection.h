@@ -2,10 +2,8 @@
 
 #include "serverconnection.h"
 
-// QPSQL: libpq finds the server from host.ini's keys and the password in its own sources. The driver
-// prepares every statement with values as a named PREPARE that it frees when the query object goes;
-// each piece of work keeps both inside its transaction, and a savepoint lets a failed statement's
-// DEALLOCATE still run there.
+// QPSQL, through which ordovant-db reaches a PostgreSQL server (the program itself uses libpq):
+// libpq finds the server from host.ini's keys and the password in its own sources.
 class PostgresConnection final : public ServerConnection
 {
 public:
@@ -17,13 +15,6 @@ public:
     QString driverPackage() const override { return QStringLiteral("libqt6sql6-psql"); }
     void configure(QSqlDatabase &db) const override;
     void opened(const QSqlDatabase &) override {}
-    QSqlError beginWork(QSqlDatabase &db, qint64 limitMs) override;
-    QSqlError limitStatement(QSqlQuery &) override { return {}; }
-    QString dateLiteral(const QDate &date) const override
-    {
-        return QStringLiteral("DATE '%1'").arg(date.toString(Qt::ISODate));
-    }
-    void recover(QSqlDatabase &db) override;
 
 private:
     BranchDatabaseSettings m_settings;

@@ -22,7 +22,7 @@ QString uniqueConnectionName()
 } // namespace
 
 ServerBranch::ServerBranch(const BranchDatabaseSettings &settings, ServerWatchdog::Report report)
-    : m_driver(settings.driver), m_connection(ServerConnection::forSettings(settings)),
+    : m_driver(settings.driver), m_connection(std::make_unique<OdbcConnection>(settings)),
       m_connectionName(uniqueConnectionName()), m_hostCount(int(settings.host.count(u',')) + 1),
       m_timeLimit(settings.timeoutSeconds, m_connection->serverName(), std::move(report))
 {
@@ -103,7 +103,7 @@ template <typename Work> auto ServerBranch::inTransaction(Work &&work)
             if (transaction && !db.transaction())
                 throw HostError(message(QStringLiteral("Beginnen der Transaktion"), db.lastError()));
             if (const QSqlError error = m_connection->beginWork(db, limit.milliseconds()); error.isValid())
-                fail(db, QStringLiteral("Einstellen des Zeitlimits"), error);
+                fail(QStringLiteral("Einstellen des Zeitlimits"), error);
             // The work's queries end here, inside the transaction.
             result.emplace(work(db));
             if (transaction && !db.commit())
@@ -126,9 +126,9 @@ QSqlQuery ServerBranch::prepare(QSqlDatabase &db, const QString &sql, const QStr
     QSqlQuery query(db);
     query.setForwardOnly(true);
     if (!query.prepare(m_connection->statement(sql)))
-        fail(db, QStringLiteral("Vorbereiten (%1)").arg(what), query.lastError());
+        fail(QStringLiteral("Vorbereiten (%1)").arg(what), query.lastError());
     if (const QSqlError error = m_connection->limitStatement(query); error.isValid())
-        fail(db, QStringLiteral("Einstellen des Zeitlimits"), error);
+        fail(QStringLiteral("Einstellen des Zeitlimits"), error);
     return query;
 }
 
@@ -146,27 +146,25 @@ QSqlQuery ServerBranch::runWithOwnValues(QSqlDatabase &db, const QString &sql, c
     query.setForwardOnly(true);
     if (m_connection->runsUnprepared()) {
         if (!query.exec(m_connection->statement(BranchSql::filled(sql, literals))))
-            fail(db, what, SqlFailure::ofQuery(query));
+            fail(what, SqlFailure::ofQuery(query));
         return query;
     }
     query = prepare(db, sql, what);
     for (const QVariant &value : values)
         query.addBindValue(value);
-    run(query, db, what);
+    run(query, what);
     return query;
 }
 
-void ServerBranch::run(QSqlQuery &query, QSqlDatabase &db, const QString &what)
+void ServerBranch::run(QSqlQuery &query, const QString &what)
 {
     if (!query.exec())
-        fail(db, what, SqlFailure::ofQuery(query));
+        fail(what, SqlFailure::ofQuery(query));
 }
 
-void ServerBranch::fail(QSqlDatabase &db, const QString &what, const QSqlError &error)
+void ServerBranch::fail(const QString &what, const QSqlError &error)
 {
-    const QString text = message(what, error);
-    m_connection->recover(db);
-    throw HostError(text);
+    throw HostError(message(what, error));
 }
 
 qint32 ServerBranch::countOpenTasks(qint16 filiale, TQVX_Herkunfts_Integer_Array &nachHerkunft,
@@ -179,7 +177,7 @@ qint32 ServerBranch::countOpenTasks(qint16 filiale, TQVX_Herkunfts_Integer_Array
         while (query.next())
             tally.add(query.value(0).toLongLong(), query.value(1).toLongLong(), query.value(2).toLongLong());
         if (query.lastError().isValid())
-            fail(db, what, query.lastError());
+            fail(what, query.lastError());
         return tally.total();
     });
 }
@@ -191,7 +189,7 @@ bool ServerBranch::hasOpenTask(qint16 filiale)
         QSqlQuery query = runWithOwnValues(db, BranchSql::HasOpenTask, {filiale}, what);
         const bool found = query.next() && query.value(0).toLongLong() != 0;
         if (query.lastError().isValid())
-            fail(db, what, query.lastError());
+            fail(what, query.lastError());
         return found;
     });
 }
@@ -210,7 +208,7 @@ QVector<Beleg> ServerBranch::openBelege(qint16 filiale, const QList<int> &kinds,
             belege.append({filiale, query.value(0).toLongLong(), query.value(1).toInt() != 0,
                            query.value(2).toInt() != 0, query.value(3).toLongLong()});
         if (query.lastError().isValid())
-            fail(db, what, query.lastError());
+            fail(what, query.lastError());
         return belege;
     });
 }
@@ -222,12 +220,12 @@ std::optional<QString> ServerBranch::readSetting(qint16 filiale, const QString &
         QSqlQuery query = prepare(db, BranchSql::ReadSetting, what);
         query.addBindValue(filiale);
         query.addBindValue(m_connection->text(key));
-        run(query, db, what);
+        run(query, what);
         std::optional<QString> value;
         if (query.next())
             value = query.value(0).toString();
         if (query.lastError().isValid())
-            fail(db, what, query.lastError());
+            fail(what, query.lastError());
         return value;
     });
 }
@@ -244,7 +242,7 @@ void ServerBranch::writeSetting(qint16 filiale, const QString &key, const QStrin
         query.addBindValue(m_connection->text(value));
         query.addBindValue(filiale);
         query.addBindValue(m_connection->text(key));
-        run(query, db, what);
+        run(query, what);
         return query.numRowsAffected() > 0;
     };
     std::optional<QSqlError> insertError;
@@ -258,7 +256,6 @@ void ServerBranch::writeSetting(qint16 filiale, const QString &key, const QStrin
         if (insert.exec())
             return true;
         insertError = SqlFailure::ofQuery(insert);
-        m_connection->recover(db);
         return false;
     });
     if (written)
@@ -269,7 +266,7 @@ void ServerBranch::writeSetting(qint16 filiale, const QString &key, const QStrin
         QSqlQuery read = prepare(db, BranchSql::ReadSetting, what);
         read.addBindValue(filiale);
         read.addBindValue(m_connection->text(key));
-        run(read, db, what);
+        run(read, what);
         if (read.next() && read.value(0).toString() == value)
             return std::nullopt;
         return message(what, *insertError);

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "branchsource.h"
-#include "serverconnection.h"
+#include "odbcconnection.h"
 #include "servertimelimit.h"
 
 #include <QSqlDatabase>
@@ -10,8 +10,8 @@
 
 class QSqlQuery;
 
-// The branch database on a server, through the Qt Sql driver of host.ini. One connection, opened at
-// the first question and closed after a failure. Every piece of work (a count, an existence test, the
+// The branch database on a server through ODBC (Treiber=QODBC). One connection, opened at the first
+// question and closed after a failure. Every piece of work (a count, an existence test, the
 // document load, a settings read or write) carries its own statement limit: as one transaction where
 // the limit is the transaction's (PostgreSQL), else in each statement. Its query objects live only
 // inside it, so that nothing of it stays on the connection: no setting, no prepared statement. Text
@@ -45,13 +45,13 @@ private:
     // where the driver allows, with them filled in as literals and unprepared, else bound.
     QSqlQuery runWithOwnValues(QSqlDatabase &db, const QString &sql, const QVariantList &values,
                                const QString &what);
-    void run(QSqlQuery &query, QSqlDatabase &db, const QString &what);
-    // Inside a transaction: makes it usable again, then throws.
-    [[noreturn]] void fail(QSqlDatabase &db, const QString &what, const QSqlError &error);
+    void run(QSqlQuery &query, const QString &what);
+    // Throws the failure of the running piece, which inTransaction() rolls back.
+    [[noreturn]] void fail(const QString &what, const QSqlError &error);
     QString message(const QString &what, const QSqlError &error) const;
 
     QString m_driver;
-    std::unique_ptr<ServerConnection> m_connection;
+    std::unique_ptr<OdbcConnection> m_connection;
     QString m_connectionName;
     bool m_connectionAdded = false;
     int m_hostCount = 1;
