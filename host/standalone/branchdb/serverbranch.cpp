@@ -13,6 +13,8 @@
 
 namespace {
 
+const QString Driver = QStringLiteral("QODBC");
+
 QString uniqueConnectionName()
 {
     static std::atomic<quint64> counter{0};
@@ -22,9 +24,9 @@ QString uniqueConnectionName()
 } // namespace
 
 ServerBranch::ServerBranch(const BranchDatabaseSettings &settings, ServerWatchdog::Report report)
-    : m_driver(settings.driver), m_connection(std::make_unique<OdbcConnection>(settings)),
-      m_connectionName(uniqueConnectionName()), m_hostCount(int(settings.host.count(u',')) + 1),
-      m_timeLimit(settings.timeoutSeconds, m_connection->serverName(), std::move(report))
+    : m_connection(settings), m_connectionName(uniqueConnectionName()),
+      m_hostCount(int(settings.host.count(u',')) + 1),
+      m_timeLimit(settings.timeoutSeconds, m_connection.serverName(), std::move(report))
 {
 }
 
@@ -45,20 +47,20 @@ void ServerBranch::close()
 QString ServerBranch::message(const QString &what, const QSqlError &error) const
 {
     return QStringLiteral("Filialdatenbank %1: %2 fehlgeschlagen: %3")
-        .arg(m_connection->serverName(), what, SqlFailure::reason(error));
+        .arg(m_connection.serverName(), what, SqlFailure::reason(error));
 }
 
 QSqlDatabase ServerBranch::database()
 {
     if (!m_connectionAdded) {
-        if (!QSqlDatabase::isDriverAvailable(m_driver))
+        if (!QSqlDatabase::isDriverAvailable(Driver))
             throw HostError(QStringLiteral("Der Datenbanktreiber %1 ist nicht installiert (Paket %2).")
-                                .arg(m_driver, m_connection->driverPackage()));
-        QSqlDatabase db = QSqlDatabase::addDatabase(m_driver, m_connectionName);
+                                .arg(Driver, m_connection.driverPackage()));
+        QSqlDatabase db = QSqlDatabase::addDatabase(Driver, m_connectionName);
         m_connectionAdded = true;
         std::optional<HostError> refused;
         try {
-            m_connection->configure(db);
+            m_connection.configure(db);
         } catch (const HostError &e) {
             refused = e;
         }
@@ -85,7 +87,7 @@ QSqlDatabase ServerBranch::database()
         close();
         throw HostError(text);
     }
-    m_connection->opened(db);
+    m_connection.opened(db);
     return db;
 }
 
@@ -98,11 +100,11 @@ template <typename Work> auto ServerBranch::inTransaction(Work &&work)
         QSqlDatabase db = database();
         // The statements of one step share its time; the watchdog guards the piece, rollback included.
         const ServerTimeLimit::Work limit = m_timeLimit.statement();
-        const bool transaction = m_connection->limitsByTransaction();
+        const bool transaction = m_connection.limitsByTransaction();
         try {
             if (transaction && !db.transaction())
                 throw HostError(message(QStringLiteral("Beginnen der Transaktion"), db.lastError()));
-            if (const QSqlError error = m_connection->beginWork(db, limit.milliseconds()); error.isValid())
+            if (const QSqlError error = m_connection.beginWork(db, limit.milliseconds()); error.isValid())
                 fail(QStringLiteral("Einstellen des Zeitlimits"), error);
             // The work's queries end here, inside the transaction.
             result.emplace(work(db));
@@ -125,9 +127,9 @@ QSqlQuery ServerBranch::prepare(QSqlDatabase &db, const QString &sql, const QStr
 {
     QSqlQuery query(db);
     query.setForwardOnly(true);
-    if (!query.prepare(m_connection->statement(sql)))
+    if (!query.prepare(m_connection.statement(sql)))
         fail(QStringLiteral("Vorbereiten (%1)").arg(what), query.lastError());
-    if (const QSqlError error = m_connection->limitStatement(query); error.isValid())
+    if (const QSqlError error = m_connection.limitStatement(query); error.isValid())
         fail(QStringLiteral("Einstellen des Zeitlimits"), error);
     return query;
 }
@@ -138,14 +140,14 @@ QSqlQuery ServerBranch::runWithOwnValues(QSqlDatabase &db, const QString &sql, c
     QStringList literals;
     for (const QVariant &value : values) {
         if (value.metaType() == QMetaType::fromType<QDate>())
-            literals << m_connection->dateLiteral(value.toDate());
+            literals << m_connection.dateLiteral(value.toDate());
         else
             literals << QString::number(value.toLongLong());
     }
     QSqlQuery query(db);
     query.setForwardOnly(true);
-    if (m_connection->runsUnprepared()) {
-        if (!query.exec(m_connection->statement(BranchSql::filled(sql, literals))))
+    if (m_connection.runsUnprepared()) {
+        if (!query.exec(m_connection.statement(BranchSql::filled(sql, literals))))
             fail(what, SqlFailure::ofQuery(query));
         return query;
     }
@@ -219,7 +221,7 @@ std::optional<QString> ServerBranch::readSetting(qint16 filiale, const QString &
     return inTransaction([&](QSqlDatabase &db) {
         QSqlQuery query = prepare(db, BranchSql::ReadSetting, what);
         query.addBindValue(filiale);
-        query.addBindValue(m_connection->text(key));
+        query.addBindValue(m_connection.text(key));
         run(query, what);
         std::optional<QString> value;
         if (query.next())
@@ -239,9 +241,9 @@ void ServerBranch::writeSetting(qint16 filiale, const QString &key, const QStrin
     const QString what = QStringLiteral("Schreiben der Einstellung %1").arg(key);
     const auto update = [&](QSqlDatabase &db) {
         QSqlQuery query = prepare(db, BranchSql::UpdateSetting, what);
-        query.addBindValue(m_connection->text(value));
+        query.addBindValue(m_connection.text(value));
         query.addBindValue(filiale);
-        query.addBindValue(m_connection->text(key));
+        query.addBindValue(m_connection.text(key));
         run(query, what);
         return query.numRowsAffected() > 0;
     };
@@ -251,8 +253,8 @@ void ServerBranch::writeSetting(qint16 filiale, const QString &key, const QStrin
             return true;
         QSqlQuery insert = prepare(db, BranchSql::InsertSetting, what);
         insert.addBindValue(filiale);
-        insert.addBindValue(m_connection->text(key));
-        insert.addBindValue(m_connection->text(value));
+        insert.addBindValue(m_connection.text(key));
+        insert.addBindValue(m_connection.text(value));
         if (insert.exec())
             return true;
         insertError = SqlFailure::ofQuery(insert);
@@ -265,7 +267,7 @@ void ServerBranch::writeSetting(qint16 filiale, const QString &key, const QStrin
             return std::nullopt;
         QSqlQuery read = prepare(db, BranchSql::ReadSetting, what);
         read.addBindValue(filiale);
-        read.addBindValue(m_connection->text(key));
+        read.addBindValue(m_connection.text(key));
         run(read, what);
         if (read.next() && read.value(0).toString() == value)
             return std::nullopt;

@@ -6,8 +6,6 @@
 
 #include <QSqlDatabase>
 
-#include <memory>
-
 class QSqlQuery;
 
 // The branch database on a server through ODBC (Treiber=QODBC). One connection, opened at the first
@@ -50,8 +48,7 @@ private:
     [[noreturn]] void fail(const QString &what, const QSqlError &error);
     QString message(const QString &what, const QSqlError &error) const;
 
-    QString m_driver;
-    std::unique_ptr<OdbcConnection> m_connection;
+    OdbcConnection m_connection;
     QString m_connectionName;
     bool m_connectionAdded = false;
     int m_hostCount = 1;
